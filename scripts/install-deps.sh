@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libzbar-dev zbar-tools libzxing-dev libqrencode-dev
+  qt6-base-dev qt6-svg-dev libgl-dev
+  xvfb xauth imagemagick fonts-wqy-microhei
 )
 
 if [ "$(id -u)" -eq 0 ]; then
