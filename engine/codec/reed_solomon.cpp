@@ -104,13 +104,10 @@ bool stepLocator(int mu, int m) {
         if (i >= shift) value ^= GfMul(factor, earlier.sigma[i - shift], m);
         next.sigma[i] = value;
     }
-    next.degree = 0;
-    for (int i = count - 1; i > 0; --i) {
-        if (next.sigma[i] != 0) {
-            next.degree = i;
-            break;
-        }
-    }
+    // The locator's degree is the Berlekamp length, not the highest non-zero coefficient: when
+    // the leading coefficient cancels, the shorter count would steer the choice of later rows
+    // wrongly and a block within the correction capacity would fail to decode.
+    next.degree = std::max(current.degree, shift + earlier.degree);
     return true;
 }
 
