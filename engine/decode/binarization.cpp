@@ -1,0 +1,235 @@
+#include "engine/decode/binarization.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace velmora {
+namespace {
+
+// Thresholds of the last strategy-0 pass; the derived strategies read them back.
+struct BinarizationState {
+    ThresholdTable thresholds{};
+};
+
+BinarizationState state;
+
+bool isByteRaster(const Raster* raster) {
+    return raster != nullptr && raster->rows != nullptr && raster->height > 0 && raster->width > 0 &&
+           rasterElementSize(raster->elementType) == 1;
+}
+
+// Writes 1 where grey > t and 0 elsewhere over one block; a t of 255 or more makes it dark.
+void applyThreshold(uint8_t* const* binaryRows, const uint8_t* const* greyRows, int x0, int y0, int w, int h,
+                    int t) {
+    for (int y = y0; y < y0 + h; ++y) {
+        const uint8_t* grey = greyRows[y] + x0;
+        uint8_t* binary = binaryRows[y] + x0;
+        if (t >= 255) {
+            std::fill(binary, binary + w, uint8_t{0});
+            continue;
+        }
+        for (int x = 0; x < w; ++x) binary[x] = static_cast<uint8_t>(grey[x] > t);
+    }
+}
+
+// Histogram of the window, counted in four interleaved tables so that runs of equal samples do
+// not serialise on one counter.
+void windowHistogram(const uint8_t* const* greyRows, int x0, int y0, int w, int h, uint32_t (&histogram)[256]) {
+    uint32_t partial[4][256] = {};
+    for (int y = y0; y < y0 + h; ++y) {
+        const uint8_t* row = greyRows[y] + x0;
+        int x = 0;
+        for (; x + 4 <= w; x += 4) {
+            ++partial[0][row[x]];
+            ++partial[1][row[x + 1]];
+            ++partial[2][row[x + 2]];
+            ++partial[3][row[x + 3]];
+        }
+        for (; x < w; ++x) ++partial[0][row[x]];
+    }
+    for (int v = 0; v < 256; ++v) histogram[v] = partial[0][v] + partial[1][v] + partial[2][v] + partial[3][v];
+}
+
+}  // namespace
+
+const ThresholdTable& thresholdTable() { return state.thresholds; }
+
+BlockCut cutIntoBlocks(int size, int block) {
+    BlockCut cut{size / block, size % block};
+    // A thin rest joins the last full block; with no full block there is nothing to join.
+    if (cut.rest != 0 && cut.count > 0 && static_cast<double>(block) / 3.0 > cut.rest) {
+        cut.count -= 1;
+        cut.rest += block;
+    }
+    return cut;
+}
+
+// The stored thresholds are whole numbers from 0 to 254, so the truncated products are exact
+// integer quotients: 0.9 and 1.11 as doubles lie just above the decimal values and 1.5 is
+// exact, while 0.6 lies just below, so a multiple of 5 lands one below three fifths of it.
+int derivedThreshold(int strategy, float stored) {
+    const int s = static_cast<int>(stored);
+    switch (strategy) {
+        case 0: return s;
+        case 2: return 111 * s / 100;
+        case 3: return 3 * s / 2;
+        case 4: return s >= 1 ? (3 * s - 1) / 5 : 0;
+        default: return 9 * s / 10;
+    }
+}
+
+int binarizeBlocks(int strategy, uint8_t* const* binaryRows, const uint8_t* const* greyRows, int width, int height,
+                   int bw, int bh) {
+    if (binaryRows == nullptr || greyRows == nullptr || width <= 0 || height <= 0 || bw <= 0 || bh <= 0) return -1;
+    const BlockCut columns = cutIntoBlocks(width, bw);
+    const BlockCut rows = cutIntoBlocks(height, bh);
+    const int columnBlocks = columns.count + (columns.rest != 0 ? 1 : 0);
+    const int rowBlocks = rows.count + (rows.rest != 0 ? 1 : 0);
+    if (columnBlocks > kThresholdColumns || rowBlocks > kThresholdRows) return -1;
+
+    for (int r = 0; r < rowBlocks; ++r) {
+        const int y0 = r * bh;
+        const int h = r < rows.count ? bh : rows.rest;
+        for (int c = 0; c < columnBlocks; ++c) {
+            const int x0 = c * bw;
+            const int w = c < columns.count ? bw : columns.rest;
+            int t;
+            if (strategy == 0) {
+                t = otsuThreshold(greyRows, x0, y0, w, h);
+                state.thresholds[r][c] = static_cast<float>(t);
+            } else {
+                t = derivedThreshold(strategy, state.thresholds[r][c]);
+            }
+            applyThreshold(binaryRows, greyRows, x0, y0, w, h, t);
+        }
+    }
+    return 0;
+}
+
+// The sums are single-precision values updated with products formed in extended precision;
+// the products are formed wide because a count times a grey value overflows 32 bits on large
+// pictures.
+int otsuThreshold(const uint8_t* const* greyRows, int x0, int y0, int windowWidth, int windowHeight) {
+    const int64_t n = static_cast<int64_t>(windowWidth) * windowHeight;
+    if (n <= 0 || greyRows == nullptr) return 128;
+    uint32_t histogram[256];
+    windowHistogram(greyRows, x0, y0, windowWidth, windowHeight, histogram);
+
+    float total = 0.0f;
+    for (int v = 0; v < 256; ++v) {
+        total = static_cast<float>(static_cast<long double>(total) + static_cast<long double>(v) * histogram[v]);
+    }
+    float best = -1.0f;
+    float sumB = 0.0f;
+    int64_t wB = 0;
+    int result = 1;
+    for (int t = 0; t < 255; ++t) {
+        wB += histogram[t];
+        if (wB == 0) continue;
+        const int64_t wF = n - wB;
+        if (wF == 0) break;
+        sumB = static_cast<float>(static_cast<long double>(sumB) + static_cast<long double>(t) * histogram[t]);
+        const float mB = static_cast<float>(static_cast<long double>(sumB) / wB);
+        const float mF = static_cast<float>((static_cast<long double>(total) - sumB) / wF);
+        const long double gap = static_cast<long double>(mB) - mF;
+        const float between = static_cast<float>(static_cast<long double>(wB) * wF * gap * gap);
+        if (between > best) {
+            best = between;
+            result = t;
+        }
+    }
+    return result;
+}
+
+// Running column sums over the window rows keep the cost per sample constant.
+int smoothBox(const Raster* source, Raster* destination, int mode, int window) {
+    if (!isByteRaster(source) || !isByteRaster(destination)) return -1;
+    if (source->height != destination->height || source->width != destination->width) return -1;
+    if (mode != 1 || window < 1 || window % 2 == 0) return -1;
+    const int height = destination->height;
+    const int width = destination->width;
+    const int half = window / 2;
+    const int64_t area = static_cast<int64_t>(window) * window;
+
+    std::vector<int64_t> columnSums(static_cast<std::size_t>(width), 0);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* src = source->rows[y];
+        uint8_t* dst = destination->rows[y];
+        const bool inside = y >= half && y < height - half;
+        if (!inside || width <= 2 * half) {
+            std::copy(src, src + width, dst);
+            continue;
+        }
+        for (int x = 0; x < width; ++x) {
+            int64_t sum = 0;
+            for (int k = y - half; k <= y + half; ++k) sum += source->rows[k][x];
+            columnSums[static_cast<std::size_t>(x)] = sum;
+        }
+        int64_t sum = 0;
+        for (int x = 0; x < window; ++x) sum += columnSums[static_cast<std::size_t>(x)];
+        for (int x = 0; x < width; ++x) {
+            if (x < half || x >= width - half) {
+                dst[x] = src[x];
+                continue;
+            }
+            if (x > half) sum += columnSums[static_cast<std::size_t>(x + half)] - columnSums[static_cast<std::size_t>(x - half - 1)];
+            dst[x] = static_cast<uint8_t>((2 * sum + area) / (2 * area));
+        }
+    }
+    return 1;
+}
+
+namespace {
+
+// Position along one axis: clamped into the source, and nudged off the last sample so that
+// the right neighbour exists. A source of one sample has no neighbour: both are that sample.
+struct AxisSample {
+    int lower;
+    int upper;
+    float fraction;
+};
+
+AxisSample axisSample(int j, float scale, int sourceSize) {
+    float f = static_cast<float>(static_cast<long double>(j) * scale);
+    f = std::clamp(f, 0.0f, static_cast<float>(sourceSize - 1));
+    if (sourceSize == 1) return {0, 0, 0.0f};
+    int lower = static_cast<int>(f);
+    if (lower == sourceSize - 1) {
+        f = static_cast<float>(static_cast<long double>(f) - 0.0001);
+        lower = static_cast<int>(f);
+    }
+    return {lower, lower + 1, f - static_cast<float>(lower)};
+}
+
+}  // namespace
+
+int resampleBilinear(const Raster* source, Raster* destination, int mode) {
+    if (!isByteRaster(source) || !isByteRaster(destination) || mode != 1) return -1;
+    const int sw = source->width, sh = source->height;
+    const int dw = destination->width, dh = destination->height;
+    const float sx = static_cast<float>(static_cast<long double>(sw) / dw);
+    const float sy = static_cast<float>(static_cast<long double>(sh) / dh);
+
+    std::vector<AxisSample> columns(static_cast<std::size_t>(dw));
+    for (int j = 0; j < dw; ++j) columns[static_cast<std::size_t>(j)] = axisSample(j, sx, sw);
+    for (int i = 0; i < dh; ++i) {
+        const AxisSample ry = axisSample(i, sy, sh);
+        const uint8_t* top = source->rows[ry.lower];
+        const uint8_t* bottom = source->rows[ry.upper];
+        uint8_t* out = destination->rows[i];
+        const long double dy = ry.fraction;
+        for (int j = 0; j < dw; ++j) {
+            const AxisSample& cx = columns[static_cast<std::size_t>(j)];
+            const long double a = top[cx.lower], b = top[cx.upper];
+            const long double c = bottom[cx.lower], d = bottom[cx.upper];
+            const long double dx = cx.fraction;
+            const long double value = (c - a) * dy + (a + 0.5L) + (b - a) * dx + dx * dy * (a + d - c - b);
+            out[j] = static_cast<uint8_t>(static_cast<int>(value));
+        }
+    }
+    return 1;
+}
+
+}  // namespace velmora
