@@ -29,28 +29,47 @@ constexpr uint8_t kAlignmentPattern[5] = {0x1F, 0x11, 0x15, 0x11, 0x1F};
 
 inline int at(int x, int y) { return x * kMatrixStride + y; }
 
-// Penalty of one row or column for runs of five or more and for finder-like patterns.
-int linePenalty(const uint8_t* line, int s) {
-    int penalty = 0;
-    int position = 0;
-    while (position < s - 4) {
-        int end = position + 1;
-        while (end < s && line[end] == line[position]) ++end;
-        const int run = end - position;
-        if (run >= 5) penalty += run - 2;
-        position = end;
+// The eight mask patterns as bit lines over the largest symbol: bit set where mask k inverts.
+using MaskBitTables = std::array<SymbolBits, 8>;
+
+const MaskBitTables& maskBitTables() {
+    static const MaskBitTables tables = [] {
+        MaskBitTables t{};
+        for (int k = 0; k < 8; ++k) {
+            t[k].size = kMatrixStride;
+            for (int x = 0; x < kMatrixStride; ++x) {
+                for (int y = 0; y < kMatrixStride; ++y) t[k].set(x, y, maskCondition(k, y, x));
+            }
+        }
+        return t;
+    }();
+    return tables;
+}
+
+// Calls place(x, y, dark) for the 31 modules of the format information of a word: both copies
+// and the dark module.
+template <typename Place>
+void forEachFormatModule(int s, uint32_t word, Place place) {
+    for (int b = 0; b < 15; ++b) {
+        const bool dark = (word >> b) & 1;
+        if (b <= 5) {
+            place(8, b, dark);
+        } else if (b == 6) {
+            place(8, 7, dark);
+        } else if (b == 7) {
+            place(8, 8, dark);
+        } else if (b == 8) {
+            place(7, 8, dark);
+        } else {
+            place(14 - b, 8, dark);
+        }
+        if (b <= 7) {
+            place(s - 1 - b, 8, dark);
+        } else {
+            place(8, s - 15 + b, dark);
+        }
     }
-    auto lightOrOutside = [line, s](int i) { return i < 0 || i >= s || line[i] == 0; };
-    for (int j = 0; j + 7 <= s; ++j) {
-        if (!(line[j] && !line[j + 1] && line[j + 2] && line[j + 3] && line[j + 4] && !line[j + 5] &&
-              line[j + 6]))
-            continue;
-        if (!lightOrOutside(j - 1) || !lightOrOutside(j + 7)) continue;
-        const bool lightBefore = lightOrOutside(j - 2) && lightOrOutside(j - 3) && lightOrOutside(j - 4);
-        const bool lightAfter = lightOrOutside(j + 8) && lightOrOutside(j + 9) && lightOrOutside(j + 10);
-        if (lightBefore || lightAfter) penalty += 40;
-    }
-    return penalty;
+    place(8, s - 8, true);
 }
 
 }  // namespace
@@ -65,11 +84,12 @@ void CQR_Encode::BuildMatrix() {
     PlaceFunctionPatterns();
     PlaceCodewords();
     if (mask_ < 0) {
+        // Each trial scores the symbol as mask k and its format information would leave it.
+        prepareMaskTrials();
         int best = 0;
         int bestPenalty = 0;
         for (int k = 0; k < 8; ++k) {
-            ApplyMask(k);
-            WriteFormatInfo(k);
+            composeMaskTrial(k);
             const int penalty = MaskPenalty();
             if (k == 0 || penalty < bestPenalty) {
                 best = k;
@@ -203,59 +223,41 @@ void CQR_Encode::ApplyMask(int k) {
 }
 
 void CQR_Encode::WriteFormatInfo(int k) {
-    const int s = symbolSize_;
-    const uint32_t word = formatWord(level_, k);
-    for (int b = 0; b < 15; ++b) {
-        const bool dark = (word >> b) & 1;
-        if (b <= 5) {
-            setFunctionModule(8, b, dark);
-        } else if (b == 6) {
-            setFunctionModule(8, 7, dark);
-        } else if (b == 7) {
-            setFunctionModule(8, 8, dark);
-        } else if (b == 8) {
-            setFunctionModule(7, 8, dark);
-        } else {
-            setFunctionModule(14 - b, 8, dark);
-        }
-        if (b <= 7) {
-            setFunctionModule(s - 1 - b, 8, dark);
-        } else {
-            setFunctionModule(8, s - 15 + b, dark);
-        }
-    }
-    setFunctionModule(8, s - 8, true);
+    forEachFormatModule(symbolSize_, formatWord(level_, k),
+                        [this](int x, int y, bool dark) { setFunctionModule(x, y, dark); });
 }
 
-int CQR_Encode::MaskPenalty() {
+void CQR_Encode::prepareMaskTrials() {
     const int s = symbolSize_;
-    int light = 0;
+    unmasked_ = SymbolBits{};
+    maskable_ = SymbolBits{};
+    unmasked_.size = maskable_.size = s;
     for (int x = 0; x < s; ++x) {
-        const uint8_t* column = &grid_[at(x, 0)];
         for (int y = 0; y < s; ++y) {
-            const uint8_t dark = (column[y] & 0x11) ? 1 : 0;
-            darkColumns_[x * s + y] = dark;
-            darkRows_[y * s + x] = dark;
-            light += 1 - dark;
+            const uint8_t module = grid_[at(x, y)];
+            const bool function = module & kFunction;
+            unmasked_.set(x, y, function ? (module & kFunctionDark) : (module & kDataBit));
+            maskable_.set(x, y, !function);
         }
     }
-    int penalty = 0;
-    for (int i = 0; i < s; ++i) {
-        penalty += linePenalty(&darkRows_[i * s], s);
-        penalty += linePenalty(&darkColumns_[i * s], s);
-    }
-    for (int y = 0; y + 1 < s; ++y) {
-        const uint8_t* row = &darkRows_[y * s];
-        const uint8_t* below = row + s;
-        for (int x = 0; x + 1 < s; ++x) {
-            const uint8_t c = row[x];
-            if (row[x + 1] == c && below[x] == c && below[x + 1] == c) penalty += 3;
-        }
-    }
-    const int percentLight = light * 100 / (s * s);
-    penalty += 10 * (std::abs(50 - percentLight) / 5);
-    return penalty;
 }
+
+void CQR_Encode::composeMaskTrial(int k) {
+    const int s = symbolSize_;
+    const SymbolBits& pattern = maskBitTables()[k];
+    trial_.size = s;
+    for (int i = 0; i < s; ++i) {
+        for (int w = 0; w < 3; ++w) {
+            trial_.rows[i].words[w] =
+                unmasked_.rows[i].words[w] ^ (pattern.rows[i].words[w] & maskable_.rows[i].words[w]);
+            trial_.columns[i].words[w] =
+                unmasked_.columns[i].words[w] ^ (pattern.columns[i].words[w] & maskable_.columns[i].words[w]);
+        }
+    }
+    forEachFormatModule(s, formatWord(level_, k), [this](int x, int y, bool dark) { trial_.set(x, y, dark); });
+}
+
+int CQR_Encode::MaskPenalty() { return maskPenalty(trial_); }
 
 void CQR_Encode::writeMatrix(uint8_t* matrix) const {
     const int s = symbolSize_;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/codec/mask_penalty.h"
 #include "engine/codec/version_table.h"
 
 namespace velmora {
@@ -59,6 +60,8 @@ private:
     void ApplyMask(int k);
     void WriteFormatInfo(int k);
     int MaskPenalty();
+    void prepareMaskTrials();
+    void composeMaskTrial(int k);
     void setFunctionModule(int x, int y, bool dark);
     void writeMatrix(uint8_t* matrix) const;
 
@@ -85,9 +88,11 @@ private:
     std::array<uint8_t, kMaxCodewords> codewords_{};
     std::array<uint8_t, kMaxBlockCodewords> blockWork_{};
 
-    // Dark modules of the grid, row by row and column by column, for the penalty rules.
-    std::array<uint8_t, kMatrixStride * kMatrixStride> darkRows_{};
-    std::array<uint8_t, kMatrixStride * kMatrixStride> darkColumns_{};
+    // Mask trials work on bit lines: the unmasked modules, the modules a mask may change, and
+    // the symbol as the current trial mask leaves it.
+    SymbolBits unmasked_;
+    SymbolBits maskable_;
+    SymbolBits trial_;
 };
 
 // The one encoder of the process.
