@@ -1,0 +1,104 @@
+// The symbol reader: a sampled module matrix in, the symbol's text out.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "engine/codec/qr_encode.h"
+#include "engine/codec/segment_parser.h"
+#include "engine/codec/version_table.h"
+
+namespace velmora {
+
+// Called right after every successful read, while the reader still holds the symbol. The symbol
+// attempts install it to work out where the symbol lies in the picture; the reader ignores its
+// result. A reader used on its own has none installed and calls nothing.
+using SymbolCornersHook = int (*)();
+void setSymbolCornersHook(SymbolCornersHook hook);
+
+class CQR_Decoder {
+public:
+    CQR_Decoder() = default;
+    virtual ~CQR_Decoder() = default;
+    CQR_Decoder(const CQR_Decoder&) = delete;
+    CQR_Decoder& operator=(const CQR_Decoder&) = delete;
+
+    // Reads the size x size modules of matrix() as a symbol of the given version (1..40, size
+    // 4 * version + 17), first as sampled, then as its mirror image. Returns 0 or more on
+    // success, with mirrored, level, mask, version, text and text length set and the corners
+    // hook called; otherwise the negative code of the orientation tried last: -1 no format
+    // information (also for a version outside 1..40 or a size that does not match it), -1..-4 a
+    // block beyond repair, or a segment parser code. Allocates nothing.
+    int ReadSymbol(int size, int version);
+
+    // The module matrix, byte [x * 177 + y] for column x and row y, 1 dark and 0 light; any
+    // non-zero byte counts as dark. After a read it holds the unmasked modules (transposed for
+    // a mirror image) with the function modules overwritten by kFunctionMarker.
+    uint8_t* matrix() { return matrix_.data(); }
+    const uint8_t* matrix() const { return matrix_.data(); }
+    // Copy of the matrix as it was handed to the last read. Between reads the decode driver
+    // samples into this area (177 x 177 bytes) before it fills the matrix.
+    uint8_t* sampledCopy() { return sampled_.data(); }
+    const uint8_t* sampledCopy() const { return sampled_.data(); }
+
+    int mirrored() const { return mirrored_; }
+    // Whether the current pass reads an inverted picture; the decode driver sets and reads it.
+    int colourInverse() const { return colourInverse_; }
+    void setColourInverse(int inverse) { colourInverse_ = inverse; }
+    int level() const { return level_; }
+    int mask() const { return mask_; }
+    int version() const { return version_; }
+    int size() const { return size_; }
+    // The decoded bytes followed by a zero byte, and their count.
+    const uint8_t* text() const { return text_.data(); }
+    int textLength() const { return textLength_; }
+    // Shortens the text to at most limit bytes (the decode driver keeps 7089).
+    void capTextLength(int limit);
+    // Codewords the last read repaired over all blocks (the count of the last attempt).
+    int correctedCodewords() const { return correctedCodewords_; }
+
+    // Written over function modules while reading; neither 0 nor 1.
+    static constexpr uint8_t kFunctionMarker = 'o';
+
+private:
+    enum class Orientation { Normal, Mirrored };
+
+    int ReadFormat(Orientation orientation);
+    int DecodeWithFormat(int candidates, Orientation orientation);
+    void Unmask(int k);
+    void MarkFunctionModules();
+    void ReadCodewords();
+    void Deinterleave();
+    int CorrectBlocks();
+    int ParseSegments();
+
+    int readFormatCopy(int copy, Orientation orientation, int& level, int& mask) const;
+    void loadMatrix(Orientation orientation);
+    void markArea(int x0, int y0, int width, int height);
+    uint8_t& module(int x, int y) { return matrix_[x * kMatrixStride + y]; }
+    uint8_t module(int x, int y) const { return matrix_[x * kMatrixStride + y]; }
+
+    int mirrored_ = 0;
+    int colourInverse_ = 0;
+    int level_ = 0;
+    int level2_ = 0;
+    int version_ = 0;
+    int mask_ = 0;
+    int mask2_ = 0;
+    int size_ = 0;
+    int correctedCodewords_ = 0;
+
+    std::array<uint8_t, kMatrixStride * kMatrixStride> matrix_{};
+    std::array<uint8_t, kMatrixStride * kMatrixStride> sampled_{};
+    std::array<uint8_t, kMaxCodewords> raw_{};
+    int dataBitCount_ = 0;
+    std::array<uint8_t, kMaxDataCodewords> data_{};
+    std::array<uint8_t, kMaxBlockCodewords> block_{};
+    std::array<uint8_t, kTextBufferBytes> text_{};
+    int textLength_ = 0;
+};
+
+// The one reader of the process.
+CQR_Decoder& processDecoder();
+
+}  // namespace velmora
