@@ -1,0 +1,278 @@
+// The data segment parser on bit streams that our encoder writes, and on streams it never
+// writes (other modes, broken counts, values out of range).
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/codec/qr_encode.h"
+#include "engine/codec/segment_parser.h"
+
+using namespace velmora;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Builds a bit stream most significant bit first.
+class Stream {
+public:
+    Stream& put(uint32_t value, int width) {
+        for (int i = width - 1; i >= 0; --i) {
+            if (bits_ % 8 == 0) bytes_.push_back(0);
+            if ((value >> i) & 1) bytes_.back() |= static_cast<uint8_t>(0x80 >> (bits_ % 8));
+            ++bits_;
+        }
+        return *this;
+    }
+    int bits() const { return bits_; }
+    const uint8_t* data() const { return bytes_.empty() ? &empty_ : bytes_.data(); }
+
+private:
+    Bytes bytes_;
+    int bits_ = 0;
+    uint8_t empty_ = 0;
+};
+
+struct Parsed {
+    int result = 0;
+    Bytes text;
+    bool terminated = false;  // a zero byte follows the text
+};
+
+Parsed parse(const uint8_t* data, int bitCount, int version) {
+    static std::array<uint8_t, kTextBufferBytes> buffer;
+    buffer.fill(0xCC);
+    int length = -1;
+    Parsed parsed;
+    parsed.result = ParseSegments(data, bitCount, version, buffer.data(), length);
+    if (length < 0 || length >= kTextBufferBytes) return parsed;
+    parsed.text.assign(buffer.begin(), buffer.begin() + length);
+    parsed.terminated = buffer[length] == 0;
+    return parsed;
+}
+
+Parsed parse(const Stream& stream, int version = 1, int bitCount = -1) {
+    return parse(stream.data(), bitCount < 0 ? stream.bits() : bitCount, version);
+}
+
+Bytes bytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+class SegmentParser : public testing::Test {
+protected:
+    void SetUp() override { fillModeIndicators(); }
+};
+
+TEST_F(SegmentParser, ModeIndicatorsAreTheStandardOnes) {
+    EXPECT_EQ(modeIndicatorOf(ModeNumeric), 1);
+    EXPECT_EQ(modeIndicatorOf(ModeAlphanumeric), 2);
+    EXPECT_EQ(modeIndicatorOf(ModeByte), 4);
+    EXPECT_EQ(modeIndicatorOf(ModeKanji), 8);
+    EXPECT_EQ(modeIndicatorOf(ModeHanzi), 13);
+}
+
+TEST_F(SegmentParser, StreamEndingExactlyAtTheLastBit) {
+    Stream s;
+    s.put(1, 4).put(3, 10).put(123, 10);
+    const Parsed p = parse(s);
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.text, bytes("123"));
+    EXPECT_TRUE(p.terminated);
+}
+
+TEST_F(SegmentParser, ThreeBitsLeftOverAreIgnored) {
+    Stream s;
+    s.put(2, 4).put(2, 9).put(10 * 45 + 11, 11).put(0b111, 3);
+    const Parsed p = parse(s);
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.text, bytes("AB"));
+}
+
+TEST_F(SegmentParser, EciIsRefused) {
+    Stream first;
+    first.put(7, 4).put(26, 8).put(4, 4).put(1, 8).put('x', 8);
+    const Parsed p = parse(first);
+    EXPECT_EQ(p.result, -3);
+    EXPECT_TRUE(p.text.empty());
+    EXPECT_TRUE(p.terminated);
+
+    // After a segment, the bytes decoded so far stay in the buffer.
+    Stream later;
+    later.put(4, 4).put(2, 8).put('o', 8).put('k', 8).put(7, 4).put(3, 8);
+    const Parsed q = parse(later);
+    EXPECT_EQ(q.result, -3);
+    EXPECT_EQ(q.text, bytes("ok"));
+    EXPECT_TRUE(q.terminated);
+}
+
+TEST_F(SegmentParser, EveryIndicatorOutsideTheFiveModesIsRefused) {
+    for (const uint32_t indicator : {3u, 5u, 6u, 7u, 9u, 10u, 11u, 12u, 14u, 15u}) {
+        Stream s;
+        s.put(indicator, 4).put(0, 20);
+        EXPECT_EQ(parse(s).result, -3) << indicator;
+    }
+}
+
+TEST_F(SegmentParser, TerminatorFirstIsAnEmptyText) {
+    Stream s;
+    s.put(0, 4).put(0, 4).put(0xEC, 8).put(0x11, 8);
+    const Parsed p = parse(s);
+    EXPECT_EQ(p.result, -10);
+    EXPECT_TRUE(p.text.empty());
+    EXPECT_TRUE(p.terminated);
+    EXPECT_EQ(parse(s, 1, 0).result, -10);
+    EXPECT_EQ(parse(s, 1, 3).result, -10);
+}
+
+TEST_F(SegmentParser, LargestTextOfAnySymbol) {
+    const std::string digits(kTextLimit, '9');
+    int version = 40;
+    int mask = 0;
+    std::array<uint8_t, kMatrixStride * kMatrixStride> matrix{};
+    int size = 0;
+    ASSERT_EQ(processEncoder().EncodeSymbol(LevelL, version, 0, mask, matrix.data(), size, digits.data(), kTextLimit), 1);
+    ASSERT_EQ(processEncoder().bitCount(), kMaxDataBits);
+    const Parsed p = parse(processEncoder().dataBits(), kMaxDataBits, 40);
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.text, bytes(digits));
+    EXPECT_TRUE(p.terminated);
+}
+
+TEST_F(SegmentParser, DoubleByteCharactersMapBackToTheirCodePages) {
+    Stream hanzi;
+    hanzi.put(13, 4).put(1, 4).put(3, 8).put(960, 13).put(0, 13).put(9 * 0x60 + 0x5D, 13);
+    Parsed p = parse(hanzi);
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.text, (Bytes{0xB0, 0xA1, 0xA1, 0xA1, 0xAA, 0xFE}));
+
+    Stream kanji;
+    kanji.put(8, 4).put(3, 8).put(0, 13).put(5952, 13).put(0x1E * 0xC0 + 0xBC, 13);
+    p = parse(kanji);
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.text, (Bytes{0x81, 0x40, 0xE0, 0x40, 0x9F, 0xFC}));
+}
+
+TEST_F(SegmentParser, OnlyTheGb2312HanziSubset) {
+    Stream other;
+    other.put(13, 4).put(2, 4).put(1, 8).put(960, 13);
+    EXPECT_EQ(parse(other).result, -6);
+    Stream cut;
+    cut.put(13, 4).put(0, 2);
+    EXPECT_EQ(parse(cut).result, -5);
+}
+
+TEST_F(SegmentParser, EmptyByteSegmentContinues) {
+    Stream s;
+    s.put(4, 4).put(0, 8).put(1, 4).put(1, 10).put(7, 4);
+    const Parsed p = parse(s);
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.text, bytes("7"));
+}
+
+TEST_F(SegmentParser, CountOrDataCutShort) {
+    Stream count;
+    count.put(4, 4).put(0, 5);
+    EXPECT_EQ(parse(count).result, -5);
+
+    // The short segment writes nothing; what came before stays.
+    Stream data;
+    data.put(1, 4).put(2, 10).put(42, 7).put(4, 4).put(3, 8).put('a', 8).put('b', 8);
+    const Parsed p = parse(data);
+    EXPECT_EQ(p.result, -4);
+    EXPECT_EQ(p.text, bytes("42"));
+    EXPECT_TRUE(p.terminated);
+
+    // A numeric tail group needs its full width.
+    Stream tail;
+    tail.put(1, 4).put(4, 10).put(123, 10).put(1, 3);
+    EXPECT_EQ(parse(tail).result, -4);
+}
+
+TEST_F(SegmentParser, ValuesBeyondTheirRangeAreNotRefused) {
+    Stream numeric;
+    numeric.put(1, 4).put(6, 10).put(1000, 10).put(1023, 10);
+    Parsed p = parse(numeric);
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.text, bytes(":00:23"));
+
+    Stream tails;
+    tails.put(1, 4).put(2, 10).put(127, 7).put(1, 4).put(1, 10).put(15, 4);
+    p = parse(tails);
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.text, bytes("<7?"));
+
+    Stream alphanumeric;
+    alphanumeric.put(2, 4).put(3, 9).put(2047, 11).put(63, 6);
+    p = parse(alphanumeric);
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.text, bytes(":M:"));
+}
+
+TEST_F(SegmentParser, AlphanumericTable) {
+    const std::string table = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
+    Stream s;
+    s.put(2, 4).put(45, 9);
+    for (int i = 0; i + 1 < 45; i += 2) s.put(i * 45 + i + 1, 11);
+    s.put(44, 6);
+    const Parsed p = parse(s, 5);
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.text, bytes(table));
+}
+
+TEST_F(SegmentParser, CountWidthFollowsTheVersionClass) {
+    // A byte count of 16 bits from version 10 on, 8 bits below.
+    Stream s;
+    s.put(4, 4).put(2, 16).put('h', 8).put('i', 8);
+    EXPECT_EQ(parse(s, 10).text, bytes("hi"));
+    EXPECT_EQ(parse(s, 40).text, bytes("hi"));
+    EXPECT_NE(parse(s, 9).text, bytes("hi"));
+
+    Stream numeric;
+    numeric.put(1, 4).put(3, 14).put(999, 10);
+    EXPECT_EQ(parse(numeric, 27).text, bytes("999"));
+    EXPECT_NE(parse(numeric, 26).text, bytes("999"));
+}
+
+TEST_F(SegmentParser, SegmentCountIsNotLimited) {
+    // Valid symbols from other encoders carry hundreds of segments; all of them are read.
+    Stream s;
+    Bytes expected;
+    for (int i = 0; i < 600; ++i) {
+        s.put(4, 4).put(1, 8).put('a' + i % 26, 8);
+        s.put(1, 4).put(1, 10).put(i % 10, 4);
+        expected.push_back(static_cast<uint8_t>('a' + i % 26));
+        expected.push_back(static_cast<uint8_t>('0' + i % 10));
+    }
+    const Parsed p = parse(s);
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(p.text, expected);
+}
+
+TEST_F(SegmentParser, EncoderStreamsOfEveryMode) {
+    // Texts that our encoder splits into several modes come back byte for byte.
+    const std::vector<std::string> texts = {
+        "0123456789012345678901234567890123456789",
+        "HTTPS://EXAMPLE.ORG/A-B+C%20D",
+        "mixed 123456789012 TEXT with lower case and AC-42",
+        std::string("\x81\x40\x9F\xFC\xE0\x40\xEA\xA0", 8) + "and" + std::string("\xB0\xA1\xF7\xFE\xA1\xA1", 6),
+        std::string("\0\1\2\3\xff\xfe", 6),
+    };
+    for (const std::string& text : texts) {
+        for (const int requested : {0, 10, 27}) {
+            int version = requested;
+            int mask = 0;
+            std::array<uint8_t, kMatrixStride * kMatrixStride> matrix{};
+            int size = 0;
+            ASSERT_EQ(processEncoder().EncodeSymbol(LevelM, version, 0, mask, matrix.data(), size, text.data(),
+                                                    static_cast<int>(text.size())),
+                      1);
+            const Parsed p = parse(processEncoder().dataBits(), processEncoder().bitCount(), version);
+            EXPECT_EQ(p.result, 1) << text;
+            EXPECT_EQ(p.text, bytes(text)) << "version " << version;
+        }
+    }
+}
+
+}  // namespace
