@@ -1,0 +1,48 @@
+// What the decode driver tells the finder search about the request in progress: the mask of
+// areas already read, the boxes around finder centres already used, and the enlargement of
+// the picture being searched. The driver sets these; the search only reads them.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/decode/raster.h"
+
+namespace velmora {
+
+// [x0, x1] by [y0, y1] in the caller's picture coordinates (before any enlargement).
+struct ExclusionBox {
+    float x0;
+    float x1;
+    float y0;
+    float y1;
+};
+
+inline constexpr int kMaxExclusionBoxes = 100;
+
+// The 0/1 mask of areas covered by symbols already read (1 covered), of the size of the
+// picture being searched; null when there is none. The mask is not owned here.
+void setDecodedAreaMask(const Raster* mask);
+const Raster* decodedAreaMask();
+
+// Empties the box table (start of every request).
+void clearFinderExclusionBoxes();
+
+// Appends the box [cx - 3, cx + 3] by [cy - 3, cy + 3]. The count stops at 99: a box appended
+// to a full table is written to the spare last slot and not counted. (A request records at
+// most four symbols, twelve boxes.)
+void appendFinderExclusionBox(float cx, float cy);
+
+int finderExclusionBoxCount();
+const ExclusionBox& finderExclusionBox(int index);
+
+// True when (x, y) lies inside any box, edges included.
+bool isInFinderExclusionBox(float x, float y);
+
+// The enlargement of the picture being searched: factor f (> 0) and its reciprocal, used to
+// bring enlarged coordinates back to the caller's. Not enlarged: f = 1.
+void setEnlargement(bool enlarged, float factor);
+bool isEnlarged();
+float enlargementFactor();
+float enlargementReciprocal();
+
+}  // namespace velmora

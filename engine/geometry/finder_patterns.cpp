@@ -1,0 +1,708 @@
+#include "engine/geometry/finder_patterns.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "engine/decode/decode_inputs.h"
+#include "engine/geometry/candidate_triples.h"
+
+namespace velmora {
+namespace {
+
+// Results of the last search; the candidate steps read them and mark used patterns.
+struct FinderState {
+    FinderTable table{};
+    FinderList list{};
+    FinderBackup backup{};
+};
+
+FinderState state;
+
+constexpr double kSqrt2 = 1.4142135623730951;
+constexpr double kDiagonalPairFactor = 0.707;
+constexpr int kClusters = kFinderClusters;
+constexpr float kClusterReach = 4.5f;  // squared distance factor: (2.12132 module sizes)^2
+constexpr int kPurgedCountValues = 5;
+constexpr float kMaxScore = 14.0f;
+constexpr float kMaxDensity = 4.5f;
+
+// The run-length limits derived from the search parameters.
+struct ScanLimits {
+    float ratioBound;
+    float lowRatio;
+    float sideMin;
+    float sideMax;
+    float centreMin;
+    float centreMax;
+
+    ScanLimits(float bound, float centreTolerance)
+        : ratioBound(bound),
+          lowRatio(1.0f / bound),
+          sideMin(0.0f),
+          sideMax((bound + 1.0f) / 2.0f),
+          centreMin(3.0f - centreTolerance),
+          centreMax(3.0f + centreTolerance) {
+        sideMin = 1.0f / sideMax;
+    }
+
+    // lowRatio < prev / run < ratioBound; an empty run (after a masked pixel) never fits.
+    bool neighbours(int prev, int run) const {
+        if (run <= 0) return false;
+        const float q = static_cast<float>(prev) / static_cast<float>(run);
+        return lowRatio < q && q < ratioBound;
+    }
+    bool side(int run, float m) const {
+        const float q = static_cast<float>(run) / m;
+        return sideMin < q && q < sideMax;
+    }
+    bool centre(int run, float m) const {
+        const float r = static_cast<float>(run);
+        return centreMin * m < r && r < centreMax * m;
+    }
+};
+
+// Runs the 1:1:3:1:1 state machine along one line of length samples and calls
+// emit(start, end, m) for every accepted pattern: start is the first sample of the centre
+// run, end the first sample after it, m the module size from the first two runs. In a masked
+// line a sample of 2 or more is covered by the decoded-area mask (its low bit is the colour);
+// otherwise any nonzero sample is light.
+template <bool Masked, typename Emit>
+void scanLine(const uint8_t* line, int length, const ScanLimits& limits, Emit&& emit) {
+    int value = Masked ? (line[0] & 1) : (line[0] != 0);
+    int run = 0, prev = 0, phase = 0, start = 0, end = 0;
+    float m = 0.0f;
+    auto evaluate = [&]() {
+        if (limits.side(run, m) && limits.neighbours(prev, run)) emit(start, end, m);
+        phase = 0;
+    };
+    auto beginCandidate = [&](int i) {
+        phase = 1;
+        m = static_cast<float>(prev + run) / 2.0f;
+        start = i;
+    };
+    for (int i = 0; i < length; ++i) {
+        int v = line[i];
+        if constexpr (Masked) {
+            if (v >= 2) {
+                if (phase < 3) {
+                    phase = 0;
+                    run = 0;
+                    prev = 0;
+                } else {
+                    evaluate();
+                    prev = run;
+                    run = 1;
+                }
+                continue;
+            }
+        } else {
+            v = v != 0;
+        }
+        if (v == value) {
+            ++run;
+            if (phase == 3 && i == length - 1) evaluate();
+            continue;
+        }
+        // The run of `value` has ended; v starts a run of the other colour.
+        switch (phase) {
+            case 0:
+                if (v == 0 && limits.neighbours(prev, run)) beginCandidate(i);
+                break;
+            case 1:
+                if (limits.centre(run, m)) {
+                    phase = 2;
+                    end = i;
+                } else if (v == 0 && limits.neighbours(prev, run)) {
+                    beginCandidate(i);
+                } else {
+                    phase = 0;
+                }
+                break;
+            case 2:
+                if (limits.side(run, m)) {
+                    phase = 3;
+                } else if (v == 0 && limits.neighbours(prev, run)) {
+                    beginCandidate(i);
+                } else {
+                    phase = 0;
+                }
+                break;
+            default:
+                evaluate();
+                break;
+        }
+        prev = run;
+        run = 1;
+        value = v;
+    }
+}
+
+// Appends hits to a table. A hit on the picture's first row or column (x or y exactly 0) is
+// written but not counted; once the table is full the last slot is overwritten.
+struct HitSink {
+    const HitTable& table;
+    int maxHits;
+    int count = 0;
+
+    void add(float x, float y, float size) {
+        table.x[count] = x;
+        table.y[count] = y;
+        table.size[count] = size;
+        if (x != 0.0f && y != 0.0f && ++count == maxHits) count = maxHits - 1;
+    }
+};
+
+// The mask of decoded areas, when there is one of the searched picture's size.
+const Raster* maskFor(int height, int width) {
+    const Raster* mask = decodedAreaMask();
+    if (mask == nullptr || mask->rows == nullptr || mask->height != height || mask->width != width) return nullptr;
+    return mask;
+}
+
+// One straight or diagonal line of the picture: its first pixel and the column step per row
+// (rows advance by one per sample, except along a row).
+struct LineGeometry {
+    int row;
+    int column;
+    int length;
+};
+
+// Line L of a family that advances one row per sample: columns (step 0), diagonals down and
+// to the right (step 1), anti-diagonals down and to the left (step -1).
+LineGeometry lineOf(ScanFamily family, int L, int height, int width) {
+    switch (family) {
+        case kScanColumns: return {0, L, height};
+        case kScanDiagonals: {
+            const int row = std::max(0, L + 1 - width);
+            const int column = width - 1 - L + row;
+            return {row, column, std::min(height - row, width - column)};
+        }
+        default: {
+            const int row = std::max(0, L + 1 - width);
+            const int column = L - row;
+            return {row, column, std::min(height - row, column + 1)};
+        }
+    }
+}
+
+constexpr int columnStep(ScanFamily family) {
+    return family == kScanColumns ? 0 : (family == kScanDiagonals ? 1 : -1);
+}
+
+// Lines that advance one row per sample are copied in batches into contiguous buffers, so that
+// the picture is read row by row (a few dozen neighbouring pixels at a time) rather than with a
+// stride per sample; then each buffer is scanned like a row.
+constexpr int kLineBatch = 64;
+
+template <bool Masked>
+void gatherBatch(ScanFamily family, int firstLine, int lines, const uint8_t* const* rows, const Raster* mask,
+                 int height, int width, uint8_t* buffers, int bufferLength, LineGeometry* geometry) {
+    const int step = columnStep(family);
+    int top = height, bottom = -1;
+    for (int b = 0; b < lines; ++b) {
+        geometry[b] = lineOf(family, firstLine + b, height, width);
+        top = std::min(top, geometry[b].row);
+        bottom = std::max(bottom, geometry[b].row + geometry[b].length - 1);
+    }
+    for (int y = top; y <= bottom; ++y) {
+        const uint8_t* row = rows[y];
+        const uint8_t* maskRow = Masked ? mask->rows[y] : nullptr;
+        for (int b = 0; b < lines; ++b) {
+            const LineGeometry& g = geometry[b];
+            const int i = y - g.row;
+            if (i < 0 || i >= g.length) continue;
+            const int x = g.column + step * i;
+            uint8_t sample = row[x] != 0;
+            if constexpr (Masked) sample = static_cast<uint8_t>(sample | ((maskRow[x] != 0) << 1));
+            buffers[static_cast<std::ptrdiff_t>(b) * bufferLength + i] = sample;
+        }
+    }
+}
+
+// Hit position of a pattern found along a line: the middle of the centre run, with the half
+// pixel shift of each family.
+void addLineHit(HitSink& sink, ScanFamily family, const LineGeometry& g, int start, int end, float m) {
+    const int step = columnStep(family);
+    const float startRow = static_cast<float>(g.row + start), endRow = static_cast<float>(g.row + end);
+    const float startColumn = static_cast<float>(g.column + step * start);
+    const float endColumn = static_cast<float>(g.column + step * end);
+    const float diagonalSize = static_cast<float>(m * kSqrt2);
+    switch (family) {
+        case kScanColumns: sink.add(startColumn, (startRow + endRow) / 2.0f - 0.5f, m); break;
+        case kScanDiagonals:
+            sink.add((startColumn + endColumn) / 2.0f - 0.5f, (startRow + endRow) / 2.0f - 0.5f, diagonalSize);
+            break;
+        default: sink.add((startColumn + endColumn) / 2.0f + 0.5f, (startRow + endRow) / 2.0f - 0.5f, diagonalSize); break;
+    }
+}
+
+template <bool Masked>
+void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height,
+                      int width, const ScanLimits& limits, std::vector<uint8_t>& buffers) {
+    const int lineCount = family == kScanColumns ? width : height + width - 1;
+    const int bufferLength = std::max(height, 1);
+    LineGeometry geometry[kLineBatch];
+    for (int first = 0; first < lineCount; first += kLineBatch) {
+        const int lines = std::min(kLineBatch, lineCount - first);
+        gatherBatch<Masked>(family, first, lines, rows, mask, height, width, buffers.data(), bufferLength, geometry);
+        for (int b = 0; b < lines; ++b) {
+            const LineGeometry& g = geometry[b];
+            scanLine<Masked>(buffers.data() + static_cast<std::ptrdiff_t>(b) * bufferLength, g.length, limits,
+                             [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
+        }
+    }
+}
+
+// Rows are scanned in place unless a mask has to be merged into them.
+void scanRowLines(HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height, int width,
+                  const ScanLimits& limits, std::vector<uint8_t>& buffer) {
+    for (int y = 0; y < height; ++y) {
+        auto emit = [&](int start, int end, float m) {
+            sink.add(static_cast<float>(start + end) / 2.0f - 0.5f, static_cast<float>(y), m);
+        };
+        if (mask == nullptr) {
+            scanLine<false>(rows[y], width, limits, emit);
+            continue;
+        }
+        const uint8_t* row = rows[y];
+        const uint8_t* maskRow = mask->rows[y];
+        for (int x = 0; x < width; ++x) {
+            buffer[static_cast<std::size_t>(x)] = static_cast<uint8_t>((row[x] != 0) | ((maskRow[x] != 0) << 1));
+        }
+        scanLine<true>(buffer.data(), width, limits, emit);
+    }
+}
+
+int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits, const uint8_t* const* rows,
+            int height, int width, float ratioBound, float centreTolerance) {
+    hitCount = 0;
+    if (table == nullptr || table->x == nullptr || table->y == nullptr || table->size == nullptr || maxHits < 1) {
+        return -1;
+    }
+    if (rows == nullptr || height <= 0 || width <= 0) return 0;
+    const ScanLimits limits(ratioBound, centreTolerance);
+    const Raster* mask = maskFor(height, width);
+    HitSink sink{*table, maxHits};
+    std::vector<uint8_t> buffers;
+    try {
+        if (family == kScanRows) {
+            if (mask != nullptr) buffers.resize(static_cast<std::size_t>(width));
+        } else {
+            buffers.resize(static_cast<std::size_t>(kLineBatch) * static_cast<std::size_t>(height));
+        }
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    if (family == kScanRows) {
+        scanRowLines(sink, rows, mask, height, width, limits, buffers);
+    } else if (mask != nullptr) {
+        scanSteppedLines<true>(family, sink, rows, mask, height, width, limits, buffers);
+    } else {
+        scanSteppedLines<false>(family, sink, rows, mask, height, width, limits, buffers);
+    }
+    hitCount = sink.count;
+    return 0;
+}
+
+// ---- Pairing -------------------------------------------------------------------------------
+
+// Tolerances of a candidate pair; false when the two module sizes are too different.
+struct PairRule {
+    bool diagonal;
+    float factor;  // pairTolerance, times 0.707 for the diagonal families
+
+    float tolerance(float size) const {
+        return diagonal ? static_cast<float>(static_cast<double>(factor) * kDiagonalPairFactor * size) : factor * size;
+    }
+    bool accepts(float xa, float ya, float ta, float xb, float yb, float tb) const {
+        const float ratio = ta / tb;
+        if (!(ratio >= 0.4 && ratio <= 2.5)) return false;
+        if (diagonal) {
+            const float t = std::max(ta, tb);
+            return std::fabs(xa - xb) <= t && std::fabs(ya - yb) <= t;
+        }
+        return std::fabs(xa - xb) <= ta && std::fabs(ya - yb) <= tb;
+    }
+};
+
+void appendPaired(PairedHits& out, float x, float y, float size, int family) {
+    out.x[out.count] = x;
+    out.y[out.count] = y;
+    out.size[out.count] = size;
+    out.family[out.count] = family;
+    ++out.count;
+}
+
+// B hits bucketed on a square grid so that each A hit only meets the B hits near it. The
+// buckets keep B's order, and the partners of one A hit are tested in B's order, so the
+// outcome is that of testing every pair in turn.
+class HitGrid {
+public:
+    static constexpr float kCell = 32.0f;
+
+    void build(const HitTable& b, int count) {
+        minX_ = minY_ = 0.0f;
+        float maxX = 0.0f, maxY = 0.0f;
+        for (int j = 0; j < count; ++j) {
+            if (j == 0 || b.x[j] < minX_) minX_ = b.x[j];
+            if (j == 0 || b.y[j] < minY_) minY_ = b.y[j];
+            if (j == 0 || b.x[j] > maxX) maxX = b.x[j];
+            if (j == 0 || b.y[j] > maxY) maxY = b.y[j];
+        }
+        columns_ = static_cast<int>((maxX - minX_) / kCell) + 1;
+        rows_ = static_cast<int>((maxY - minY_) / kCell) + 1;
+        starts_.assign(static_cast<std::size_t>(columns_) * rows_ + 1, 0);
+        members_.resize(static_cast<std::size_t>(count));
+        for (int j = 0; j < count; ++j) ++starts_[cellOf(b.x[j], b.y[j]) + 1];
+        for (std::size_t c = 1; c < starts_.size(); ++c) starts_[c] += starts_[c - 1];
+        std::vector<int> fill(starts_.begin(), starts_.end() - 1);
+        for (int j = 0; j < count; ++j) members_[static_cast<std::size_t>(fill[cellOf(b.x[j], b.y[j])]++)] = j;
+    }
+
+    // Every B hit within radius of (x, y) in both coordinates (and possibly a few more),
+    // ascending.
+    void near(float x, float y, float radius, std::vector<int>& out) const {
+        out.clear();
+        const int c0 = clampColumn((x - radius - minX_) / kCell), c1 = clampColumn((x + radius - minX_) / kCell);
+        const int r0 = clampRow((y - radius - minY_) / kCell), r1 = clampRow((y + radius - minY_) / kCell);
+        for (int r = r0; r <= r1; ++r) {
+            for (int c = c0; c <= c1; ++c) {
+                const std::size_t cell = static_cast<std::size_t>(r) * columns_ + c;
+                out.insert(out.end(), members_.begin() + starts_[cell], members_.begin() + starts_[cell + 1]);
+            }
+        }
+        std::sort(out.begin(), out.end());
+    }
+
+private:
+    std::size_t cellOf(float x, float y) const {
+        return static_cast<std::size_t>(clampRow((y - minY_) / kCell)) * columns_ +
+               static_cast<std::size_t>(clampColumn((x - minX_) / kCell));
+    }
+    int clampColumn(float c) const { return static_cast<int>(std::clamp(c, 0.0f, static_cast<float>(columns_ - 1))); }
+    int clampRow(float r) const { return static_cast<int>(std::clamp(r, 0.0f, static_cast<float>(rows_ - 1))); }
+
+    float minX_ = 0.0f, minY_ = 0.0f;
+    int columns_ = 1, rows_ = 1;
+    std::vector<int> starts_;
+    std::vector<int> members_;
+};
+
+// Below this many candidate pairs every pair is simply tested in turn.
+constexpr long kDirectPairingLimit = 4096;
+
+// ---- Clustering ----------------------------------------------------------------------------
+
+// Clusters keep their members as linked lists over the paired hits, in joining order, with the
+// running mean of the members and the size of the last one to join.
+struct Cluster {
+    int count = 0;
+    float meanX = 0.0f;
+    float meanY = 0.0f;
+    float lastSize = 0.0f;
+    int head = -1;
+    int tail = -1;
+};
+
+class ClusterSet {
+public:
+    explicit ClusterSet(std::vector<int>& next) : next_(next) {}
+
+    void add(const PairedHits& hits, int h) {
+        const float x = hits.x[h], y = hits.y[h], size = hits.size[h];
+        next_[static_cast<std::size_t>(h)] = -1;
+        for (Cluster& c : clusters_) {
+            if (c.count == 0) continue;
+            const float dx = x - c.meanX, dy = y - c.meanY;
+            const float d2 = dx * dx + dy * dy;
+            if (d2 < kClusterReach * size * size || d2 < kClusterReach * c.lastSize * c.lastSize) {
+                const float k = static_cast<float>(c.count);
+                c.meanX = (k * c.meanX + x) / (k + 1.0f);
+                c.meanY = (k * c.meanY + y) / (k + 1.0f);
+                c.lastSize = size;
+                next_[static_cast<std::size_t>(c.tail)] = h;
+                c.tail = h;
+                ++c.count;
+                return;
+            }
+        }
+        int started = 0;
+        while (clusters_[static_cast<std::size_t>(started)].count != 0) ++started;
+        clusters_[static_cast<std::size_t>(started)] = Cluster{1, x, y, size, h, h};
+        if (--free_ == 0) purge(started);
+    }
+
+    Cluster& operator[](int c) { return clusters_[static_cast<std::size_t>(c)]; }
+    int nextOf(int h) const { return next_[static_cast<std::size_t>(h)]; }
+
+private:
+    // All clusters are in use: drop those whose member counts are among the five smallest of
+    // the others, keeping the one just started.
+    void purge(int started) {
+        std::array<int, kClusters - 1> counts{};
+        int k = 0;
+        for (int c = 0; c < kClusters; ++c) {
+            if (c != started) counts[static_cast<std::size_t>(k++)] = clusters_[static_cast<std::size_t>(c)].count;
+        }
+        std::sort(counts.begin(), counts.end());
+        int emptied = 0;
+        for (int v = 0; v < kPurgedCountValues; ++v) {
+            for (int c = 0; c < kClusters; ++c) {
+                Cluster& cluster = clusters_[static_cast<std::size_t>(c)];
+                if (c != started && cluster.count != 0 && cluster.count == counts[static_cast<std::size_t>(v)]) {
+                    cluster = Cluster{};
+                    ++emptied;
+                }
+            }
+        }
+        free_ = emptied;
+    }
+
+    std::array<Cluster, kClusters> clusters_{};
+    std::vector<int>& next_;
+    int free_ = kClusters;
+};
+
+// Per-family sums over a cluster's remaining members.
+struct FamilyStatistics {
+    std::array<float, 4> sizeSum{};
+    std::array<int, 4> count{};
+
+    float mean(int d) const { return count[d] != 0 ? sizeSum[d] / static_cast<float>(count[d]) : 0.0f; }
+};
+
+FamilyStatistics statisticsOf(const ClusterSet& set, const Cluster& cluster, const PairedHits& hits,
+                              const std::vector<char>& removed) {
+    FamilyStatistics s;
+    for (int h = cluster.head; h >= 0; h = set.nextOf(h)) {
+        if (removed[static_cast<std::size_t>(h)]) continue;
+        const int d = hits.family[h];
+        s.sizeSum[d] += hits.size[h];
+        ++s.count[d];
+    }
+    return s;
+}
+
+// A family pair whose sizes or counts disagree too much is not one pattern's.
+bool familiesDisagree(const FamilyStatistics& s, int a, int b) {
+    const float r = s.mean(b) / s.mean(a);
+    const float q = r * static_cast<float>(s.count[b]) / static_cast<float>(s.count[a]);
+    return r > 2.5f || r < 0.4f || q > 1000.0f || q < 0.001f;
+}
+
+// count / mean of the crossing family, or 0 without a mean.
+float crossingTerm(const FamilyStatistics& s, int countFamily, int meanFamily) {
+    const float mean = s.mean(meanFamily);
+    return mean != 0.0f ? static_cast<float>(s.count[countFamily]) / mean : 0.0f;
+}
+
+// The eleven statistics of one cluster after its checks; all zero when it is dropped.
+std::array<float, kFinderValues> clusterStatistics(ClusterSet& set, Cluster& cluster, const PairedHits& hits,
+                                                   std::vector<char>& removed) {
+    std::array<float, kFinderValues> values{};
+    FamilyStatistics s = statisticsOf(set, cluster, hits, removed);
+    auto removeFamilies = [&](bool diagonal) {
+        for (int h = cluster.head; h >= 0; h = set.nextOf(h)) {
+            if ((hits.family[h] >= 2) == diagonal) removed[static_cast<std::size_t>(h)] = 1;
+        }
+    };
+    if (s.count[kScanRows] != 0 && familiesDisagree(s, kScanRows, kScanColumns)) removeFamilies(false);
+    if (s.count[kScanDiagonals] != 0 && familiesDisagree(s, kScanDiagonals, kScanAntiDiagonals)) removeFamilies(true);
+    s = statisticsOf(set, cluster, hits, removed);
+
+    const std::array<float, 4> density = {crossingTerm(s, kScanColumns, kScanRows), crossingTerm(s, kScanRows, kScanColumns),
+                                          crossingTerm(s, kScanAntiDiagonals, kScanDiagonals),
+                                          crossingTerm(s, kScanDiagonals, kScanAntiDiagonals)};
+    const int members = s.count[0] + s.count[1] + s.count[2] + s.count[3];
+    if (members == 0 || std::any_of(density.begin(), density.end(), [](float t) { return t > kMaxDensity; })) {
+        cluster = Cluster{};
+        return values;
+    }
+
+    float sumX = 0.0f, sumY = 0.0f;
+    for (int h = cluster.head; h >= 0; h = set.nextOf(h)) {
+        if (removed[static_cast<std::size_t>(h)]) continue;
+        sumX += hits.x[h];
+        sumY += hits.y[h];
+    }
+    const float cx = sumX / static_cast<float>(members), cy = sumY / static_cast<float>(members);
+    const float back = isEnlarged() ? enlargementReciprocal() : 1.0f;
+    if (isInFinderExclusionBox(cx * back, cy * back)) {
+        cluster = Cluster{};
+        return values;
+    }
+    values[kFinderX] = cx;
+    values[kFinderY] = cy;
+    for (int d = 0; d < 4; ++d) {
+        if (s.count[d] > 0 && s.sizeSum[d] != 0.0f) {
+            values[static_cast<std::size_t>(kFinderRowSize + 2 * d)] = s.mean(d);
+            values[static_cast<std::size_t>(kFinderRowCount + 2 * d)] = static_cast<float>(s.count[d]);
+        }
+    }
+    values[kFinderScore] = density[0] + density[1] + density[2] + density[3];
+    return values;
+}
+
+// Storage of one search, allocated once at its start and left uninitialised: every entry is
+// written before it is read.
+struct SearchTables {
+    std::unique_ptr<float[]> a, b;  // two hit tables, x | y | size
+    std::unique_ptr<float[]> paired;  // x | y | size
+    std::unique_ptr<int32_t[]> family;
+    std::vector<int> next;
+    std::vector<char> removed;
+
+    bool allocate(int maxHits) {
+        const std::size_t hits = static_cast<std::size_t>(maxHits);
+        a.reset(new (std::nothrow) float[3 * hits]);
+        b.reset(new (std::nothrow) float[3 * hits]);
+        paired.reset(new (std::nothrow) float[3 * pairedCapacity(maxHits)]);
+        family.reset(new (std::nothrow) int32_t[pairedCapacity(maxHits)]);
+        return a && b && paired && family;
+    }
+    // Each pairing emits every hit of its two tables at most once.
+    static std::size_t pairedCapacity(int maxHits) { return 4 * static_cast<std::size_t>(maxHits); }
+    static HitTable table(float* base, int maxHits) { return {base, base + maxHits, base + 2 * maxHits}; }
+};
+
+}  // namespace
+
+FinderTable& finderTable() { return state.table; }
+FinderList& finderList() { return state.list; }
+const FinderBackup& finderBackup() { return state.backup; }
+
+int finderMaxHits(int height, int width) {
+    const long hits = static_cast<long>(height / 25) * (width / 25) * 10;
+    return static_cast<int>(std::clamp(hits, 200L, 1L << 28));
+}
+
+int scanRuns(int family, int& hitCount, const HitTable* table, int maxHits, const uint8_t* const* rows, int height,
+             int width, float ratioBound, float centreTolerance) {
+    return runScan(family == 0 ? kScanRows : kScanDiagonals, hitCount, table, maxHits, rows, height, width, ratioBound,
+                   centreTolerance);
+}
+
+int scanRunsCrossing(int family, int& hitCount, const HitTable* table, int maxHits, const uint8_t* const* rows,
+                     int height, int width, float ratioBound, float centreTolerance) {
+    return runScan(family == 0 ? kScanColumns : kScanAntiDiagonals, hitCount, table, maxHits, rows, height, width,
+                   ratioBound, centreTolerance);
+}
+
+void pairFinderHits(const HitTable& a, int countA, const HitTable& b, int countB, bool diagonal, float pairTolerance,
+                    PairedHits& out) {
+    if (countA <= 0 || countB <= 0) return;
+    const PairRule rule{diagonal, pairTolerance};
+    const int familyA = diagonal ? kScanDiagonals : kScanRows;
+    const int familyB = diagonal ? kScanAntiDiagonals : kScanColumns;
+    std::vector<char> liveA(static_cast<std::size_t>(countA), 1), liveB(static_cast<std::size_t>(countB), 1);
+    auto tryPair = [&](int i, float ta, int j) {
+        const float tb = rule.tolerance(b.size[j]);
+        if (!rule.accepts(a.x[i], a.y[i], ta, b.x[j], b.y[j], tb)) return;
+        if (liveA[static_cast<std::size_t>(i)]) {
+            appendPaired(out, a.x[i], a.y[i], a.size[i], familyA);
+            liveA[static_cast<std::size_t>(i)] = 0;
+        }
+        if (liveB[static_cast<std::size_t>(j)]) {
+            appendPaired(out, b.x[j], b.y[j], b.size[j], familyB);
+            liveB[static_cast<std::size_t>(j)] = 0;
+        }
+    };
+    if (static_cast<long>(countA) * countB <= kDirectPairingLimit) {
+        for (int i = 0; i < countA; ++i) {
+            const float ta = rule.tolerance(a.size[i]);
+            for (int j = 0; j < countB; ++j) tryPair(i, ta, j);
+        }
+        return;
+    }
+    HitGrid grid;
+    grid.build(b, countB);
+    std::vector<int> nearby;
+    for (int i = 0; i < countA; ++i) {
+        const float ta = rule.tolerance(a.size[i]);
+        // A partner's tolerance is at most 2.5 times ta, and no coordinate may differ by more.
+        grid.near(a.x[i], a.y[i], 2.5f * ta * 1.001f + 1.0f, nearby);
+        for (int j : nearby) tryPair(i, ta, j);
+    }
+}
+
+void selectFinderPatterns(ClusterStatistics& statistics, FinderTable& table) {
+    std::array<float, kClusters> sorted{};
+    for (int c = 0; c < kClusters; ++c) sorted[static_cast<std::size_t>(c)] = statistics[static_cast<std::size_t>(c)][kFinderScore];
+    std::sort(sorted.begin(), sorted.end());
+    for (int i = kClusters - 1; i >= kClusters - kFinderPatternsKept; --i) {
+        const float s = sorted[static_cast<std::size_t>(i)];
+        if (!(s >= kFinderMinScore && s < kMaxScore)) continue;
+        for (auto& values : statistics) {
+            if (values[kFinderScore] != s) continue;
+            const auto column = static_cast<std::size_t>(kClusters - 1 - i);
+            for (int v = 0; v < kFinderValues; ++v) table[static_cast<std::size_t>(v)][column] = values[static_cast<std::size_t>(v)];
+            values[kFinderScore] = 0.0f;
+            break;
+        }
+    }
+}
+
+void listFinderPatterns(int n, const FinderTable& table, FinderList& list) {
+    list.count = 0;
+    const int columns = std::clamp(n, 0, kFinderTableColumns);
+    for (int c = 0; c < columns; ++c) {
+        if (table[kFinderScore][static_cast<std::size_t>(c)] >= kFinderMinScore) list.columns[static_cast<std::size_t>(list.count++)] = c;
+    }
+}
+
+int findFinderPatterns(const uint8_t* const* rows, int height, int width, float ratioBound, float centreTolerance,
+                       float pairTolerance, int directions) {
+    for (auto& row : state.table) row.fill(0.0f);
+    clearCandidateTriple();
+    state.list.count = 0;
+
+    if (rows != nullptr && height > 0 && width > 0) {
+        const int maxHits = finderMaxHits(height, width);
+        SearchTables t;
+        if (!t.allocate(maxHits)) return 0;
+        const HitTable a = SearchTables::table(t.a.get(), maxHits), b = SearchTables::table(t.b.get(), maxHits);
+        const std::size_t capacity = SearchTables::pairedCapacity(maxHits);
+        PairedHits paired{t.paired.get(), t.paired.get() + capacity, t.paired.get() + 2 * capacity, t.family.get(), 0};
+        int countA = 0, countB = 0;
+        if (directions == 1 || directions == 3) {
+            scanRuns(0, countA, &a, maxHits, rows, height, width, ratioBound, centreTolerance);
+            scanRunsCrossing(0, countB, &b, maxHits, rows, height, width, ratioBound, centreTolerance);
+            pairFinderHits(a, countA, b, countB, false, pairTolerance, paired);
+        }
+        if (directions == 2 || directions == 3) {
+            scanRuns(1, countA, &a, maxHits, rows, height, width, ratioBound, centreTolerance);
+            scanRunsCrossing(1, countB, &b, maxHits, rows, height, width, ratioBound, centreTolerance);
+            pairFinderHits(a, countA, b, countB, true, pairTolerance, paired);
+        }
+
+        try {
+            t.next.resize(static_cast<std::size_t>(paired.count) + 1);
+            t.removed.assign(static_cast<std::size_t>(paired.count) + 1, 0);
+        } catch (const std::bad_alloc&) {
+            return 0;
+        }
+        ClusterSet clusters(t.next);
+        for (int h = 0; h < paired.count; ++h) clusters.add(paired, h);
+
+        ClusterStatistics statistics{};
+        for (int c = 0; c < kClusters; ++c) {
+            if (clusters[c].count == 0) continue;
+            statistics[static_cast<std::size_t>(c)] = clusterStatistics(clusters, clusters[c], paired, t.removed);
+        }
+        selectFinderPatterns(statistics, state.table);
+    }
+
+    listFinderPatterns(kFinderPatternsKept, state.table, state.list);
+    for (int v = 0; v < 3; ++v) {
+        for (int c = 0; c < kFinderPatternsKept; ++c) {
+            state.backup[static_cast<std::size_t>(v)][static_cast<std::size_t>(c)] = state.table[static_cast<std::size_t>(v)][static_cast<std::size_t>(c)];
+        }
+    }
+    return 0;
+}
+
+}  // namespace velmora
