@@ -321,12 +321,4 @@ TEST(ReaderReportsToCaller, TextCapKeepsTheZeroByte) {
     EXPECT_EQ(readText(), Bytes(text.begin(), text.begin() + 25));
 }
 
-TEST(ReaderReportsToCaller, ColourInverseIsTheDriversFlag) {
-    processDecoder().setColourInverse(1);
-    EXPECT_EQ(roundTrip({'X'}, LevelL, 1), 1);
-    EXPECT_EQ(processDecoder().colourInverse(), 1);
-    processDecoder().setColourInverse(0);
-    EXPECT_EQ(processDecoder().colourInverse(), 0);
-}
-
 }  // namespace

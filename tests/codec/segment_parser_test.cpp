@@ -210,31 +210,6 @@ TEST_F(SegmentParser, ValuesBeyondTheirRangeAreNotRefused) {
     EXPECT_EQ(p.text, bytes(":M:"));
 }
 
-TEST_F(SegmentParser, AlphanumericTable) {
-    const std::string table = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ $%*+-./:";
-    Stream s;
-    s.put(2, 4).put(45, 9);
-    for (int i = 0; i + 1 < 45; i += 2) s.put(i * 45 + i + 1, 11);
-    s.put(44, 6);
-    const Parsed p = parse(s, 5);
-    EXPECT_EQ(p.result, 1);
-    EXPECT_EQ(p.text, bytes(table));
-}
-
-TEST_F(SegmentParser, CountWidthFollowsTheVersionClass) {
-    // A byte count of 16 bits from version 10 on, 8 bits below.
-    Stream s;
-    s.put(4, 4).put(2, 16).put('h', 8).put('i', 8);
-    EXPECT_EQ(parse(s, 10).text, bytes("hi"));
-    EXPECT_EQ(parse(s, 40).text, bytes("hi"));
-    EXPECT_NE(parse(s, 9).text, bytes("hi"));
-
-    Stream numeric;
-    numeric.put(1, 4).put(3, 14).put(999, 10);
-    EXPECT_EQ(parse(numeric, 27).text, bytes("999"));
-    EXPECT_NE(parse(numeric, 26).text, bytes("999"));
-}
-
 TEST_F(SegmentParser, SegmentCountIsNotLimited) {
     // Valid symbols from other encoders carry hundreds of segments; all of them are read.
     Stream s;
@@ -248,31 +223,6 @@ TEST_F(SegmentParser, SegmentCountIsNotLimited) {
     const Parsed p = parse(s);
     EXPECT_EQ(p.result, 1);
     EXPECT_EQ(p.text, expected);
-}
-
-TEST_F(SegmentParser, EncoderStreamsOfEveryMode) {
-    // Texts that our encoder splits into several modes come back byte for byte.
-    const std::vector<std::string> texts = {
-        "0123456789012345678901234567890123456789",
-        "HTTPS://EXAMPLE.ORG/A-B+C%20D",
-        "mixed 123456789012 TEXT with lower case and AC-42",
-        std::string("\x81\x40\x9F\xFC\xE0\x40\xEA\xA0", 8) + "and" + std::string("\xB0\xA1\xF7\xFE\xA1\xA1", 6),
-        std::string("\0\1\2\3\xff\xfe", 6),
-    };
-    for (const std::string& text : texts) {
-        for (const int requested : {0, 10, 27}) {
-            int version = requested;
-            int mask = 0;
-            std::array<uint8_t, kMatrixStride * kMatrixStride> matrix{};
-            int size = 0;
-            ASSERT_EQ(processEncoder().EncodeSymbol(LevelM, version, 0, mask, matrix.data(), size, text.data(),
-                                                    static_cast<int>(text.size())),
-                      1);
-            const Parsed p = parse(processEncoder().dataBits(), processEncoder().bitCount(), version);
-            EXPECT_EQ(p.result, 1) << text;
-            EXPECT_EQ(p.text, bytes(text)) << "version " << version;
-        }
-    }
 }
 
 }  // namespace
