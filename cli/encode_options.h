@@ -1,0 +1,41 @@
+// The command line of velmora-cli encode, read into plain values.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velmora::cli {
+
+enum class TextCharset { Utf8, Gb2312, ShiftJis };
+
+struct EncodeOptions {
+    int level = 3;              // 0 L, 1 M, 2 Q, 3 H, as the engine numbers them
+    int version = 0;            // 0 automatic, else 1..40
+    bool autoExtend = false;    // let a fixed version grow when the text does not fit it
+    int mask = -1;              // -1 automatic, else 0..7
+    int moduleSize = 4;         // pixels per module side in picture files
+    TextCharset charset = TextCharset::Utf8;
+    std::string outputPath;     // empty: draw the symbol in the terminal
+    std::string text;           // the TEXT argument; "-" reads standard input
+    bool help = false;
+};
+
+// The outcome of reading the arguments: the options, or one line naming the first problem.
+struct ParsedEncodeOptions {
+    EncodeOptions options;
+    std::string error;
+};
+
+// Reads the arguments that follow "encode". Options may stand before or after TEXT; "--" ends
+// the options, so a text that starts with '-' can follow it. Exactly one TEXT is required
+// unless --help is asked for.
+ParsedEncodeOptions parseEncodeOptions(const std::vector<std::string>& arguments);
+
+// The name a user types for the charset, and the name iconv knows it by.
+const char* charsetDisplayName(TextCharset charset);
+const char* charsetIconvName(TextCharset charset);
+
+// The letter of a level 0..3.
+char levelLetter(int level);
+
+}  // namespace velmora::cli
