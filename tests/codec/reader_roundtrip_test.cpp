@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,6 +18,19 @@
 #include "engine/codec/version_table.h"
 
 using namespace velmora;
+
+// Every allocation of this test program is counted, so a read can be shown to allocate nothing.
+namespace {
+long allocationCount = 0;
+}
+
+[[gnu::noinline]] void* operator new(std::size_t size) {
+    ++allocationCount;
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -319,6 +334,20 @@ TEST(ReaderReportsToCaller, TextCapKeepsTheZeroByte) {
     EXPECT_EQ(processDecoder().textLength(), 25);
     EXPECT_EQ(processDecoder().text()[25], 0);
     EXPECT_EQ(readText(), Bytes(text.begin(), text.begin() + 25));
+}
+
+TEST(ReaderReportsToCaller, ReadsWithoutAllocating) {
+    Symbol symbol;
+    ASSERT_TRUE(encodeAt(TextMaker(8).make(TextKind::Mixed, 900), LevelQ, 30, 2, symbol));
+    long readAllocations = 0;
+    for (const bool transposed : {false, true}) {
+        presentToReader(symbol, transposed);
+        const long before = allocationCount;
+        EXPECT_EQ(processDecoder().ReadSymbol(symbol.size, 30), 1);
+        EXPECT_LT(processDecoder().ReadSymbol(symbol.size, 31), 0);  // a failing read as well
+        readAllocations += allocationCount - before;
+    }
+    EXPECT_EQ(readAllocations, 0);
 }
 
 }  // namespace
