@@ -45,7 +45,22 @@ inline constexpr std::array<uint16_t, 32> FormatWords = [] {
     return words;
 }();
 
+// The 34 version words of versions 7..40, in version order.
+inline constexpr std::array<uint32_t, 34> VersionWords = [] {
+    std::array<uint32_t, 34> words{};
+    for (int version = 7; version <= 40; ++version) words[version - 7] = versionWord(version);
+    return words;
+}();
+
+// Number of bits in which two words differ, counted nibble by nibble.
+constexpr int hammingDistance(uint32_t a, uint32_t b) {
+    constexpr uint8_t kNibbleBitCount[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    int distance = 0;
+    for (uint32_t difference = a ^ b; difference != 0; difference >>= 4) distance += kNibbleBitCount[difference & 0xF];
+    return distance;
+}
+
 static_assert(FormatWords[0] == 0x5412 && FormatWords[8] == 0x77C4 && FormatWords[31] == 0x2BED);
-static_assert(versionWord(7) == 0x07C94);
+static_assert(versionWord(7) == 0x07C94 && VersionWords[33] == 0x28C69);
 
 }  // namespace velmora
