@@ -1,0 +1,116 @@
+#include "engine/decode/picture_loading.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <opencv2/core.hpp>
+#include <string_view>
+
+#include "codecs/bitmap.h"
+
+namespace velmora {
+namespace {
+
+struct ExtensionType {
+    std::string_view letters;
+    PictureType type;
+};
+
+constexpr std::array<ExtensionType, 24> kExtensionTypes = {{
+    {"bmp", PictureType::Bmp},
+    {"jpg", PictureType::Jpeg},
+    {"jpe", PictureType::Jpeg},
+    {"jfi", PictureType::Jpeg},
+    {"gif", PictureType::Gif},
+    {"png", PictureType::Png},
+    {"ico", PictureType::Icon},
+    {"cur", PictureType::Icon},
+    {"tif", PictureType::Tiff},
+    {"tga", PictureType::Targa},
+    {"pcx", PictureType::Pcx},
+    {"wbm", PictureType::Wbmp},
+    {"wmf", PictureType::Wmf},
+    {"emf", PictureType::Emf},
+    {"jp2", PictureType::Jpeg2000File},
+    {"j2k", PictureType::Jpeg2000File},
+    {"jpc", PictureType::Jpeg2000Stream},
+    {"j2c", PictureType::Jpeg2000Stream},
+    {"pgx", PictureType::Pgx},
+    {"pnm", PictureType::Pnm},
+    {"pgm", PictureType::Pnm},
+    {"ppm", PictureType::Pnm},
+    {"ras", PictureType::SunRaster},
+    {"ska", PictureType::Ska},
+}};
+
+int failLoad(cv::Mat& out, std::string* reason, const std::string& why) {
+    out.release();
+    if (reason != nullptr) *reason = why;
+    return -1;
+}
+
+// The bitmap as the image the caller asked for; false with a reason when the bitmap cannot be
+// brought to that form.
+bool copyBitmap(Bitmap& bitmap, cv::Mat& image, int colourMode, std::string& why) {
+    // A bitmap deeper than 24 bits (alpha, 16-bit samples) is shown over white rather than
+    // refused, so that screenshots and symbols drawn on transparent backgrounds load.
+    if (bitmap.bitsPerPixel() > 24 && !bitmap.flattenTo24Bits()) {
+        why = "out of memory: the picture cannot be converted";
+        return false;
+    }
+    const int width = bitmap.width();
+    const int height = bitmap.height();
+    if (colourMode != kLoadGrey) {
+        if (bitmap.bitsPerPixel() != 24 && (!bitmap.raiseTo24Bits() || !bitmap.isValid() || bitmap.bitsPerPixel() != 24)) {
+            why = "out of memory: the picture cannot be raised to 24 bits";
+            return false;
+        }
+        image.create(height, width, CV_8UC3);
+        for (int y = 0; y < height; ++y) std::memcpy(image.ptr(y), bitmap.row(height - 1 - y), 3 * std::size_t(width));
+        return true;
+    }
+    if (!bitmap.hasGreyPalette() && (!bitmap.convertToGrey() || !bitmap.isValid() || !bitmap.hasGreyPalette())) {
+        why = "out of memory: the picture cannot be converted to grey";
+        return false;
+    }
+    image.create(height, width, CV_8UC1);
+    for (int y = 0; y < height; ++y) std::memcpy(image.ptr(y), bitmap.row(height - 1 - y), std::size_t(width));
+    return true;
+}
+
+}  // namespace
+
+std::optional<PictureType> pictureTypeOfPath(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos) return std::nullopt;
+    std::string letters = path.substr(dot + 1, 3);
+    std::transform(letters.begin(), letters.end(), letters.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const ExtensionType& entry : kExtensionTypes) {
+        if (entry.letters == letters) return entry.type;
+    }
+    return std::nullopt;
+}
+
+int loadPictureFile(const std::string& path, cv::Mat& out, int colourMode, std::string* reason) {
+    out.release();
+    try {
+        const std::optional<PictureType> type = pictureTypeOfPath(path);
+        if (!type) return failLoad(out, reason, "unknown file type");
+        Bitmap bitmap;
+        if (!bitmap.load(path, *type)) return failLoad(out, reason, bitmap.failureReason());
+        cv::Mat image;
+        std::string why;
+        if (!copyBitmap(bitmap, image, colourMode, why)) return failLoad(out, reason, why);
+        out = image;
+        if (reason != nullptr) reason->clear();
+        return 1;
+    } catch (const std::exception& error) {
+        return failLoad(out, reason, std::string("the picture cannot be loaded: ") + error.what());
+    } catch (...) {
+        return failLoad(out, reason, "the picture cannot be loaded");
+    }
+}
+
+}  // namespace velmora
