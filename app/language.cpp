@@ -1,0 +1,160 @@
+#include "app/language.h"
+
+#include <QFile>
+
+#include "app/app_directory.h"
+#include "app/ini_file.h"
+
+namespace velmora {
+namespace {
+
+using U = UiTexts;
+constexpr LanguageKey<UiTexts> kUiTextKeys[kUiTextCount] = {
+    {"menu", "file", "File", &U::menuFile},
+    {"menu", "open", "Open", &U::menuOpen},
+    {"menu", "save", "Save", &U::menuSave},
+    {"menu", "exit", "Exit", &U::menuExit},
+    {"menu", "tools", "Tools", &U::menuTools},
+    {"menu", "scrgrab", "Screen Grab", &U::menuScrgrab},
+    {"menu", "areagrab", "Area Grab", &U::menuAreagrab},
+    {"menu", "camera", "Camera", &U::menuCamera},
+    {"menu", "camgrab", "Camera Grab", &U::menuCamgrab},
+    {"menu", "help", "Help", &U::menuHelp},
+    {"menu", "about", "About", &U::menuAbout},
+    {"hint", "open", "Open", &U::hintOpen},
+    {"hint", "save", "Save", &U::hintSave},
+    {"hint", "scrgrab", "Screen grab", &U::hintScrgrab},
+    {"hint", "areagrab", "Area grab", &U::hintAreagrab},
+    {"hint", "camera", "Camera", &U::hintCamera},
+    {"hint", "camgrab", "Camera grab", &U::hintCamgrab},
+    {"hint", "qrornament", "QR Ornament", &U::hintQrornament},
+    {"hint", "about", "About", &U::hintAbout},
+    {"hint", "campreview", "Camera preview", &U::hintCampreview},
+    {"parameter", "errorlevel", "Error level", &U::parameterErrorlevel},
+    {"parameter", "version", "Version", &U::parameterVersion},
+    {"parameter", "mask", "Mask", &U::parameterMask},
+    {"parameter", "size", "Size", &U::parameterSize},
+    {"string", "inputdata", "Input data", &U::inputdata},
+    {"string", "textoverflow", "Text Overflow", &U::textoverflow},
+    {"string", "position", "Position", &U::position},
+    {"string", "direction", "Direct", &U::direction},
+    {"string", "mirror", "Mirror", &U::mirror},
+    {"string", "colorinverse", "Color Inverse", &U::colorinverse},
+    {"string", "colornormal", "Color Normal", &U::colornormal},
+    {"string", "decoded", "Decoded", &U::decoded},
+    {"string", "fail", "Fail", &U::fail},
+    {"string", "closecam", "Please turn off the camera !", &U::closecam},
+    {"information", "parsedinformation", "Parsed Information", &U::parsedinformation},
+    {"information", "content", "Content", &U::content},
+};
+
+using O = OrnamentTexts;
+constexpr LanguageKey<OrnamentTexts> kOrnamentTextKeys[kOrnamentTextCount] = {
+    {"ornament", "addpicture", "Add picture...", &O::addpicture},
+    {"ornament", "mixtype", "Mix type", &O::mixtype},
+    {"ornament", "mix0", "cover", &O::mix0},
+    {"ornament", "mix1", "mixture", &O::mix1},
+    {"ornament", "SmallPicPos", "Pos Adj:", &O::SmallPicPos},
+    {"ornament", "SmallPicFilterType", "Filter type", &O::SmallPicFilterType},
+    {"ornament", "SmallPicFilter0", "round", &O::SmallPicFilter0},
+    {"ornament", "SmallPicFilter1", "round rect", &O::SmallPicFilter1},
+    {"ornament", "SmallPicFilter2", "none", &O::SmallPicFilter2},
+    {"ornament", "SmallPicBorder", "Border", &O::SmallPicBorder},
+    {"ornament", "QRScale", "QR Scale", &O::QRScale},
+    {"ornament", "QRDotType", "QR dot type", &O::QRDotType},
+    {"ornament", "QRDot0", "square", &O::QRDot0},
+    {"ornament", "QRDot1", "round", &O::QRDot1},
+    {"ornament", "QRDot2", "diamond", &O::QRDot2},
+    {"ornament", "QRDot3", "small square", &O::QRDot3},
+    {"ornament", "QRDot4", "small dot", &O::QRDot4},
+    {"ornament", "QRAlign", "Alignment dot", &O::QRAlign},
+    {"ornament", "QRSave", "Save ...", &O::QRSave},
+    {"ornament", "Exit", "Exit", &O::Exit},
+};
+
+using C = CharsetTexts;
+constexpr LanguageKey<CharsetTexts> kCharsetTextKeys[kCharsetTextCount] = {
+    {"parameter", "textencoding", "Text encoding", &C::textencoding},
+    {"string", "notconvertible", "%2 cannot be written in %1", &C::notconvertible},
+};
+
+// Fills a text table from one language file. Values are used as their bytes stand: the files are
+// in the system code page, which is UTF-8 here.
+template <typename Texts, std::size_t Count>
+Texts readTexts(const QString& path, const LanguageKey<Texts> (&keys)[Count]) {
+    const IniFile file(QFile::encodeName(path).toStdString());
+    Texts texts;
+    for (const LanguageKey<Texts>& entry : keys)
+        texts.*entry.member = QString::fromUtf8(file.readString(entry.section, entry.key, entry.english));
+    return texts;
+}
+
+// The process-wide language state; the main window changes it through selectLanguage only.
+struct LanguageState {
+    int languageIndex = 0;
+    UiTexts ui;
+    CharsetTexts charset;
+};
+
+LanguageState& state() {
+    static LanguageState language;
+    return language;
+}
+
+}  // namespace
+
+const LanguageKey<UiTexts>* uiTextKeys() {
+    return kUiTextKeys;
+}
+
+const LanguageKey<OrnamentTexts>* ornamentTextKeys() {
+    return kOrnamentTextKeys;
+}
+
+const LanguageKey<CharsetTexts>* charsetTextKeys() {
+    return kCharsetTextKeys;
+}
+
+QString languageFileName(int index) {
+    if (index == 1) return QStringLiteral("Lan_Ch.ini");
+    if (index == 2) return QStringLiteral("Lan_Ex.ini");
+    return QStringLiteral("Lan_En.ini");
+}
+
+UiTexts readUiTexts(const QString& path) {
+    return readTexts(path, kUiTextKeys);
+}
+
+OrnamentTexts readOrnamentTexts(const QString& path) {
+    return readTexts(path, kOrnamentTextKeys);
+}
+
+CharsetTexts readCharsetTexts(const QString& path) {
+    return readTexts(path, kCharsetTextKeys);
+}
+
+void selectLanguage(int index) {
+    LanguageState& language = state();
+    language.languageIndex = index;
+    const QString path = languageFile(languageFileName(index));
+    language.ui = readUiTexts(path);
+    language.charset = readCharsetTexts(path);
+}
+
+int LanguageIndex() {
+    return state().languageIndex;
+}
+
+const UiTexts& currentUiTexts() {
+    return state().ui;
+}
+
+const CharsetTexts& currentCharsetTexts() {
+    return state().charset;
+}
+
+OrnamentTexts currentOrnamentTexts() {
+    return readOrnamentTexts(languageFile(languageFileName(state().languageIndex)));
+}
+
+}  // namespace velmora

@@ -1,0 +1,82 @@
+// The interface language: the selected LanguageIndex and the texts read from its language file.
+//
+// Every text has a built-in English default, so the program runs without any language file.
+// Index 1 selects Lan_Ch.ini, 2 the spare slot Lan_Ex.ini, every other value Lan_En.ini.
+#pragma once
+
+#include <QString>
+
+namespace velmora {
+
+// The 36 texts of the main window, named by section and key of the language file.
+struct UiTexts {
+    // [menu] menu captions; the window adds the accelerator suffix
+    QString menuFile, menuOpen, menuSave, menuExit, menuTools, menuScrgrab, menuAreagrab, menuCamera, menuCamgrab,
+        menuHelp, menuAbout;
+    // [hint] tool button and preview hints
+    QString hintOpen, hintSave, hintScrgrab, hintAreagrab, hintCamera, hintCamgrab, hintQrornament, hintAbout,
+        hintCampreview;
+    // [parameter] group box captions and decode report labels
+    QString parameterErrorlevel, parameterVersion, parameterMask, parameterSize;
+    // [string] panel captions, decode report words, status and message texts
+    QString inputdata, textoverflow, position, direction, mirror, colorinverse, colornormal, decoded, fail, closecam;
+    // [information] decode report headings
+    QString parsedinformation, content;
+};
+
+// The 20 texts of the ornament window, section [ornament].
+struct OrnamentTexts {
+    QString addpicture, mixtype, mix0, mix1, SmallPicPos, SmallPicFilterType, SmallPicFilter0, SmallPicFilter1,
+        SmallPicFilter2, SmallPicBorder, QRScale, QRDotType, QRDot0, QRDot1, QRDot2, QRDot3, QRDot4, QRAlign, QRSave,
+        Exit;
+};
+
+// Texts of the text-encoding choice, read from the same file: [parameter] textencoding and
+// [string] notconvertible ("%1" becomes the character set, "%2" the character it cannot hold).
+struct CharsetTexts {
+    QString textencoding, notconvertible;
+};
+
+// Number of entries in each table, for checks of translation files.
+inline constexpr int kUiTextCount = 36;
+inline constexpr int kOrnamentTextCount = 20;
+inline constexpr int kCharsetTextCount = 2;
+
+// One text of a language file: where it lives, its English default and its member.
+template <typename Texts>
+struct LanguageKey {
+    const char* section;
+    const char* key;
+    const char* english;
+    QString Texts::*member;
+};
+
+// The full key tables, in file order.
+const LanguageKey<UiTexts>* uiTextKeys();
+const LanguageKey<OrnamentTexts>* ornamentTextKeys();
+const LanguageKey<CharsetTexts>* charsetTextKeys();
+
+// The language file name of an index: "Lan_Ch.ini" for 1, "Lan_Ex.ini" for 2, else "Lan_En.ini".
+QString languageFileName(int index);
+
+// Reads the texts from a language file, each with its English default.
+UiTexts readUiTexts(const QString& path);
+OrnamentTexts readOrnamentTexts(const QString& path);
+CharsetTexts readCharsetTexts(const QString& path);
+
+// The process-wide language: stores index as LanguageIndex and reads the main window's texts
+// from the matching file in the application directory (or beside the executable). Never fails:
+// a missing file leaves every text at its default.
+void selectLanguage(int index);
+
+// The selected language index (0 until selectLanguage runs).
+int LanguageIndex();
+
+// The texts of the selected language.
+const UiTexts& currentUiTexts();
+const CharsetTexts& currentCharsetTexts();
+
+// The ornament window's texts of the selected language, read from its file each time.
+OrnamentTexts currentOrnamentTexts();
+
+}  // namespace velmora

@@ -1,0 +1,26 @@
+// Velmora: the desktop program that writes and reads QR Code symbols.
+#include <QMessageBox>
+#include <clocale>
+#include <exception>
+
+#include "app/app_resources.h"
+#include "app/main_window.h"
+#include "app/velmora_application.h"
+
+int main(int argc, char** argv) {
+    // Text typed and read is in the locale's code page; a plain C locale counts as UTF-8.
+    std::setlocale(LC_ALL, "");
+    velmora::VelmoraApplication application(argc, argv);
+    try {
+        velmora::initAppResources();
+        velmora::TForm1 form;
+        form.show();
+        return application.exec();
+    } catch (const std::exception& failure) {
+        // A failure outside any window event ends the program after it is shown.
+        velmora::reportError(QString::fromLocal8Bit(failure.what()));
+    } catch (...) {
+        velmora::reportError(QStringLiteral("An unexpected error occurred."));
+    }
+    return 1;
+}

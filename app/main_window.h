@@ -1,0 +1,155 @@
+// The main window: the encode view (text in, symbol out), the log box, the camera preview and
+// every command of the program.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+
+#include "app/app_config.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QScrollArea;
+class QSplitter;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QToolButton;
+
+namespace velmora {
+
+class CaptionPanel;
+class ModuleSizeBox;
+class PictureView;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+
+    // Encode view refresh: re-encodes the text of Memo1 with the current parameters and shows the
+    // symbol, or the reason there is none.
+    void Memo1Change();
+    // Shared change handler of the parameter controls; only refreshes the encode view.
+    void ComboBoxErrorLevelChange();
+    // Saves the shown symbol as a 1-bit bitmap.
+    void N_SaveClick();
+    // Closes the window, which ends the program.
+    void N_ExitClick();
+    // Opens a new About window without waiting for it.
+    void N_AboutClick();
+    // Language switch of N_CH, N_En and N_Ex: the item's tag (1, 0, 2) is the new language.
+    void N_CHClick();
+
+    // Selects the language file and checks its menu item.
+    void LoadLanguage(int index);
+    // Puts the texts of the selected language on the window.
+    void ApplyLanguage();
+
+    // True while the last encode succeeded, so a symbol is on show.
+    bool SymbolShown() const { return symbolShown_; }
+    // The settings read at start-up.
+    const AppConfig& config() const { return config_; }
+    // The text of the first status bar panel.
+    QString statusText() const;
+    void setStatusText(const QString& text);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    // Asks for the file name to save the symbol under; empty when the user cancels.
+    virtual QString chooseSaveFileName();
+
+private:
+    void FormCreate();
+    void FormClose();
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createPanels();
+    QWidget* createParameterPanel();
+    void createStatusBar();
+    void fillParameterLists();
+    void connectEncodeTriggers();
+    void placeOnScreen();
+    void ComboBoxTextEncodingChange();
+    // Shows a caption instead of the symbol and clears the three labels.
+    void showNoSymbol(const QString& caption);
+    // The text of Memo1 as the encoder gets it: lines joined by CR LF.
+    QString memoText() const;
+
+    AppConfig config_;
+    bool symbolShown_ = false;
+
+    // Menus and their commands.
+    QMenu* N_File;
+    QMenu* N_Tools;
+    QMenu* N_Help;
+    QAction* N_Open;
+    QAction* N_Save;
+    QAction* N_Exit;
+    QAction* N_CH;
+    QAction* N_En;
+    QAction* N_Ex;
+    QAction* N_ScreenGrab;
+    QAction* N_AreaGrab;
+    QAction* N_Cam;
+    QAction* N_CamGrab;
+    QAction* N_About;
+
+    // Tool bar.
+    QToolBar* ToolBar1;
+    QToolButton* ToolButton_Open;
+    QToolButton* ToolButton_Save;
+    QToolButton* ToolButton_ScreenGrab;
+    QToolButton* ToolButton_AreaGrab;
+    QToolButton* ToolButton_About;
+    QToolButton* ToolButtonCam;
+    QToolButton* ToolButton_CamParse;
+    QToolButton* ToolButton_QrOrnament;
+
+    // Upper panel: symbol view and parameters.
+    QSplitter* Splitter1;
+    QWidget* PanelUp_AllBottom;
+    QSplitter* Splitter2;
+    CaptionPanel* Panel_image;
+    PictureView* Image1;
+    QWidget* Panel_ScrollBox;
+    QScrollArea* ScrollBox1;
+    QGroupBox* GroupBox_ErrLevel;
+    QComboBox* ComboBoxErrorLevel;
+    QGroupBox* GroupBox_Ver;
+    QComboBox* ComboBoxVersion;
+    QLabel* LabelVersion;
+    QCheckBox* CheckBoxAutoVer;
+    QGroupBox* GroupBox_Mask;
+    QComboBox* ComboBoxMask;
+    QLabel* LabelMask;
+    QGroupBox* GroupBox_Size;
+    ModuleSizeBox* UpDown1;
+    QLabel* LabelImageSize;
+    QGroupBox* GroupBox_TextEncoding;
+    QComboBox* ComboBoxTextEncoding;
+    QFrame* PanelPre;
+    PictureView* Image2;
+    PictureView* ImageWork;
+
+    // Lower panel: input and log.
+    QWidget* Panel5;
+    QSplitter* Splitter3;
+    QPlainTextEdit* Memo1;
+    QPlainTextEdit* MemoData;
+
+    QStatusBar* StatusBar1;
+    QLabel* StatusPanel0;
+    QLabel* StatusPanel1;
+    QTimer* TimerCam;
+};
+
+}  // namespace velmora

@@ -1,0 +1,602 @@
+// The main window: the encode view, saving the symbol, the language switch and the help document.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+#include "app/about_window.h"
+#include "app/app_resources.h"
+#include "app/caption_panel.h"
+#include "app/help_document.h"
+#include "app/ini_file.h"
+#include "app/language.h"
+#include "app/main_window.h"
+#include "app/picture_view.h"
+#include "app_test_support.h"
+#include "engine/codec/qr_encode.h"
+
+using velmora::TForm1;
+using velmora::test::ScratchHome;
+
+namespace {
+
+// The main window with the save dialog answered by the test.
+class SavingWindow : public TForm1 {
+public:
+    QString nextName;
+    int dialogs = 0;
+
+protected:
+    QString chooseSaveFileName() override {
+        ++dialogs;
+        return nextName;
+    }
+};
+
+template <typename T>
+T* child(QObject* window, const char* name) {
+    T* found = window->findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr) qFatal("no control named %s", name);
+    return found;
+}
+
+QString labelText(QObject* window, const char* name) {
+    return child<QLabel>(window, name)->text();
+}
+
+void type(QObject* window, const QString& text) {
+    QTest::keyClicks(child<QPlainTextEdit>(window, "Memo1"), text);
+}
+
+void setText(QObject* window, const QString& text) {
+    child<QPlainTextEdit>(window, "Memo1")->setPlainText(text);
+}
+
+bool symbolVisible(QObject* window) {
+    return !child<velmora::PictureView>(window, "Image1")->isHidden();
+}
+
+QString panelCaption(QObject* window) {
+    return child<velmora::CaptionPanel>(window, "Panel_image")->caption();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Number of modules per side of the symbol on show, from its picture and module size.
+int shownModules(QObject* window) {
+    const QImage& picture = child<velmora::PictureView>(window, "Image1")->picture();
+    return picture.width() / child<QSpinBox>(window, "UpDown1")->value() - 8;
+}
+
+}  // namespace
+
+// Every edit and parameter change re-encodes at once and shows the symbol or why there is none.
+class EncodeViewFollowsInput : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ScratchHome> home_;
+
+private slots:
+    void init() { home_ = std::make_unique<ScratchHome>(); }
+    void cleanup() { home_.reset(); }
+
+    void startsWithThePromptAndTheDefaultParameters() {
+        TForm1 window;
+        QCOMPARE(panelCaption(&window), QStringLiteral("Input data"));
+        QVERIFY(!symbolVisible(&window));
+        QCOMPARE(child<QComboBox>(&window, "ComboBoxErrorLevel")->currentText(), QStringLiteral("H(30%)"));
+        QCOMPARE(child<QComboBox>(&window, "ComboBoxVersion")->itemText(1), QStringLiteral(" 1"));
+        QCOMPARE(child<QSpinBox>(&window, "UpDown1")->text(), QStringLiteral("4"));
+        QVERIFY(!window.SymbolShown());
+        QVERIFY(!child<QAction>(&window, "N_CamGrab")->isEnabled());
+        QVERIFY(!child<QTimer>(&window, "TimerCam")->isActive());
+    }
+
+    void oneCharacterAtLevelHShowsVersionOne() {
+        TForm1 window;
+        type(&window, QStringLiteral("A"));
+        QVERIFY(symbolVisible(&window));
+        QVERIFY(window.SymbolShown());
+        QCOMPARE(panelCaption(&window), QString());
+        QCOMPARE(labelText(&window, "LabelVersion"), QStringLiteral("(1)"));
+        QVERIFY(QRegularExpression(QStringLiteral("^\\([0-7]\\)$")).match(labelText(&window, "LabelMask")).hasMatch());
+        // 21 modules and a quiet zone of 4 on each side at 4 pixels a module.
+        QCOMPARE(labelText(&window, "LabelImageSize"), QString::fromUtf8("116 × 116"));
+        QCOMPARE(shownModules(&window), 21);
+        QCOMPARE(velmora::test::zbarTexts(child<velmora::PictureView>(&window, "Image1")->picture()),
+                 QStringList{QStringLiteral("A")});
+    }
+
+    void overflowAtAFixedVersionHidesTheSymbolUntilAutoGrows() {
+        TForm1 window;
+        child<QComboBox>(&window, "ComboBoxVersion")->setCurrentIndex(1);
+        type(&window, QStringLiteral("abc"));
+        QVERIFY(symbolVisible(&window));
+        QCOMPARE(labelText(&window, "LabelVersion"), QString());  // a fixed version is not repeated
+        // Version 1 at level H holds 7 bytes.
+        type(&window, QStringLiteral("defghij"));
+        QCOMPARE(panelCaption(&window), QStringLiteral("Text Overflow"));
+        QVERIFY(!symbolVisible(&window));
+        QVERIFY(!window.SymbolShown());
+        QCOMPARE(labelText(&window, "LabelVersion"), QString());
+        QCOMPARE(labelText(&window, "LabelMask"), QString());
+        QCOMPARE(labelText(&window, "LabelImageSize"), QString());
+
+        child<QCheckBox>(&window, "CheckBoxAutoVer")->click();
+        QVERIFY(symbolVisible(&window));
+        QVERIFY(window.SymbolShown());
+        QCOMPARE(labelText(&window, "LabelVersion"), QStringLiteral("(2)"));
+        QCOMPARE(shownModules(&window), 25);
+        QCOMPARE(velmora::test::zbarTexts(child<velmora::PictureView>(&window, "Image1")->picture()),
+                 QStringList{QStringLiteral("abcdefghij")});
+    }
+
+    void emptyInputShowsThePromptAndKeepsTheSymbolFlag() {
+        TForm1 window;
+        type(&window, QStringLiteral("x"));
+        setText(&window, QString());
+        QCOMPARE(panelCaption(&window), QStringLiteral("Input data"));
+        QVERIFY(!symbolVisible(&window));
+        QCOMPARE(labelText(&window, "LabelImageSize"), QString());
+        QVERIFY(window.SymbolShown());
+    }
+
+    void moduleSizeScalesThePicture_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("1") << 1 << QString::fromUtf8("185 × 185");
+        QTest::newRow("20") << 20 << QString::fromUtf8("3700 × 3700");
+    }
+    void moduleSizeScalesThePicture() {
+        QFETCH(int, size);
+        QFETCH(QString, label);
+        TForm1 window;
+        child<QComboBox>(&window, "ComboBoxVersion")->setCurrentIndex(40);
+        child<QSpinBox>(&window, "UpDown1")->setValue(size);
+        type(&window, QStringLiteral("Velmora"));
+        QCOMPARE(labelText(&window, "LabelImageSize"), label);
+        const QImage& picture = child<velmora::PictureView>(&window, "Image1")->picture();
+        QCOMPARE(picture.format(), QImage::Format_Mono);
+        // The quiet zone is white all round; the top-left finder corner is dark.
+        QCOMPARE(picture.pixelIndex(4 * size - 1, 4 * size - 1), 1);
+        QCOMPARE(picture.pixelIndex(4 * size, 4 * size), 0);
+        QCOMPARE(picture.pixelIndex(picture.width() - 1, picture.height() / 2), 1);
+        // zbar needs more than one pixel a module: enlarge the small picture without smoothing.
+        if (size == 1)
+            QCOMPARE(velmora::test::zbarTexts(picture.scaled(picture.size() * 4)), QStringList{QStringLiteral("Velmora")});
+    }
+
+    void fixedMaskIsUsedAndParametersReencode() {
+        TForm1 window;
+        type(&window, QStringLiteral("12345"));
+        auto* mask = child<QComboBox>(&window, "ComboBoxMask");
+        for (int fixed = 0; fixed <= 7; ++fixed) {
+            mask->setCurrentIndex(fixed + 1);
+            QCOMPARE(labelText(&window, "LabelMask"), QString());
+            QCOMPARE(velmora::test::zbarTexts(child<velmora::PictureView>(&window, "Image1")->picture()),
+                     QStringList{QStringLiteral("12345")});
+        }
+        child<QComboBox>(&window, "ComboBoxErrorLevel")->setCurrentIndex(0);
+        mask->setCurrentIndex(0);
+        QVERIFY(!labelText(&window, "LabelMask").isEmpty());
+    }
+
+    void moduleSizeWrapsAtBothEnds() {
+        TForm1 window;
+        auto* upDown = child<QSpinBox>(&window, "UpDown1");
+        upDown->setValue(20);
+        upDown->stepUp();
+        QCOMPARE(upDown->value(), 1);
+        upDown->stepDown();
+        QCOMPARE(upDown->value(), 20);
+        // The arrow keys step it as the arrows do, though the number cannot be typed over.
+        upDown->setFocus();
+        QTest::keyClick(upDown, Qt::Key_Up);
+        QCOMPARE(upDown->value(), 1);
+        QTest::keyClicks(upDown, QStringLiteral("9"));
+        QCOMPARE(upDown->value(), 1);
+    }
+
+    void linesAreJoinedWithCarriageReturnLineFeed() {
+        TForm1 window;
+        setText(&window, QStringLiteral("one\ntwo"));
+        QCOMPARE(velmora::test::zbarTexts(child<velmora::PictureView>(&window, "Image1")->picture()),
+                 QStringList{QStringLiteral("one\r\ntwo")});
+    }
+
+    void gb2312TextUsesHanziMode() {
+        TForm1 window;
+        child<QComboBox>(&window, "ComboBoxTextEncoding")->setCurrentIndex(int(velmora::TextCharset::Gb2312));
+        setText(&window, QString::fromUtf8("汉字编码"));
+        QVERIFY(window.SymbolShown());
+        const velmora::CQR_Encode& encoder = velmora::processEncoder();
+        QCOMPARE(encoder.segmentCount(), 1);
+        QCOMPARE(encoder.segmentMode(0), velmora::ModeHanzi);
+        // The choice is kept for the next start.
+        QCOMPARE(velmora::IniFile(home_->file(QStringLiteral("Config.ini")).toStdString()).readString("text", "sCharset", ""),
+                 std::string("gb2312"));
+        TForm1 next;
+        QCOMPARE(child<QComboBox>(&next, "ComboBoxTextEncoding")->currentIndex(), int(velmora::TextCharset::Gb2312));
+    }
+
+    void utf8ChineseStaysReadableByOtherReaders() {
+        TForm1 window;
+        setText(&window, QString::fromUtf8("汉字编码"));
+        QCOMPARE(velmora::test::zbarTexts(child<velmora::PictureView>(&window, "Image1")->picture()),
+                 QStringList{QString::fromUtf8("汉字编码")});
+    }
+
+    void characterOutsideTheCharsetShowsNoSymbol() {
+        TForm1 window;
+        type(&window, QStringLiteral("ok"));
+        child<QComboBox>(&window, "ComboBoxTextEncoding")->setCurrentIndex(int(velmora::TextCharset::Gb2312));
+        QVERIFY(window.SymbolShown());
+        setText(&window, QString::fromUtf8("price 5€"));
+        QVERIFY(!symbolVisible(&window));
+        QVERIFY(!window.SymbolShown());
+        QVERIFY(panelCaption(&window).contains(QString::fromUtf8("€")));
+        QVERIFY(panelCaption(&window).contains(QStringLiteral("GB 2312")));
+        QCOMPARE(labelText(&window, "LabelImageSize"), QString());
+    }
+};
+
+// Save writes the symbol on show as a 1-bit bitmap, and nothing when no symbol matches the text.
+class SaveWritesShownSymbol : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ScratchHome> home_;
+
+private slots:
+    void init() { home_ = std::make_unique<ScratchHome>(); }
+    void cleanup() { home_.reset(); }
+
+    void bitmapDecodesToTheTypedText() {
+        SavingWindow window;
+        type(&window, QStringLiteral("Saved by Velmora"));
+        window.nextName = home_->file(QStringLiteral("symbol.bmp"));
+        child<QAction>(&window, "N_Save")->trigger();
+        QImage saved(window.nextName);
+        QVERIFY(!saved.isNull());
+        QCOMPARE(saved.size(), child<velmora::PictureView>(&window, "Image1")->picture().size());
+        QCOMPARE(velmora::test::zbarTexts(saved), QStringList{QStringLiteral("Saved by Velmora")});
+    }
+
+    void otherExtensionStillHoldsAOneBitBitmap() {
+        SavingWindow window;
+        type(&window, QStringLiteral("png?"));
+        window.nextName = home_->file(QStringLiteral("symbol.png"));
+        child<QAction>(&window, "N_Save")->trigger();
+        const QByteArray bytes = readFile(window.nextName);
+        QVERIFY(bytes.startsWith("BM"));
+        QCOMPARE(int(bytes.at(28)), 1);  // bits per pixel
+        QVERIFY(!QFile::exists(window.nextName + QStringLiteral(".bmp")));
+    }
+
+    void nameWithoutExtensionGetsBmp() {
+        SavingWindow window;
+        type(&window, QStringLiteral("plain"));
+        window.nextName = home_->file(QStringLiteral("symbol"));
+        child<QAction>(&window, "N_Save")->trigger();
+        QVERIFY(!QFile::exists(window.nextName));
+        QVERIFY(readFile(window.nextName + QStringLiteral(".bmp")).startsWith("BM"));
+    }
+
+    void nothingIsWrittenAfterAFailedEncode() {
+        SavingWindow window;
+        child<QComboBox>(&window, "ComboBoxVersion")->setCurrentIndex(1);
+        type(&window, QStringLiteral("short"));
+        QVERIFY(window.SymbolShown());
+        type(&window, QStringLiteral(" and now far too long"));
+        QVERIFY(!window.SymbolShown());
+        window.nextName = home_->file(QStringLiteral("stale.bmp"));
+        child<QAction>(&window, "N_Save")->trigger();
+        QCOMPARE(window.dialogs, 0);
+        QVERIFY(!QFile::exists(window.nextName));
+        QCOMPARE(window.statusText(), QStringLiteral("Text Overflow"));
+    }
+
+    void emptyInputAsksNothing() {
+        SavingWindow window;
+        window.nextName = home_->file(QStringLiteral("empty.bmp"));
+        child<QAction>(&window, "N_Save")->trigger();
+        QCOMPARE(window.dialogs, 0);
+        QVERIFY(!QFile::exists(window.nextName));
+    }
+
+    void cameraGrabbingRefusesSave() {
+        SavingWindow window;
+        type(&window, QStringLiteral("camera"));
+        child<QTimer>(&window, "TimerCam")->start();
+        const auto seen = velmora::test::answerNextMessageBox();
+        child<QAction>(&window, "N_Save")->trigger();
+        QVERIFY(seen->shown);
+        QCOMPARE(seen->text, QStringLiteral("Please turn off the camera !"));
+        QCOMPARE(window.dialogs, 0);
+        child<QTimer>(&window, "TimerCam")->stop();
+    }
+
+    void unwritableTargetIsReported() {
+        SavingWindow window;
+        type(&window, QStringLiteral("nowhere"));
+        window.nextName = home_->file(QStringLiteral("no/such/dir/symbol.bmp"));
+        const auto seen = velmora::test::answerNextMessageBox();
+        child<QAction>(&window, "N_Save")->trigger();
+        QVERIFY(seen->shown);
+        QVERIFY(seen->text.contains(QStringLiteral("symbol.bmp")));
+    }
+};
+
+// The Tools menu switches the language, remembers it in Config.ini and relabels the window.
+class LanguageSwitchRelabelsWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ScratchHome> home_;
+
+    void installChinese() {
+        QVERIFY(QFile::copy(QStringLiteral(VELMORA_DATA_DIR "/Lan_Ch.ini"), home_->file(QStringLiteral("Lan_Ch.ini"))));
+    }
+
+private slots:
+    void init() { home_ = std::make_unique<ScratchHome>(); }
+    void cleanup() { home_.reset(); }
+
+    void noFilesStartInEnglishAndFirstSwitchCreatesConfig() {
+        TForm1 window;
+        QCOMPARE(window.config().iCameraWidth, 640);
+        QCOMPARE(window.config().iCameraHeight, 480);
+        QCOMPARE(window.config().iQrMsg_Max, 4);
+        QVERIFY(child<QAction>(&window, "N_En")->isChecked());
+        QCOMPARE(child<QMenu>(&window, "N_File")->title(), QStringLiteral("File(&F)"));
+        QCOMPARE(child<QAction>(&window, "N_ScreenGrab")->text(), QStringLiteral("Screen Grab(&W)"));
+        QCOMPARE(child<QAction>(&window, "N_CamGrab")->toolTip(), QStringLiteral("Camera grab"));
+
+        child<QAction>(&window, "N_Ex")->trigger();
+        QCOMPARE(readFile(home_->file(QStringLiteral("Config.ini"))), QByteArray("[language]\nLanID=2\n"));
+        QVERIFY(child<QAction>(&window, "N_Ex")->isChecked());
+        QVERIFY(!child<QAction>(&window, "N_En")->isChecked());
+        QCOMPARE(velmora::LanguageIndex(), 2);
+        // No Lan_Ex.ini: the English texts stay.
+        QCOMPARE(child<QMenu>(&window, "N_File")->title(), QStringLiteral("File(&F)"));
+    }
+
+    void switchWritesOnlyLanIdAndRelabels() {
+        installChinese();
+        const QByteArray before =
+            "; mine\r\n[camera]\r\niCameraWidth=1280\r\niCameraHeight=$2D0\r\n\r\n[Language]\r\nLanID=0\r\n\r\n"
+            "[decode]\r\niQrMsg_Max=2\r\n";
+        writeFile(home_->file(QStringLiteral("Config.ini")), before);
+        TForm1 window;
+        QCOMPARE(window.config().iCameraHeight, 720);
+        type(&window, QStringLiteral("shown"));
+
+        child<QAction>(&window, "N_CH")->trigger();
+        QByteArray expected = before;
+        expected.replace("LanID=0", "LanID=1");
+        QCOMPARE(readFile(home_->file(QStringLiteral("Config.ini"))), expected);
+        QVERIFY(child<QAction>(&window, "N_CH")->isChecked());
+        QVERIFY(!child<QAction>(&window, "N_En")->isChecked());
+        QVERIFY(!child<QAction>(&window, "N_Ex")->isChecked());
+        QCOMPARE(child<QMenu>(&window, "N_File")->title(), QString::fromUtf8("文件(&F)"));
+        QCOMPARE(child<QAction>(&window, "N_About")->text(), QString::fromUtf8("关于(&A)"));
+        QCOMPARE(child<QGroupBox>(&window, "GroupBox_ErrLevel")->title(), QString::fromUtf8("纠错等级"));
+        // The panel behind the shown symbol carries the prompt again.
+        QCOMPARE(panelCaption(&window), QString::fromUtf8("请输入数据"));
+        QVERIFY(symbolVisible(&window));
+
+        child<QAction>(&window, "N_En")->trigger();
+        expected.replace("LanID=1", "LanID=0");
+        QCOMPARE(readFile(home_->file(QStringLiteral("Config.ini"))), expected);
+        QCOMPARE(child<QMenu>(&window, "N_File")->title(), QStringLiteral("File(&F)"));
+    }
+
+    void chineseStartComesFromConfig() {
+        installChinese();
+        writeFile(home_->file(QStringLiteral("Config.ini")), "[language]\nLanID=1\n");
+        TForm1 window;
+        QVERIFY(child<QAction>(&window, "N_CH")->isChecked());
+        QCOMPARE(child<QMenu>(&window, "N_Tools")->title(), QString::fromUtf8("工具(&T)"));
+        QCOMPARE(panelCaption(&window), QString::fromUtf8("请输入数据"));
+        child<QComboBox>(&window, "ComboBoxVersion")->setCurrentIndex(1);
+        type(&window, QStringLiteral("0123456789abcdefghijklmnop"));
+        QCOMPARE(panelCaption(&window), QString::fromUtf8("文本溢出"));
+    }
+
+    void outOfRangeIdsStartInEnglish_data() {
+        QTest::addColumn<QByteArray>("id");
+        QTest::addColumn<int>("index");
+        QTest::newRow("7") << QByteArray("7") << 0;
+        QTest::newRow("-1") << QByteArray("-1") << -1;
+    }
+    void outOfRangeIdsStartInEnglish() {
+        QFETCH(QByteArray, id);
+        QFETCH(int, index);
+        installChinese();
+        writeFile(home_->file(QStringLiteral("Config.ini")), "[language]\nLanID=" + id + "\n");
+        TForm1 window;
+        QCOMPARE(velmora::LanguageIndex(), index);
+        QVERIFY(child<QAction>(&window, "N_En")->isChecked());
+        QCOMPARE(child<QMenu>(&window, "N_File")->title(), QStringLiteral("File(&F)"));
+        auto* about = new velmora::TFormAbout(&window);
+        const QString text = about->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText();
+        QVERIFY(text.contains(QStringLiteral("Velmora developers")));
+        QVERIFY(text.contains(QStringLiteral("TEL: none")));
+        about->close();
+        // The file keeps the value until the next switch.
+        QCOMPARE(readFile(home_->file(QStringLiteral("Config.ini"))), QByteArray("[language]\nLanID=" + id + "\n"));
+    }
+
+    void emptyMenuTextLeavesTheBareSuffix() {
+        writeFile(home_->file(QStringLiteral("Lan_Ch.ini")), "[menu]\nfile=\n");
+        writeFile(home_->file(QStringLiteral("Config.ini")), "[language]\nLanID=1\n");
+        TForm1 window;
+        QCOMPARE(child<QMenu>(&window, "N_File")->title(), QStringLiteral("(&F)"));
+        QCOMPARE(child<QAction>(&window, "N_Open")->text(), QStringLiteral("Open(&O)"));
+    }
+
+    void aboutWindowTakesTheLanguageOfItsCreation() {
+        installChinese();
+        TForm1 window;
+        child<QAction>(&window, "N_CH")->trigger();
+        auto* chinese = new velmora::TFormAbout(&window);
+        const auto text = [](QWidget* about) {
+            return about->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText();
+        };
+        QVERIFY(text(chinese).contains(QString::fromUtf8("技术支持：none")));
+        child<QAction>(&window, "N_En")->trigger();
+        QVERIFY(text(chinese).contains(QString::fromUtf8("技术支持：none")));
+        auto* english = new velmora::TFormAbout(&window);
+        QVERIFY(text(english).contains(QStringLiteral("TEL: none")));
+        QCOMPARE(text(english).split(QLatin1Char('\n')).size(), 8);
+        QCOMPARE(text(english).split(QLatin1Char('\n')).at(2), QString());
+        chinese->close();
+        english->close();
+    }
+
+    void shippedChineseTranslationIsComplete() {
+        const QString path = QStringLiteral(VELMORA_DATA_DIR "/Lan_Ch.ini");
+        const velmora::IniFile file(QFile::encodeName(path).toStdString());
+        const auto check = [&file](const auto* keys, int count) {
+            for (int i = 0; i < count; ++i) {
+                const std::string value = file.readString(keys[i].section, keys[i].key, "<missing>");
+                QVERIFY2(value != "<missing>" && !value.empty(), keys[i].key);
+                QVERIFY2(value != keys[i].english, keys[i].key);
+            }
+        };
+        check(velmora::uiTextKeys(), velmora::kUiTextCount);
+        check(velmora::ornamentTextKeys(), velmora::kOrnamentTextCount);
+        check(velmora::charsetTextKeys(), velmora::kCharsetTextCount);
+        const velmora::OrnamentTexts ornament = velmora::readOrnamentTexts(path);
+        QCOMPARE(ornament.QRAlign, QString::fromUtf8("对齐点保护"));
+    }
+};
+
+// qr_readme.pdf is written beside the program when missing or of another size, and opened from
+// the About window.
+class HelpDocumentFollowsSizeRule : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ScratchHome> home_;
+
+    QByteArray embedded() {
+        QFile resource(velmora::kHelpDocumentResource);
+        return resource.open(QIODevice::ReadOnly) ? resource.readAll() : QByteArray();
+    }
+
+private slots:
+    void init() { home_ = std::make_unique<ScratchHome>(); }
+    void cleanup() { home_.reset(); }
+
+    void builtInManualIsAPdf() {
+        velmora::initAppResources();
+        const QByteArray pdf = embedded();
+        QVERIFY(pdf.startsWith("%PDF-"));
+        QVERIFY(pdf.size() > 10000);
+        QCOMPARE(qint64(pdf.size()), velmora::embeddedHelpDocumentSize());
+    }
+
+    void firstStartWritesTheManual() {
+        TForm1 window;
+        QCOMPARE(readFile(home_->file(velmora::kHelpDocumentName)), embedded());
+    }
+
+    void copyOfAnotherSizeIsReplaced() {
+        writeFile(home_->file(velmora::kHelpDocumentName), "an old manual");
+        TForm1 window;
+        QCOMPARE(readFile(home_->file(velmora::kHelpDocumentName)), embedded());
+    }
+
+    void copyOfTheSameSizeIsKept() {
+        velmora::initAppResources();
+        const QByteArray same(int(velmora::embeddedHelpDocumentSize()), 'x');
+        writeFile(home_->file(velmora::kHelpDocumentName), same);
+        bool written = true;
+        QString error;
+        QVERIFY(velmora::extractHelpDocument(home_->path(), written, error));
+        QVERIFY(!written);
+        QCOMPARE(readFile(home_->file(velmora::kHelpDocumentName)), same);
+    }
+
+    void unwritableDirectoryIsReported() {
+        bool written = true;
+        QString error;
+        QVERIFY(!velmora::extractHelpDocument(home_->file(QStringLiteral("missing")), written, error));
+        QVERIFY(!written);
+        QVERIFY(error.contains(velmora::kHelpDocumentName));
+    }
+
+    void helpWithoutAViewerSaysNoPdfReader() {
+        TForm1 window;
+        auto* about = new velmora::TFormAbout(&window);
+        about->show();
+        const auto seen = velmora::test::answerNextMessageBox();
+        about->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+        QVERIFY(seen->shown);
+        QCOMPARE(seen->text, QStringLiteral("No pdf reader"));
+        QCOMPARE(seen->title, QStringLiteral("ERR"));
+        QCOMPARE(seen->buttons, QMessageBox::Ok | QMessageBox::Cancel);
+        QVERIFY(about->isVisible());
+        QPointer<QWidget> watch(about);
+        about->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+        QTRY_VERIFY(watch.isNull());
+    }
+};
+
+// An exception that escapes an event handler is shown and the program goes on.
+class HandlerExceptionsAreShown : public QObject {
+    Q_OBJECT
+
+    // An object whose event handler fails.
+    class Failing : public QObject {
+    protected:
+        bool event(QEvent* event) override {
+            if (event->type() == QEvent::User) throw std::runtime_error("handler failed");
+            return QObject::event(event);
+        }
+    };
+
+private slots:
+    void exceptionBecomesAMessage() {
+        Failing failing;
+        const auto seen = velmora::test::answerNextMessageBox();
+        QEvent event(QEvent::User);
+        QCoreApplication::sendEvent(&failing, &event);
+        QVERIFY(seen->shown);
+        QCOMPARE(seen->text, QStringLiteral("handler failed"));
+        // Still running: another event is delivered normally.
+        QEvent other(QEvent::User);
+        const auto again = velmora::test::answerNextMessageBox();
+        QCoreApplication::sendEvent(&failing, &other);
+        QVERIFY(again->shown);
+    }
+};
+
+int main(int argc, char** argv) {
+    using namespace velmora::test;
+    return runTests(argc, argv,
+                    {suite<EncodeViewFollowsInput>(), suite<SaveWritesShownSymbol>(), suite<LanguageSwitchRelabelsWindow>(),
+                     suite<HelpDocumentFollowsSizeRule>(), suite<HandlerExceptionsAreShown>()});
+}
+
+#include "main_window_test.moc"
