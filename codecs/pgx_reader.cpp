@@ -44,6 +44,7 @@ int64_t headerNumber(ByteReader& in) {
         value = value * 10 + (c - '0');
         ++digits;
     }
+    if (digits == 0 && in.atEnd()) in.truncated();
     if (digits == 0 || digits > 9) failPicture(PictureFailure::Malformed, "PGX header number");
     return value;
 }
