@@ -6,8 +6,43 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <cstdio>
+#include <vector>
+
+namespace {
+
+// Markdown code comes out in the desktop's generic fixed font, which is wider than the body text
+// and breaks the report and command examples across lines; a condensed size keeps them whole.
+void setCodeFont(QTextDocument& document) {
+    struct Span {
+        int position, length;
+        bool block;
+    };
+    std::vector<Span> code;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const bool codeBlock = block.blockFormat().hasProperty(QTextFormat::BlockCodeLanguage) ||
+                               block.blockFormat().hasProperty(QTextFormat::BlockCodeFence);
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (codeBlock || fragment.charFormat().fontFixedPitch())
+                code.push_back({fragment.position(), fragment.length(), codeBlock});
+        }
+    }
+    for (const Span& span : code) {
+        QTextCharFormat format;
+        format.setFontFamilies({QStringLiteral("DejaVu Sans Mono")});
+        format.setFontPointSize(span.block ? 9.5 : 10);
+        QTextCursor cursor(&document);
+        cursor.setPosition(span.position);
+        cursor.setPosition(span.position + span.length, QTextCursor::KeepAnchor);
+        cursor.mergeCharFormat(format);
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QGuiApplication application(argc, argv);
@@ -25,8 +60,8 @@ int main(int argc, char** argv) {
     QFont body(QStringLiteral("DejaVu Sans"));
     body.setPointSizeF(10.5);
     manual.setDefaultFont(body);
-    manual.setDefaultStyleSheet(QStringLiteral("code { font-family: 'DejaVu Sans Mono'; }"));
     manual.setMarkdown(QString::fromUtf8(source.readAll()));
+    setCodeFont(manual);
 
     // Written to a temporary name first so that an interrupted build leaves no half document.
     const QString output = QString::fromLocal8Bit(argv[2]);
