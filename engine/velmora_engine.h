@@ -7,6 +7,45 @@
 
 #include <cstdint>
 
+// Longest text a symbol can hold, and the size of a text slot with its zero byte.
+#define MAX_SrcDataLen 7090
+
+// The results of the last decode request; entry k describes the k-th symbol read. Finder points
+// (dXY_FP) are pixel-centre coordinates: 0 the corner finder, 1 the one along the first edge,
+// 2 the one along the second edge, 3 where a fourth finder would sit. Corners (dXY_4Corners) are
+// pixel-edge coordinates: 0 top-left, 1 top-right, 2 bottom-left, 3 bottom-right of the symbol's
+// own frame. Each holds four x values, then four y values.
+struct C_QrDecodedData {
+    int32_t nParsedNums;
+    int32_t nInverseColor[4];
+    int32_t nMirror[4];
+    int32_t nVersion[4];
+    int32_t nLevel[4];
+    int32_t nMaskingNo[4];
+    int32_t nParseStrLen[4];
+    char sParseStr[4][MAX_SrcDataLen];
+    float dXY_FP[4][8];
+    float dXY_4Corners[4][8];
+};
+
+// The published form of the record, which a caller may allocate for itself.
+struct C_QrDecodedDataPublished {
+    int32_t nParsedNums;
+    int32_t nInverseColor[4];
+    int32_t nMirror[4];
+    int32_t nVersion[4];
+    int32_t nLevel[4];
+    int32_t nMaskingNo[4];
+    int32_t nParseStrLen[4];
+    char sParseStr[4][MAX_SrcDataLen];
+    float dXY_FP[4][8];
+    float dXY_4Corners[4][8];
+    int32_t iReserved[16];
+};
+
+// The process-wide decode record that every decode request overwrites.
+extern C_QrDecodedData g_QrDecodedData;
+
 // The last successful encode. byEncoded_Data is the module matrix in display order,
 // byte [row][column], 1 for a light module and 0 for a dark one; iEncoded_WH modules per side.
 struct C_QrEncodedData {

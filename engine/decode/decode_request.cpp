@@ -1,0 +1,44 @@
+#include "engine/decode/decode_request.h"
+
+#include <chrono>
+
+#include "engine/velmora_engine.h"
+
+C_QrDecodedData g_QrDecodedData{};
+
+namespace velmora {
+namespace {
+
+struct RequestState {
+    int wanted = 1;
+    bool convertUtf8 = false;
+    uint32_t startTime = 0;
+    Raster* moduleMatrixView = nullptr;
+};
+
+RequestState request;
+
+}  // namespace
+
+uint32_t millisecondClock() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+void beginDecodeRequest(int wanted, bool convertUtf8) {
+    request.wanted = wanted;
+    request.convertUtf8 = convertUtf8;
+    request.startTime = millisecondClock();
+}
+
+int wantedCount() { return request.wanted; }
+
+bool convertUtf8Requested() { return request.convertUtf8; }
+
+bool budgetSpent() { return static_cast<uint32_t>(millisecondClock() - request.startTime) >= timeBudget; }
+
+Raster* moduleMatrixView() { return request.moduleMatrixView; }
+
+void setModuleMatrixView(Raster* view) { request.moduleMatrixView = view; }
+
+}  // namespace velmora
