@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include <opencv2/core.hpp>
@@ -169,6 +170,76 @@ TEST(FinderRunScan, CleanPatternGivesThreeModulesOfStraightHits) {
     EXPECT_EQ(columns, 3 * m);
     EXPECT_EQ(diagonals, 13);  // offsets -6 to 6 of 8-pixel modules: |k| < 0.85 m
     EXPECT_EQ(antiDiagonals, 13);
+}
+
+// The column and anti-diagonal scans copy their lines out of the picture in transposed tiles;
+// on a transposed (or mirrored) picture they must find exactly what the row (or diagonal) scan
+// finds on the original. Random blobs of several sizes give hits all over the picture,
+// including its edges and corners.
+TEST(FinderRunScan, EveryFamilyAgreesWithItsMirrorImage) {
+    std::mt19937 random(8);
+    for (const auto& [height, width] : std::vector<std::pair<int, int>>{{97, 131}, {64, 48}, {150, 37}, {33, 300}, {211, 200}}) {
+        cv::Mat picture(height, width, CV_8UC1, cv::Scalar(255));
+        // Patterns on a jittered grid of 24-pixel cells, some cut by the picture's edges.
+        for (int y = -6; y < height; y += 24) {
+            for (int x = -6; x < width; x += 24) {
+                drawFinder(picture, x + static_cast<int>(random() % 4), y + static_cast<int>(random() % 4),
+                           1 + static_cast<int>(random() % 3));
+            }
+        }
+        for (int k = 0; k < height * width / 300; ++k) picture.at<uint8_t>(random() % height, random() % width) ^= 255;
+        cv::Mat transposed, mirrored;
+        cv::transpose(picture, transposed);
+        cv::flip(picture, mirrored, 1);
+        OwnedRaster original = binaryOf(picture), across = binaryOf(transposed), flipped = binaryOf(mirrored);
+        const int capacity = 100000;
+        Hits rows(capacity), columns(capacity), diagonals(capacity), antiDiagonals(capacity);
+        int rowCount = 0, columnCount = 0, diagonalCount = 0, antiCount = 0;
+        scanRuns(0, rowCount, &rows.table, capacity, across.rows(), width, height, kRatio, kCentre);
+        scanRunsCrossing(0, columnCount, &columns.table, capacity, original.rows(), height, width, kRatio, kCentre);
+        scanRuns(1, diagonalCount, &diagonals.table, capacity, original.rows(), height, width, kRatio, kCentre);
+        scanRunsCrossing(1, antiCount, &antiDiagonals.table, capacity, flipped.rows(), height, width, kRatio, kCentre);
+        EXPECT_GT(columnCount, 10);
+        EXPECT_GT(diagonalCount, 5);
+        ASSERT_EQ(rowCount, columnCount);
+        for (int i = 0; i < columnCount; ++i) {
+            ASSERT_EQ(columns.x[i], rows.y[i]) << i;
+            ASSERT_EQ(columns.y[i], rows.x[i]) << i;
+            ASSERT_EQ(columns.size[i], rows.size[i]) << i;
+        }
+        ASSERT_EQ(diagonalCount, antiCount);
+        for (int i = 0; i < diagonalCount; ++i) {
+            ASSERT_EQ(antiDiagonals.x[i], static_cast<float>(width - 1) - diagonals.x[i]) << i;
+            ASSERT_EQ(antiDiagonals.y[i], diagonals.y[i]) << i;
+            ASSERT_EQ(antiDiagonals.size[i], diagonals.size[i]) << i;
+        }
+    }
+}
+
+// A mask that covers nothing changes nothing, on any family.
+TEST(FinderRunScan, EmptyMaskChangesNothing) {
+    InputsGuard guard;
+    std::mt19937 random(4);
+    const int height = 90, width = 120;
+    cv::Mat picture(height, width, CV_8UC1, cv::Scalar(255));
+    for (int k = 0; k < 30; ++k) drawFinder(picture, static_cast<int>(random() % width) - 10, static_cast<int>(random() % height) - 10, 1 + static_cast<int>(random() % 4));
+    OwnedRaster binary = binaryOf(picture), mask(height, width);
+    for (int y = 0; y < height; ++y) std::fill(mask.rows()[y], mask.rows()[y] + width, uint8_t{0});
+    for (int variant = 0; variant < 4; ++variant) {
+        Hits plain(5000), masked(5000);
+        int plainCount = 0, maskedCount = 0;
+        auto scan = [&](Hits& hits, int& count) {
+            if (variant < 2) scanRuns(variant, count, &hits.table, 5000, binary.rows(), height, width, kRatio, kCentre);
+            else scanRunsCrossing(variant - 2, count, &hits.table, 5000, binary.rows(), height, width, kRatio, kCentre);
+        };
+        setDecodedAreaMask(nullptr);
+        scan(plain, plainCount);
+        setDecodedAreaMask(mask.raster);
+        scan(masked, maskedCount);
+        EXPECT_GT(plainCount, 5) << variant;
+        ASSERT_EQ(plainCount, maskedCount) << variant;
+        for (int i = 0; i < plainCount; ++i) ASSERT_EQ(plain.x[i], masked.x[i]) << variant << " " << i;
+    }
 }
 
 TEST(FinderSearch, BlankPictureLeavesTheTableEmpty) {
