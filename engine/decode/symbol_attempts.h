@@ -1,0 +1,46 @@
+// Turning one binary picture's candidates into read symbols: the triple loop and the pair
+// loop, the attempt on one candidate (version estimate, samplings, reads), and what happens to
+// a symbol once it is read (its record, corners and the mask over its area).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "engine/decode/symbol_frame.h"
+
+namespace velmora {
+
+// Tries every accepted triple of the current finder search until the request's wanted count is
+// reached or its time budget is spent. rows is the binary picture of the pass (1 light, 0
+// dark), height by width. convertFlag non-zero converts each text from UTF-8 into the system
+// code page. Returns the number of symbols in the decode record afterwards.
+int tryFinderTriples(const uint8_t* const* rows, int height, int width, int convertFlag);
+
+// The same over the accepted pairs, each with its third pattern inferred in sixteen ways.
+int tryFinderPairs(const uint8_t* const* rows, int height, int width, int convertFlag);
+
+// One candidate (the current candidate triple): builds its frame, chooses a version, samples
+// and reads. Returns 1 when a symbol was read (the reader then holds it), -1 or -2 when not.
+int attemptSymbol(const uint8_t* const* rows, int height, int width);
+
+// The version of the framed candidate from its finder distances, confirmed for large symbols
+// by a first read or the version blocks. Returns 2 when that first read already succeeded, 1
+// when version still has to be read in every way, 0 when the plain samplings were already tried
+// for it, -1 when the candidate is rejected.
+int estimateVersion(int& version, const uint8_t* const* rows, int height, int width,
+                    const std::array<FrameCorner, 4>& frame);
+
+// 1 while the pair loop runs, else 0.
+int pairMode();
+
+// Installed as the reader's corners hook during the loops: maps the symbol's outer corners and
+// the would-be fourth finder centre back into the picture and stores them in the entry about to
+// be recorded. Returns 1, -1 when a transform cannot be inverted, -2 when a point maps to
+// infinity.
+int computeSymbolCorners();
+
+// Marks the area of the most recently recorded symbol in the 0/1 mask (1 covered) of the
+// searched picture, width by height.
+void markDecodedArea(uint8_t* const* maskRows, int width, int height);
+
+}  // namespace velmora
