@@ -16,18 +16,6 @@ SymbolCornersHook symbolCornersHook = nullptr;
 // minimum distance is 7, so three errors are still corrected unambiguously.
 constexpr int kMaxFormatDistance = 3;
 
-// Set bits of every 4-bit value.
-constexpr uint8_t kNibbleBitCount[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
-
-// Number of bits in which two 15-bit words differ.
-int formatBitsDiffering(uint32_t a, uint32_t b) {
-    int distance = 0;
-    for (uint32_t difference = a ^ b; difference != 0; difference >>= 4) {
-        distance += kNibbleBitCount[difference & 0xF];
-    }
-    return distance;
-}
-
 struct ModulePosition {
     int x;
     int y;
@@ -105,7 +93,7 @@ int CQR_Decoder::readFormatCopy(int copy, Orientation orientation, int& level, i
     int best = 32;
     int bestIndex = 0;
     for (int index = 0; index < static_cast<int>(FormatWords.size()); ++index) {
-        const int distance = formatBitsDiffering(word, FormatWords[index]);
+        const int distance = hammingDistance(word, FormatWords[index]);
         if (distance < best) {
             best = distance;
             bestIndex = index;
