@@ -187,6 +187,7 @@ void CQR_Decoder::Unmask(int k) {
     }
 }
 
+// Overwrites a width x height block of modules with the function marker.
 void CQR_Decoder::markArea(int x0, int y0, int width, int height) {
     for (int x = x0; x < x0 + width; ++x) {
         for (int y = y0; y < y0 + height; ++y) module(x, y) = kFunctionMarker;
@@ -290,6 +291,7 @@ int CQR_Decoder::CorrectBlocks() {
     return corrected;
 }
 
+// Turns the corrected data codewords into the text and its length.
 int CQR_Decoder::ParseSegments() {
     return velmora::ParseSegments(data_.data(), dataBitCount_, version_, text_.data(), textLength_);
 }

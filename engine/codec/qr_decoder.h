@@ -54,7 +54,8 @@ public:
     int textLength() const { return textLength_; }
     // Shortens the text to at most limit bytes (the decode driver keeps 7089).
     void capTextLength(int limit);
-    // Codewords the last read repaired over all blocks (the count of the last attempt).
+    // Codewords the last attempt repaired over all blocks, or the code of the block it could
+    // not repair.
     int correctedCodewords() const { return correctedCodewords_; }
 
     // Written over function modules while reading; neither 0 nor 1.

@@ -160,17 +160,19 @@ INSTANTIATE_TEST_SUITE_P(AllVersions, ReaderReadsPeerSymbols, testing::Range(kMi
 
 TEST(ReaderReadsPeerSymbols, EciHeaderIsRefused) {
     const Bytes text = {'p', 'r', 'i', 'x'};
-    for (const int version : {1, 7, 20}) {
-        Qrinput input(QRinput_new2(version, QR_ECLEVEL_M));
-        ASSERT_TRUE(input);
-        ASSERT_EQ(QRinput_appendECIheader(input.get(), 26), 0);
-        ASSERT_EQ(QRinput_append(input.get(), QR_MODE_8, static_cast<int>(text.size()), text.data()), 0);
-        const Qrcode code(QRcode_encodeInput(input.get()));
-        ASSERT_TRUE(code);
-        // Read as a mirror image the parser is the last step that runs, and it refuses the ECI.
-        EXPECT_EQ(readPeerSymbol(*code, true), -3) << version;
-        // Upright, the mirrored retry runs after the parser and its failure is what is reported.
-        EXPECT_LT(readPeerSymbol(*code, false), 0) << version;
+    for (int version = kMinVersion; version <= kMaxVersion; ++version) {
+        for (int level = 0; level < 4; ++level) {
+            Qrinput input(QRinput_new2(version, static_cast<QRecLevel>(level)));
+            ASSERT_TRUE(input);
+            ASSERT_EQ(QRinput_appendECIheader(input.get(), 26), 0);
+            ASSERT_EQ(QRinput_append(input.get(), QR_MODE_8, static_cast<int>(text.size()), text.data()), 0);
+            const Qrcode code(QRcode_encodeInput(input.get()));
+            ASSERT_TRUE(code);
+            // Read as a mirror image the parser is the last step that runs, and it refuses the ECI.
+            EXPECT_EQ(readPeerSymbol(*code, true), -3) << version << " " << level;
+            // Upright, the mirrored retry runs after the parser and its failure is what is reported.
+            EXPECT_LT(readPeerSymbol(*code, false), 0) << version << " " << level;
+        }
     }
 }
 
