@@ -128,10 +128,14 @@ void decodeGif(std::span<const uint8_t> file, Bitmap& out) {
     if (int64_t{frame.Width} * frame.Height > static_cast<int64_t>(file.size()) * 16384) {
         failPicture(PictureFailure::Truncated, "GIF frame larger than its data could hold");
     }
-    const int64_t left = std::max(frame.Left, 0);
-    const int64_t top = std::max(frame.Top, 0);
-    const int64_t width = std::max<int64_t>(gif->SWidth, left + frame.Width);
-    const int64_t height = std::max<int64_t>(gif->SHeight, top + frame.Height);
+    // The frame sits on the logical screen where it fits there; a frame that overhangs its
+    // screen (or a screen of no size) is shown alone.
+    const bool fits = frame.Left >= 0 && frame.Top >= 0 && int64_t{frame.Left} + frame.Width <= gif->SWidth &&
+                      int64_t{frame.Top} + frame.Height <= gif->SHeight;
+    const int64_t left = fits ? frame.Left : 0;
+    const int64_t top = fits ? frame.Top : 0;
+    const int64_t width = fits ? gif->SWidth : frame.Width;
+    const int64_t height = fits ? gif->SHeight : frame.Height;
     checkPictureSize(width, height);
 
     const auto palette = framePalette(gif.get(), transparent);

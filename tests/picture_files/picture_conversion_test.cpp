@@ -174,19 +174,9 @@ TEST(LoaderConvertsDepth, PaletteBitmapsAreRaisedToColour) {
 TEST(LoaderConvertsDepth, BitmapRaisesIndexedPicturesAndNeverLowersDeepOnes) {
     ScratchFolder folder;
     const cv::Mat symbol = symbolPicture(kText, 1);
-    std::string error;
-    ASSERT_TRUE(writeBmp1(folder.path("mono.bmp"), symbol.data, symbol.cols, symbol.rows, static_cast<int>(symbol.step), error));
     // WBMP is read as a 1-bit bitmap with a black and white palette.
-    std::vector<uint8_t> wbmp = {0, 0, static_cast<uint8_t>(symbol.cols), static_cast<uint8_t>(symbol.rows)};
-    for (int y = 0; y < symbol.rows; ++y) {
-        for (int x = 0; x < symbol.cols; x += 8) {
-            uint8_t byte = 0;
-            for (int b = 0; b < 8 && x + b < symbol.cols; ++b) byte |= (symbol.at<uint8_t>(y, x + b) ? 0x80 : 0) >> b;
-            wbmp.push_back(byte);
-        }
-    }
     ASSERT_LT(symbol.cols, 128);
-    writeFile(folder.path("mono.wbmp"), wbmp);
+    writeFile(folder.path("mono.wbmp"), wbmpFile(symbol));
     Bitmap bitmap;
     ASSERT_TRUE(bitmap.load(folder.path("mono.wbmp"), PictureType::Wbmp)) << bitmap.failureReason();
     EXPECT_EQ(bitmap.bitsPerPixel(), 1);

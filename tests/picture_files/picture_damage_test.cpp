@@ -43,18 +43,6 @@ std::vector<uint8_t> magickFile(const ScratchFolder& folder, const cv::Mat& pict
     return readFile(folder.path(plain));
 }
 
-std::vector<uint8_t> wbmpFile(const cv::Mat& grey) {
-    std::vector<uint8_t> out = {0, 0, static_cast<uint8_t>(grey.cols), static_cast<uint8_t>(grey.rows)};
-    for (int y = 0; y < grey.rows; ++y) {
-        for (int x = 0; x < grey.cols; x += 8) {
-            uint8_t byte = 0;
-            for (int b = 0; b < 8 && x + b < grey.cols; ++b) byte |= (grey.at<uint8_t>(y, x + b) ? 0x80 : 0) >> b;
-            out.push_back(byte);
-        }
-    }
-    return out;
-}
-
 // One small valid file for every reader; the ImageMagick ones are left out without convert.
 std::vector<SampleFile> sampleFiles(const ScratchFolder& folder) {
     const cv::Mat symbol = symbolPicture(kText, 1);

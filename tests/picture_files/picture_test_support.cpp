@@ -157,6 +157,18 @@ std::vector<uint8_t> pgxFile(int width, int height, int depth, bool bigEndian, b
     return out;
 }
 
+std::vector<uint8_t> wbmpFile(const cv::Mat& grey) {
+    std::vector<uint8_t> out = {0, 0, static_cast<uint8_t>(grey.cols), static_cast<uint8_t>(grey.rows)};
+    for (int y = 0; y < grey.rows; ++y) {
+        for (int x = 0; x < grey.cols; x += 8) {
+            uint8_t byte = 0;
+            for (int b = 0; b < 8 && x + b < grey.cols; ++b) byte |= (grey.at<uint8_t>(y, x + b) ? 0x80 : 0) >> b;
+            out.push_back(byte);
+        }
+    }
+    return out;
+}
+
 std::vector<uint8_t> skaFile(const cv::Mat& indices, const std::vector<cv::Vec3b>& paletteBgr) {
     std::vector<uint8_t> out;
     put16(out, static_cast<unsigned>(indices.cols));

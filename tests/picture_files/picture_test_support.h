@@ -61,6 +61,8 @@ cv::Mat greyOf(const cv::Mat& bgr);
 // are already in range for that depth, one per pixel (row by row).
 std::vector<uint8_t> pgxFile(int width, int height, int depth, bool bigEndian, bool isSigned,
                              const std::vector<int>& samples);
+// WBMP type 0 of a grey picture narrower and lower than 128 pixels (nonzero white).
+std::vector<uint8_t> wbmpFile(const cv::Mat& grey);
 // SKA: the 9-byte header, 256 palette entries and the picture's indices top row first.
 std::vector<uint8_t> skaFile(const cv::Mat& indices, const std::vector<cv::Vec3b>& paletteBgr);
 // A placeable WMF that fills the picture white and draws each dark pixel of a grey picture as a

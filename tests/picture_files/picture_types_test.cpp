@@ -298,6 +298,11 @@ TEST_F(PictureTypes, GifLoadsItsFirstFrame) {
     cv::imwrite(second, 255 - coloured);
     ASSERT_TRUE(convert(first + " " + second + " " + folder.path("animated.gif")));
     expectLoads(folder.path("animated.gif"), coloured);
+    // A logical screen too small for the frame leaves the frame alone.
+    std::vector<uint8_t> noScreen = readFile(folder.path("symbol.gif"));
+    std::fill(noScreen.begin() + 6, noScreen.begin() + 10, 0);
+    writeFile(folder.path("no-screen.gif"), noScreen);
+    expectLoads(folder.path("no-screen.gif"), coloured);
 }
 
 TEST_F(PictureTypes, GifTransparencyShowsWhite) {
