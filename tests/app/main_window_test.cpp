@@ -241,6 +241,27 @@ private slots:
         QCOMPARE(child<QComboBox>(&next, "ComboBoxTextEncoding")->currentIndex(), int(velmora::TextCharset::Gb2312));
     }
 
+    void shiftJisTextUsesKanjiMode() {
+        TForm1 window;
+        child<QComboBox>(&window, "ComboBoxTextEncoding")->setCurrentIndex(int(velmora::TextCharset::ShiftJis));
+        setText(&window, QString::fromUtf8("漢字"));
+        QVERIFY(window.SymbolShown());
+        QCOMPARE(velmora::processEncoder().segmentMode(0), velmora::ModeKanji);
+    }
+
+    void symbolViewScalesDownOnly() {
+        TForm1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* view = child<velmora::PictureView>(&window, "Image1");
+        type(&window, QStringLiteral("small"));
+        QCOMPARE(view->pictureRect().size(), view->picture().size());
+        child<QSpinBox>(&window, "UpDown1")->setValue(20);
+        QVERIFY(view->picture().width() > view->width());
+        QCOMPARE(view->pictureRect().width(), qMin(view->width(), view->height()));
+        QCOMPARE(view->pictureRect().width(), view->pictureRect().height());
+    }
+
     void utf8ChineseStaysReadableByOtherReaders() {
         TForm1 window;
         setText(&window, QString::fromUtf8("汉字编码"));
