@@ -17,4 +17,7 @@ using CommandEntry = int (*)(int argc, char** argv);
 // velmora-cli encode: text in, symbol picture out.
 int runEncodeCommand(int argc, char** argv);
 
+// velmora-cli decode: picture files in, decoded symbols out.
+int runDecodeCommand(int argc, char** argv);
+
 }  // namespace velmora::cli

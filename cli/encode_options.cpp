@@ -167,6 +167,5 @@ const char* charsetIconvName(TextCharset charset) {
     return "UTF-8";
 }
 
-char levelLetter(int level) { return level >= 0 && level < 4 ? kLevelLetters[level] : '?'; }
 
 }  // namespace velmora::cli

@@ -35,7 +35,5 @@ ParsedEncodeOptions parseEncodeOptions(const std::vector<std::string>& arguments
 const char* charsetDisplayName(TextCharset charset);
 const char* charsetIconvName(TextCharset charset);
 
-// The letter of a level 0..3.
-char levelLetter(int level);
 
 }  // namespace velmora::cli

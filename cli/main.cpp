@@ -18,6 +18,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"encode", "write a QR Code symbol for a text, as a picture file or in the terminal", runEncodeCommand},
+
 };
 
 // Prints the list of commands; the caller chooses the stream and the exit code.

@@ -46,6 +46,19 @@ struct C_QrDecodedDataPublished {
 // The process-wide decode record that every decode request overwrites.
 extern C_QrDecodedData g_QrDecodedData;
 
+// Reads up to iQrMsg_Max (clamped to 1..4) symbols from the picture file at FilePath, loaded
+// in grey. Returns the number read; the results are in g_QrDecodedData. A file that cannot be
+// loaded returns 0 and leaves g_QrDecodedData as it was. With iDecodeUTF8 non-zero, texts that
+// are valid UTF-8 are converted to the locale's code page. p_QrDecodedData is not written.
+int QR_Decode_File(const char* FilePath, int iQrMsg_Max, int iDecodeUTF8, C_QrDecodedDataPublished* p_QrDecodedData);
+
+// The same for 8-bit grey pixels in memory, iImgWidth by iImgHeight. iBufType 0: src holds the
+// rows one after the other without padding; 1: src is a table of row pointers; 2: src is a
+// velmora::Raster of bytes; any other value as 0. The caller's memory is never freed. Pictures
+// of 20 pixels or less on a side give 0. The request stops after 4000 milliseconds.
+int QR_Decode_Matrix(int iBufType, void* src, int iImgWidth, int iImgHeight, int iQrMsg_Max, int iDecodeUTF8,
+                     C_QrDecodedDataPublished* p_QrDecodedData);
+
 // The last successful encode. byEncoded_Data is the module matrix in display order,
 // byte [row][column], 1 for a light module and 0 for a dark one; iEncoded_WH modules per side.
 struct C_QrEncodedData {
