@@ -180,8 +180,7 @@ const Raster* maskFor(int height, int width) {
     return mask;
 }
 
-// One straight or diagonal line of the picture: its first pixel and the column step per row
-// (rows advance by one per sample, except along a row).
+// One line of a scan family: its first pixel and its length in samples.
 struct LineGeometry {
     int row;
     int column;
@@ -430,7 +429,7 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
 
 // ---- Pairing -------------------------------------------------------------------------------
 
-// Tolerances of a candidate pair; false when the two module sizes are too different.
+// How close two crossing hits must lie, in their module sizes, to belong to one pattern.
 struct PairRule {
     bool diagonal;
     float factor;  // pairTolerance, times 0.707 for the diagonal families
