@@ -31,13 +31,14 @@ def main():
                 continue
             name = b["run_name"] if "run_name" in b else b["name"]
             group, _, impl = name.rpartition("/")
-            cases.setdefault(group, {})[impl] = (b["real_time"], b["time_unit"])
-    print(f"{'case':40} {'implementation':12} {'time':>14} {'peer / velmora':>15}")
+            read = f"{int(b['read'])}/{int(b['symbols'])}" if "read" in b and "symbols" in b else ""
+            cases.setdefault(group, {})[impl] = (b["real_time"], b["time_unit"], read)
+    print(f"{'case':32} {'implementation':14} {'time':>14} {'peer / velmora':>15} {'read':>9}")
     for group, impls in cases.items():
         reference = impls.get("velmora")
-        for impl, (time, unit) in sorted(impls.items(), key=lambda kv: kv[0] != "velmora"):
+        for impl, (time, unit, read) in sorted(impls.items(), key=lambda kv: kv[0] != "velmora"):
             ratio = f"{time / reference[0]:.2f}" if reference and impl != "velmora" else ""
-            print(f"{group:40} {impl:12} {time:>11.2f} {unit:2} {ratio:>15}")
+            print(f"{group:32} {impl:14} {time:>11.2f} {unit:2} {ratio:>15} {read:>9}")
     return 0
 
 
