@@ -18,9 +18,16 @@ uint8_t PolyEvalAscending(const uint8_t* coefficients, int count, uint8_t x, int
 }
 
 uint8_t PolyEvalDescending(const uint8_t* coefficients, int count, uint8_t x, int m) {
-    // Horner's rule from the highest power (byte 0) down.
+    // Horner's rule from the highest power (byte 0) down, multiplying in the log domain: the
+    // syndromes of every block of every read come through here.
+    if (x == 0) return count > 0 ? coefficients[count - 1] : 0;
+    (void)m;  // the doubled table holds GF(2^8)
+    const int logX = GfLog[x];
     uint8_t sum = 0;
-    for (int i = 0; i < count; ++i) sum = static_cast<uint8_t>(GfMul(sum, x, m) ^ coefficients[i]);
+    for (int i = 0; i < count; ++i) {
+        if (sum != 0) sum = GfExpDoubled[GfLog[sum] + logX];
+        sum ^= coefficients[i];
+    }
     return sum;
 }
 

@@ -32,6 +32,13 @@ inline constexpr std::array<uint8_t, 256> GfExp = gf_detail::makeExpTable();
 // GfLog[GfExp[i]] = i; GfLog[0] = 0 although log 0 is undefined.
 inline constexpr std::array<uint8_t, 256> GfLog = gf_detail::makeLogTable();
 
+// alpha^i for i = 0..509: a sum of two logarithms indexes it without reduction modulo 255.
+inline constexpr std::array<uint8_t, 510> GfExpDoubled = [] {
+    std::array<uint8_t, 510> exp{};
+    for (int i = 0; i < 510; ++i) exp[i] = GfExp[i % 255];
+    return exp;
+}();
+
 static_assert(GfExp[8] == 29 && GfExp[11] == 232 && GfLog[2] == 1 && GfLog[3] == 25 && GfLog[7] == 198);
 
 // The routines take the field's bit count m as the codec always has; only m = 8 has tables.
