@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
+#include "codecs/text_encoding.h"
 #include "engine/velmora_engine.h"
 
 C_QrEncodedData g_QrEncodedData{};
@@ -60,42 +62,9 @@ CQR_Encode& processEncoder() {
 }
 
 bool isMultiByteUtf8(const uint8_t* text, int length) {
-    bool multiByte = false;
-    int i = 0;
-    while (i < length) {
-        const uint8_t lead = text[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        int extra;
-        uint32_t codePoint;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            extra = 1;
-            codePoint = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            extra = 2;
-            codePoint = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            extra = 3;
-            codePoint = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= length) return false;  // sequence cut off by the end of the text
-        for (int k = 1; k <= extra; ++k) {
-            const uint8_t next = text[i + k];
-            if ((next & 0xC0) != 0x80) return false;
-            codePoint = (codePoint << 6) | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
-        if ((extra == 2 && codePoint < 0x800) || (extra == 3 && codePoint < 0x10000) ||
-            (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF)
-            return false;
-        multiByte = true;
-        i += extra + 1;
-    }
-    return multiByte;
+    const std::string_view bytes(reinterpret_cast<const char*>(text), static_cast<size_t>(length));
+    const bool multiByte = std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<uint8_t>(c) >= 0x80; });
+    return multiByte && isValidUtf8(bytes);
 }
 
 int CQR_Encode::SegmentCost(SegmentMode mode, int length, int versionClass) {
