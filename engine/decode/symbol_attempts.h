@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "engine/decode/symbol_frame.h"
+#include "engine/decode/symbol_record.h"
 
 namespace velmora {
 
@@ -32,15 +33,5 @@ int estimateVersion(int& version, const uint8_t* const* rows, int height, int wi
 
 // 1 while the pair loop runs, else 0.
 int pairMode();
-
-// Installed as the reader's corners hook during the loops: maps the symbol's outer corners and
-// the would-be fourth finder centre back into the picture and stores them in the entry about to
-// be recorded. Returns 1, -1 when a transform cannot be inverted, -2 when a point maps to
-// infinity.
-int computeSymbolCorners();
-
-// Marks the area of the most recently recorded symbol in the 0/1 mask (1 covered) of the
-// searched picture, width by height.
-void markDecodedArea(uint8_t* const* maskRows, int width, int height);
 
 }  // namespace velmora

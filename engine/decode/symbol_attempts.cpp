@@ -1,0 +1,282 @@
+#include "engine/decode/symbol_attempts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "engine/codec/qr_decoder.h"
+#include "engine/codec/version_table.h"
+#include "engine/decode/decode_inputs.h"
+#include "engine/decode/decode_request.h"
+#include "engine/decode/frame_sampling.h"
+#include "engine/geometry/alignment_patterns.h"
+#include "engine/geometry/candidate_triples.h"
+#include "engine/geometry/version_information.h"
+#include "engine/velmora_engine.h"
+
+namespace velmora {
+namespace {
+
+struct AttemptState {
+    int pairMode = 0;
+    // The version the samplings and reads of the candidate work with.
+    int workingVersion = 0;
+};
+
+AttemptState attempt;
+
+constexpr float kMinPatternScore = 1.5f;
+constexpr int kAllDirections = 3;
+constexpr int kEntries = 4;
+// The three patterns of one symbol measure their modules alike within this factor.
+constexpr double kMaxModuleRatio = 3.0;
+// Estimates of the two sides may disagree by this many versions.
+constexpr float kMaxEstimateSpread = 4.0f;
+// Enlarged pictures are small ones: a large version there is a misreading of noise.
+constexpr int kMaxEnlargedVersion = 14;
+// Versions of at least this size carry version blocks and alignment grids worth a first look.
+constexpr int kFirstBlockVersion = 6;
+constexpr int kFirstGridVersion = 7;
+// Odd pair variants assume square modules and are trusted only for small symbols.
+constexpr int kFirstOddRejectedVersion = 8;
+
+// Reads the sampled matrix as version v.
+bool readAs(int v) {
+    attempt.workingVersion = v;
+    return processDecoder().ReadSymbol(symbolSizeOf(v), v) >= 0;
+}
+
+bool sampleAndRead(const uint8_t* const* rows, int height, int width, int mode, int v) {
+    return samplePerspective(rows, height, width, mode, v) == 1 && readAs(v);
+}
+
+// The two single-transform samplings through the finder centres; the second one only in the
+// triple loop. -1 when the first cannot be sampled, 1 when one reads, else 0.
+int readThroughFinders(const uint8_t* const* rows, int height, int width, int v) {
+    if (samplePerspective(rows, height, width, kSampleParallelogram, v) != 1) return -1;
+    if (readAs(v)) return 1;
+    return attempt.pairMode == 0 && sampleAndRead(rows, height, width, kSamplePerspective, v) ? 1 : 0;
+}
+
+// The two samplings through an alignment pattern; the second one only in the triple loop.
+bool readThroughAlignment(const uint8_t* const* rows, int height, int width, int v) {
+    if (sampleAndRead(rows, height, width, kSampleAlignment, v)) return true;
+    return attempt.pairMode == 0 && sampleAndRead(rows, height, width, kSampleCorrected, v);
+}
+
+// A small symbol read as the neighbouring version v: -1 when it cannot be sampled, 1 when it
+// reads, else 0.
+int readAsNeighbour(const uint8_t* const* rows, int height, int width, int v) {
+    const int plain = readThroughFinders(rows, height, width, v);
+    if (plain != 0) return plain;
+    setAlignmentCoordinates(v);
+    locateAlignmentPatterns(v, rows, height, width, kAllDirections);
+    if (prepareAlignmentGrid(v) != 1) return -1;
+    return readThroughAlignment(rows, height, width, v) ? 1 : 0;
+}
+
+// The three patterns measure similar modules along both sides.
+bool similarModuleSizes(const std::array<FrameCorner, 4>& frame) {
+    for (int side = 1; side <= 2; ++side) {
+        for (int i = 0; i < 3; ++i) {
+            const FrameCorner& p = frame[static_cast<std::size_t>(i)];
+            const FrameCorner& q = frame[static_cast<std::size_t>((i + 1) % 3)];
+            const float ratio = side == 1 ? p.m1 / q.m1 : p.m2 / q.m2;
+            if (ratio > kMaxModuleRatio || ratio < 1.0 / kMaxModuleRatio) return false;
+        }
+    }
+    return true;
+}
+
+// Modules of a sampled finder pattern that may differ from the ideal one before the pattern
+// counts as missed.
+constexpr int kMaxFinderMismatches = 12;
+
+// Whether module (x, y) of a 7 x 7 finder pattern is dark: the outer ring and the 3 x 3 centre.
+constexpr bool finderModuleDark(int x, int y) {
+    const int ring = std::max(std::abs(x - 3), std::abs(y - 3));
+    return ring != 2;
+}
+
+// Modules of the 7 x 7 area at (x0, y0) of the matrix as it was read that differ from a finder.
+int finderMismatches(const uint8_t* sampled, int x0, int y0) {
+    int mismatches = 0;
+    for (int x = 0; x < 7; ++x) {
+        for (int y = 0; y < 7; ++y) {
+            const bool dark = sampled[(x0 + x) * kMatrixStride + (y0 + y)] != 0;
+            if (dark != finderModuleDark(x, y)) ++mismatches;
+        }
+    }
+    return mismatches;
+}
+
+// A read through a frame whose corner is not a finder pattern at all (a look-alike in the data
+// of the same symbol) can still succeed, because error correction absorbs the modules that the
+// wrong corner displaces; but its finder centres, corners and masked area are then wrong, and
+// the symbol could be read again later. Such a read is refused, so that the candidate with the
+// symbol's own finders gives it. The pattern that a pair candidate infers is not judged: it may
+// be the one that is missing.
+bool foundFindersSampledAsFinders() {
+    const CQR_Decoder& reader = processDecoder();
+    const int n = reader.size();
+    const std::array<std::array<int, 2>, 3> origins = {{{0, 0}, {n - 7, 0}, {0, n - 7}}};
+    for (int role = kFrameA; role <= kFrameC; ++role) {
+        if (attempt.pairMode == 1 && frameOrder()[static_cast<std::size_t>(role)] == 0) continue;
+        const auto& origin = origins[static_cast<std::size_t>(role)];
+        if (finderMismatches(reader.sampledCopy(), origin[0], origin[1]) > kMaxFinderMismatches) return false;
+    }
+    return true;
+}
+
+bool anyScoreBelowFound(const CandidateTriple& triple) {
+    return std::any_of(triple.scores.begin(), triple.scores.end(), [](float s) { return s < kMinPatternScore; });
+}
+
+// Records the read symbol as entry k. A failure while recording leaves the count as it was.
+bool recordRead(int k, int convertFlag) {
+    try {
+        recordSymbol(k, convertFlag);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void markReadArea() {
+    const Raster* mask = decodedAreaMask();
+    if (mask != nullptr && mask->rows != nullptr) markDecodedArea(mask->rows, mask->width, mask->height);
+}
+
+int wantedHere() { return std::min(wantedCount(), kEntries); }
+
+// The reader reports each read symbol's corners while a loop runs, and to no one otherwise.
+class CornersHookInstalled {
+public:
+    CornersHookInstalled() { setSymbolCornersHook(computeSymbolCorners); }
+    ~CornersHookInstalled() { setSymbolCornersHook(nullptr); }
+    CornersHookInstalled(const CornersHookInstalled&) = delete;
+    CornersHookInstalled& operator=(const CornersHookInstalled&) = delete;
+};
+
+}  // namespace
+
+int pairMode() { return attempt.pairMode; }
+
+int estimateVersion(int& version, const uint8_t* const* rows, int height, int width,
+                    const std::array<FrameCorner, 4>& frame) {
+    if (!similarModuleSizes(frame)) return -1;
+    const FrameCorner& a = frame[kFrameA];
+    const FrameCorner& b = frame[kFrameB];
+    const FrameCorner& c = frame[kFrameC];
+    // 4 version + 10 modules lie between two finder centres.
+    const float across = (2.0f * a.length1 / (a.m1 + b.m1) - 10.0f) * 0.25f;
+    const float down = (2.0f * a.length2 / (a.m2 + c.m2) - 10.0f) * 0.25f;
+    for (float estimate : {across, down}) {
+        if (!(estimate >= 0.7 && estimate <= 44.0)) return -1;
+    }
+    if (std::fabs(across - down) > kMaxEstimateSpread) return -1;
+    int v = static_cast<int>((static_cast<long double>(across) + down) * 0.5L + 0.5L);
+    if (isEnlarged() && v > kMaxEnlargedVersion) return -1;
+    if (attempt.pairMode == 0 && v >= kFirstGridVersion && correctFourthCorner(framePoints()) != 1) return -1;
+    // The flag belongs to the pair variant being tried; in the triple loop a flag left over
+    // from an earlier pair loop says nothing about the candidate.
+    PairVariantState& variant = pairVariantState();
+    if (attempt.pairMode == 1 && variant.oddVariantFlag != 0 && v >= kFirstOddRejectedVersion) {
+        variant.oddVariantFlag = 0;
+        return -1;
+    }
+    attempt.workingVersion = v;
+    version = v;
+    const int estimated = v;
+    if (v >= kFirstBlockVersion && v <= kMaxVersion) {
+        const int plain = readThroughFinders(rows, height, width, v);
+        if (plain < 0) return -1;
+        if (plain == 1) return 2;
+    }
+    if (v >= kFirstBlockVersion) {
+        const int confirmed = readVersionInformation(v, rows, height, width, kAllDirections);
+        if (confirmed != 0) v = confirmed;
+    }
+    if (v < kMinVersion || v > kMaxVersion) return -1;
+    attempt.workingVersion = v;
+    version = v;
+    return v < kFirstBlockVersion || v != estimated ? 1 : 0;
+}
+
+int attemptSymbol(const uint8_t* const* rows, int height, int width) {
+    if (buildSymbolFrame(framePoints()) != 1) return -1;
+    int v = 0;
+    const int estimate = estimateVersion(v, rows, height, width, frameCorners());
+    if (estimate < 0 || v < kMinVersion || v > kMaxVersion) return -1;
+    if (estimate == 2) return 1;
+    if (estimate == 1) {
+        const int plain = readThroughFinders(rows, height, width, v);
+        if (plain != 0) return plain;
+    }
+    setAlignmentCoordinates(v);
+    locateAlignmentPatterns(v, rows, height, width, kAllDirections);
+    if (readThroughAlignment(rows, height, width, v)) return 1;
+    if (v >= kFirstGridVersion) {
+        if (prepareAlignmentGrid(v) != 1) return -1;
+        return sampleAlignmentGrid(rows, height, width, v) == 1 && readAs(v) ? 1 : -2;
+    }
+    const int estimated = v;
+    for (int neighbour : {estimated - 1, estimated + 1}) {
+        if (neighbour < kMinVersion || neighbour >= kFirstGridVersion) continue;
+        const int read = readAsNeighbour(rows, height, width, neighbour);
+        if (read != 0) return read;
+    }
+    return -1;
+}
+
+int tryFinderTriples(const uint8_t* const* rows, int height, int width, int convertFlag) {
+    attempt.pairMode = 0;
+    int k = g_QrDecodedData.nParsedNums;
+    if (buildTriples() == 0) return k;
+    const CornersHookInstalled hook;
+    CandidateTriple& triple = candidateTriple();
+    int cursor = -1;
+    while (k < wantedHere()) {
+        triple.scores.fill(0.0f);
+        if (nextTriple(cursor) != 1) break;
+        if (budgetSpent()) break;
+        if (anyScoreBelowFound(triple)) continue;
+        if (attemptSymbol(rows, height, width) != 1 || !foundFindersSampledAsFinders() || !recordRead(k, convertFlag)) {
+            continue;
+        }
+        k = g_QrDecodedData.nParsedNums;
+        disableSharingTriples(cursor, kTripleMode);
+        markPatternsUsed(cursor, kTripleMode);
+        markReadArea();
+    }
+    return k;
+}
+
+int tryFinderPairs(const uint8_t* const* rows, int height, int width, int convertFlag) {
+    attempt.pairMode = 1;
+    int k = g_QrDecodedData.nParsedNums;
+    if (buildPairs() == 0) return k;
+    const CornersHookInstalled hook;
+    CandidateTriple& triple = candidateTriple();
+    int entry = 0, variant = -1;
+    while (k < wantedHere()) {
+        triple.scores.fill(0.0f);
+        const int next = nextPairVariant(entry, variant, finderList(), finderTable(), height, width);
+        if (next == 0) continue;
+        if (next != 1) break;
+        if (budgetSpent()) break;
+        if (anyScoreBelowFound(triple)) continue;
+        if (attemptSymbol(rows, height, width) != 1 || !foundFindersSampledAsFinders() || !recordRead(k, convertFlag)) {
+            continue;
+        }
+        k = g_QrDecodedData.nParsedNums;
+        disableSharingTriples(entry, kPairMode);
+        markPatternsUsed(entry, kPairMode);
+        ++entry;
+        variant = -1;
+        markReadArea();
+    }
+    return k;
+}
+
+}  // namespace velmora

@@ -1,0 +1,187 @@
+#include "engine/decode/symbol_record.h"
+
+#include <langinfo.h>
+#include <locale.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <string_view>
+
+#include "codecs/text_encoding.h"
+#include "engine/codec/qr_decoder.h"
+#include "engine/decode/decode_inputs.h"
+#include "engine/decode/frame_sampling.h"
+#include "engine/decode/symbol_frame.h"
+#include "engine/geometry/candidate_triples.h"
+#include "engine/geometry/linear_solver.h"
+#include "engine/velmora_engine.h"
+
+namespace velmora {
+namespace {
+
+constexpr int kEntries = 4;
+
+// Reduced to letters and digits in upper case, so that "utf8" and "UTF-8" compare equal.
+std::string canonicalCharset(std::string_view name) {
+    std::string out;
+    for (char ch : name) {
+        if (std::isalnum(static_cast<unsigned char>(ch))) out += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    }
+    return out;
+}
+
+bool isUtf8Charset(const std::string& name) { return canonicalCharset(name) == "UTF8"; }
+
+// Texts that a 16-bit wide character cannot carry (four-byte sequences) are not converted.
+bool fitsSixteenBitCharacters(std::string_view bytes) {
+    return std::none_of(bytes.begin(), bytes.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0xF0; });
+}
+
+void storeText(int k, int convertFlag) {
+    CQR_Decoder& reader = processDecoder();
+    char* slot = g_QrDecodedData.sParseStr[k];
+    const std::string converted = convertFlag != 0 ? textInSystemCodePage(reader.text(), reader.textLength()) : std::string();
+    int length = 0;
+    if (!converted.empty()) {
+        length = std::min(static_cast<int>(converted.size()), kMaxRecordedText);
+        std::memcpy(slot, converted.data(), static_cast<std::size_t>(length));
+    } else {
+        reader.capTextLength(kMaxRecordedText);
+        length = reader.textLength();
+        std::memcpy(slot, reader.text(), static_cast<std::size_t>(length));
+    }
+    slot[length] = '\0';
+    g_QrDecodedData.nParseStrLen[k] = length;
+}
+
+float backToCaller() { return isEnlarged() ? enlargementReciprocal() : 1.0f; }
+
+// The point through the inverse of transform; -1 when it cannot be inverted, -2 when the point
+// maps to infinity.
+int mapBack(const PerspectiveCoefficients& transform, PointF module, PointF& picture) {
+    PerspectiveCoefficients inverse{};
+    if (invertMatrix(inverse.h.data(), transform.h.data(), 3, 0) != 1) return -1;
+    return mapPoint(module, picture, inverse) == 1 ? 1 : -2;
+}
+
+}  // namespace
+
+const std::string& systemCodePage() {
+    static const std::string name = [] {
+        locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+        if (locale == static_cast<locale_t>(nullptr)) return std::string("UTF-8");
+        std::string codeset = nl_langinfo_l(CODESET, locale);
+        freelocale(locale);
+        const std::string canonical = canonicalCharset(codeset);
+        if (canonical.empty() || canonical == "ANSIX3.41968" || canonical == "ANSIX341968" || canonical == "ASCII" ||
+            canonical == "USASCII") {
+            return std::string("UTF-8");
+        }
+        return codeset;
+    }();
+    return name;
+}
+
+std::string textInSystemCodePage(const uint8_t* bytes, int length) {
+    if (bytes == nullptr || length <= 0) return {};
+    try {
+        const std::string_view text(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
+        if (!fitsSixteenBitCharacters(text) || !isValidUtf8(text)) return {};
+        if (isUtf8Charset(systemCodePage())) return std::string(text);
+        TextConversion converted = fromUtf8(text, systemCodePage());
+        return converted.ok ? std::move(converted.text) : std::string();
+    } catch (...) {
+        // A conversion that cannot finish leaves the text as read.
+        return {};
+    }
+}
+
+void recordSymbol(int k, int convertFlag) {
+    if (k < 0 || k >= kEntries) return;
+    C_QrDecodedData& record = g_QrDecodedData;
+    const CandidateTriple& triple = candidateTriple();
+    const float back = backToCaller();
+    for (int j = 0; j < 3; ++j) {
+        const auto slot = static_cast<std::size_t>(frameOrder()[static_cast<std::size_t>(j)]);
+        const float x = triple.values[kFinderX][slot] * back;
+        const float y = triple.values[kFinderY][slot] * back;
+        record.dXY_FP[k][j] = x;
+        record.dXY_FP[k][4 + j] = y;
+        appendFinderExclusionBox(x, y);
+    }
+    const CQR_Decoder& reader = processDecoder();
+    record.nInverseColor[k] = reader.colourInverse();
+    record.nMirror[k] = reader.mirrored();
+    record.nVersion[k] = reader.version();
+    record.nLevel[k] = reader.level();
+    record.nMaskingNo[k] = reader.mask();
+    storeText(k, convertFlag);
+    record.nParsedNums = k + 1;
+}
+
+int computeSymbolCorners() {
+    C_QrDecodedData& record = g_QrDecodedData;
+    const int k = record.nParsedNums;
+    if (k < 0 || k >= kEntries) return -1;
+    const float last = static_cast<float>(processDecoder().size() - 1);
+    const std::array<PointF, 4> corners = {PointF{0.0f, 0.0f}, PointF{last, 0.0f}, PointF{0.0f, last}, PointF{last, last}};
+    const auto& transforms = frameTransforms();
+    const bool byGrid = sampledByAlignmentGrid();
+    const float back = backToCaller();
+    for (int i = 0; i < 4; ++i) {
+        PointF p{};
+        const int mapped = mapBack(transforms[static_cast<std::size_t>(byGrid ? i : 0)], corners[static_cast<std::size_t>(i)], p);
+        if (mapped != 1) return mapped;
+        // Half a module outward along both sides from the corner module's centre, and from
+        // pixel centres to pixel edges.
+        const FrameCorner& f = frameCorners()[static_cast<std::size_t>(i)];
+        record.dXY_4Corners[k][i] = (p.x + 0.5f - (f.e1.x * f.m1 + f.e2.x * f.m2) * 0.5f) * back;
+        record.dXY_4Corners[k][4 + i] = (p.y + 0.5f - (f.e1.y * f.m1 + f.e2.y * f.m2) * 0.5f) * back;
+    }
+    PointF fourth{};
+    const float finder = last - 3.0f;
+    const int mapped = mapBack(transforms[byGrid ? 3 : 0], {finder, finder}, fourth);
+    if (mapped != 1) return mapped;
+    record.dXY_FP[k][3] = fourth.x * back;
+    record.dXY_FP[k][7] = fourth.y * back;
+    return 1;
+}
+
+void markDecodedArea(uint8_t* const* maskRows, int width, int height) {
+    const C_QrDecodedData& record = g_QrDecodedData;
+    const int k = record.nParsedNums - 1;
+    if (maskRows == nullptr || width <= 0 || height <= 0 || k < 0 || k >= kEntries) return;
+    const int n = symbolSizeOf(record.nVersion[k]);
+    const float f = isEnlarged() ? enlargementFactor() : 1.0f;
+    std::array<PointF, 4> finders{};
+    for (int j = 0; j < 4; ++j) finders[static_cast<std::size_t>(j)] = {record.dXY_FP[k][j] * f, record.dXY_FP[k][4 + j] * f};
+
+    // Module coordinates scaled by twice the mean module sizes: one step is about half a pixel.
+    const auto& c = frameCorners();
+    const float mu = (c[kFrameA].m1 + c[kFrameB].m1 + c[kFrameC].m1) * 2.0f / 3.0f;
+    const float mv = (c[kFrameA].m2 + c[kFrameB].m2 + c[kFrameC].m2) * 2.0f / 3.0f;
+    constexpr float kLargest = 1.0e6f;
+    if (!(mu > 0.0f && mv > 0.0f && static_cast<float>(n) * mu < kLargest && static_cast<float>(n) * mv < kLargest)) return;
+    const float near = 3.0f, far = static_cast<float>(n - 4);
+    const std::array<PointF, 4> scaled = {PointF{near * mu, near * mv}, PointF{far * mu, near * mv},
+                                          PointF{near * mu, far * mv}, PointF{far * mu, far * mv}};
+    PerspectiveCoefficients toPicture{};
+    if (solvePerspective(scaled, finders, toPicture) != 1) return;
+
+    const int firstColumn = static_cast<int>(mu), lastColumn = static_cast<int>(static_cast<float>(n - 1) * mu);
+    const int firstRow = static_cast<int>(mv), lastRow = static_cast<int>(static_cast<float>(n - 1) * mv);
+    const float right = static_cast<float>(width), bottom = static_cast<float>(height);
+    for (int i = firstRow; i < lastRow; ++i) {
+        for (int j = firstColumn; j < lastColumn; ++j) {
+            PointF p{};
+            if (mapPoint({static_cast<float>(j), static_cast<float>(i)}, p, toPicture) != 1) continue;
+            // Truncation toward zero: anything above -1 lands on row or column 0.
+            if (!(p.x > -1.0f && p.x < right && p.y > -1.0f && p.y < bottom)) continue;
+            maskRows[static_cast<int>(p.y)][static_cast<int>(p.x)] = 1;
+        }
+    }
+}
+
+}  // namespace velmora

@@ -1,0 +1,41 @@
+// What becomes of a symbol once the reader has read it: its entry in the decode record (finder
+// centres, attributes, text), its outer corners, and the mask over its area that keeps later
+// searches of the request away from it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+// Longest text an entry of the decode record keeps.
+inline constexpr int kMaxRecordedText = 7089;
+
+// Writes the symbol the reader holds into entry k (0..3) of the decode record: the finder
+// centres of the current frame in the caller's picture coordinates (each also boxed against
+// later finder searches), the inverted and mirrored flags, version, level and mask, and the
+// text. With convertFlag set, a text that is UTF-8 of one- to three-byte sequences is stored
+// in the system code page; any other text, or one the code page cannot hold, is stored as read.
+// Texts are cut to 7089 bytes. Then the count becomes k + 1. An entry k outside 0..3 is left.
+void recordSymbol(int k, int convertFlag);
+
+// The text converted from UTF-8 into the system code page; empty when the bytes are not UTF-8
+// of one- to three-byte sequences, the code page cannot hold a character, or the text is empty.
+// Zero bytes are characters like any other.
+std::string textInSystemCodePage(const uint8_t* bytes, int length);
+
+// The codeset of the user's locale as iconv names it; a C or POSIX locale counts as UTF-8.
+const std::string& systemCodePage();
+
+// Installed as the reader's corners hook while the candidate loops run: maps the symbol's outer
+// corners and the would-be fourth finder centre back into the picture and stores them in the
+// entry about to be recorded (the current count). Returns 1, -1 when a transform cannot be
+// inverted, -2 when a point maps to infinity; what was stored before a failure stays.
+int computeSymbolCorners();
+
+// Marks the area of the most recently recorded symbol, from the centre of module 1 to the
+// centre of module N - 1 along both sides, in the 0/1 mask (1 covered) of the searched picture,
+// width by height, with about two samples per pixel in each direction.
+void markDecodedArea(uint8_t* const* maskRows, int width, int height);
+
+}  // namespace velmora

@@ -1,0 +1,734 @@
+#include "engine/geometry/alignment_patterns.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <new>
+#include <vector>
+
+#include "engine/codec/version_table.h"
+#include "engine/decode/decode_inputs.h"
+#include "engine/decode/symbol_frame.h"
+#include "engine/geometry/candidate_triples.h"
+#include "engine/geometry/finder_patterns.h"
+#include "engine/geometry/version_information.h"
+
+namespace velmora {
+namespace {
+
+// Grids, counters and the search's scratch tables; process-wide, one request at a time.
+struct AlignmentState {
+    int n = 2;
+    std::array<float, kMaxAlignmentPositions> positions{};
+    AlignmentPoints coordinates{};
+    AlignmentCells grid{};
+    AlignmentCells alternative{};
+    AlignmentCell extra{};
+    int found = 0;
+};
+
+AlignmentState state;
+
+// The window reaches this many modules from the prediction along both sides of the frame.
+constexpr float kWindowReach = 4.6f;
+// The first pass tolerates strongly skewed runs, the second insists on even ones and wins
+// whenever it finds something.
+constexpr std::array<float, 2> kRatioBounds = {2.5f, 1.5f};
+// The centre module with its ring must measure within this factor of the finder's module.
+constexpr float kModuleSizeBound = 2.1f;
+constexpr float kPairTolerance = 0.55f;
+// Squared cluster reach in module sizes: an alignment centre is one module wide, so hits of one
+// pattern lie within about 0.7 module of each other.
+constexpr float kClusterReach = 0.5f;
+constexpr int kClusters = kFinderClusters;
+constexpr int kPurgedCountValues = 5;
+// A centre module is crossed by about one module's worth of lines per family.
+constexpr float kMaxDensity = 1.5f;
+constexpr float kMaxCandidateScore = 5.0f;
+constexpr int kCandidatePlaces = 4;
+constexpr double kHalfRoot2 = 0.7071067811865476;
+
+// ---- Cells and predictions -----------------------------------------------------------------
+
+PointF plus(PointF a, PointF b) { return {a.x + b.x, a.y + b.y}; }
+PointF minus(PointF a, PointF b) { return {a.x - b.x, a.y - b.y}; }
+PointF times(PointF a, float s) { return {a.x * s, a.y * s}; }
+PointF positionOf(const AlignmentCell& cell) { return {cell.x, cell.y}; }
+
+const FrameCorner& cornerOf(int role) {
+    const auto& corners = frameCorners();
+    return corners[static_cast<std::size_t>(role == kFrameB || role == kFrameC ? role : kFrameA)];
+}
+
+// Three modules inward along both sides from the role's finder centre: module (6, 6),
+// (N - 7, 6) or (6, N - 7).
+PointF seedOf(int role) {
+    const FrameCorner& r = cornerOf(role);
+    return plus(r.point, times(plus(times(r.e1, r.m1), times(r.e2, r.m2)), 3.0f));
+}
+
+// `modules` modules along the role's side 1 (first) or side 2.
+PointF alongSide1(int role, float modules) {
+    const FrameCorner& r = cornerOf(role);
+    return times(r.e1, modules * r.m1);
+}
+PointF alongSide2(int role, float modules) {
+    const FrameCorner& r = cornerOf(role);
+    return times(r.e2, modules * r.m2);
+}
+
+AlignmentCell& cellOf(AlignmentCells& grid, int i, int j) {
+    return grid[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+}
+
+float positionAt(int k) { return state.positions[static_cast<std::size_t>(k)]; }
+
+// Cells next to a finder never hold an alignment pattern.
+bool isFinderCell(int i, int j, int n) { return (i == 0 && j == 0) || (i == 0 && j == n - 1) || (i == n - 1 && j == 0); }
+
+void placeSeeds(AlignmentCells& grid, int n) {
+    const PointF a = seedOf(kFrameA), b = seedOf(kFrameB), c = seedOf(kFrameC);
+    cellOf(grid, 0, 0) = {a.x, a.y, 0.0f};
+    cellOf(grid, 0, n - 1) = {b.x, b.y, 0.0f};
+    cellOf(grid, n - 1, 0) = {c.x, c.y, 0.0f};
+}
+
+// Truncation of a picture coordinate to an int that stays far inside the int range, so that a
+// wild prediction only lands its window at the picture's edge.
+int truncated(float v) {
+    constexpr float kLimit = 1.0e7f;
+    if (!(v > -kLimit)) return -static_cast<int>(kLimit);
+    if (!(v < kLimit)) return static_cast<int>(kLimit);
+    return static_cast<int>(v);
+}
+
+// Writes the prediction into the cell (keeping its score) and searches around it.
+void predictAndSearch(AlignmentCell& cell, PointF prediction, const uint8_t* const* rows, int height, int width,
+                      int role, int directions) {
+    cell.x = prediction.x;
+    cell.y = prediction.y;
+    searchAlignment(cell, truncated(prediction.x), truncated(prediction.y), rows, height, width, role, directions);
+}
+
+// ---- Window search -------------------------------------------------------------------------
+
+struct Window {
+    int x0;
+    int y0;
+    int width;
+    int height;
+};
+
+// The bounding box of P +- 4.6 m1 e1 +- 4.6 m2 e2, moved or cut to lie inside the picture.
+Window windowAround(int px, int py, const FrameCorner& r, int height, int width) {
+    const PointF p = {static_cast<float>(px), static_cast<float>(py)};
+    const PointF u = times(r.e1, kWindowReach * r.m1), v = times(r.e2, kWindowReach * r.m2);
+    const std::array<PointF, 4> corners = {plus(plus(p, u), v), plus(minus(p, u), v), minus(plus(p, u), v),
+                                           minus(minus(p, u), v)};
+    float minX = corners[0].x, maxX = corners[0].x, minY = corners[0].y, maxY = corners[0].y;
+    for (const PointF& c : corners) {
+        minX = std::min(minX, c.x);
+        maxX = std::max(maxX, c.x);
+        minY = std::min(minY, c.y);
+        maxY = std::max(maxY, c.y);
+    }
+    Window w{truncated(minX + 0.5f), truncated(minY + 0.5f), truncated(maxX - minX + 1.5f),
+             truncated(maxY - minY + 1.5f)};
+    w.x0 = std::clamp(w.x0, 0, width - 1);
+    w.y0 = std::clamp(w.y0, 0, height - 1);
+    w.width = std::clamp(w.width, 1, width - w.x0);
+    w.height = std::clamp(w.height, 1, height - w.y0);
+    return w;
+}
+
+// One line of a window: first sample (row, column) and the step per sample.
+struct WindowLine {
+    int row;
+    int column;
+    int rowStep;
+    int columnStep;
+    int length;
+};
+
+int lineCount(ScanFamily family, const Window& w) {
+    switch (family) {
+        case kScanRows: return w.height;
+        case kScanColumns: return w.width;
+        default: return w.height + w.width - 1;
+    }
+}
+
+// Lines are walked as the finder search walks the whole picture.
+WindowLine lineOf(ScanFamily family, int L, const Window& w) {
+    switch (family) {
+        case kScanRows: return {L, 0, 0, 1, w.width};
+        case kScanColumns: return {0, L, 1, 0, w.height};
+        case kScanDiagonals: {
+            const int row = std::max(0, L + 1 - w.width);
+            const int column = w.width - 1 - L + row;
+            return {row, column, 1, 1, std::min(w.height - row, w.width - column)};
+        }
+        default: {
+            const int row = std::max(0, L + 1 - w.width);
+            const int column = L - row;
+            return {row, column, 1, -1, std::min(w.height - row, column + 1)};
+        }
+    }
+}
+
+// Scratch tables of the search, grown to the largest window seen and kept.
+struct SearchScratch {
+    std::vector<float> a, b;  // x | y | size of each family's hits
+    std::vector<float> paired;
+    std::vector<int32_t> family;
+    std::vector<int> cluster;  // cluster index of each paired hit, -1 when dropped
+    std::vector<uint8_t> line;  // the samples of one line
+
+    // Each of the two pairings emits every hit of its two tables at most once.
+    static std::size_t pairedCapacity(int capacity) { return 4 * static_cast<std::size_t>(capacity); }
+
+    bool reserve(int capacity) {
+        const std::size_t c = static_cast<std::size_t>(capacity);
+        const std::size_t p = pairedCapacity(capacity);
+        try {
+            growTo(a, 3 * c);
+            growTo(b, 3 * c);
+            growTo(paired, 3 * p);
+            growTo(family, p);
+            growTo(cluster, p);
+            growTo(line, c);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
+
+    template <typename T>
+    static void growTo(std::vector<T>& v, std::size_t size) {
+        if (v.size() < size) v.resize(size);
+    }
+};
+
+SearchScratch scratch;
+
+// The run limits of one pass: neighbouring runs within the ratio bound, their mean within 2.1
+// of the expected module size (in samples along the line).
+struct RunLimits {
+    float ratioBound;
+    float lineModule;
+
+    bool ratio(int prev, int run) const {
+        const float q = static_cast<float>(prev) / static_cast<float>(run);
+        return 1.0f / ratioBound < q && q < ratioBound;
+    }
+    bool size(int prev, int run) const {
+        const float s = static_cast<float>(prev + run) / 2.0f / lineModule;
+        return 1.0f / kModuleSizeBound < s && s < kModuleSizeBound;
+    }
+};
+
+// Appends hits that lie at least one module inside the window; the table's last slot is
+// overwritten once it is full.
+struct WindowHits {
+    HitTable table;
+    int capacity;
+    int count = 0;
+
+    void add(float x, float y, float size, const Window& w) {
+        const bool inside = size <= x && x <= static_cast<float>(w.width) - size - 1.0f && size <= y &&
+                            y <= static_cast<float>(w.height) - size - 1.0f;
+        if (!inside) return;
+        table.x[count] = x;
+        table.y[count] = y;
+        table.size[count] = size;
+        if (++count == capacity) count = capacity - 1;
+    }
+};
+
+// Scans one line of 0/1 samples for a dark run between light runs of similar length (the
+// centre module with its light ring) and calls emit(start, end) with the first sample of each
+// such dark run and the first sample after it.
+template <typename Emit>
+void scanRunLine(const uint8_t* samples, int length, const RunLimits& limits, Emit&& emit) {
+    if (length <= 0) return;
+    int value = samples[0];
+    int run = 0, prev = 0, start = 0, end = 0;
+    bool candidate = false;
+    for (int i = 0; i < length; ++i) {
+        const int v = samples[i];
+        if (v == value) {
+            ++run;
+            continue;
+        }
+        bool keepCounting = false;
+        if (!candidate) {
+            if (v == 1 && limits.ratio(prev, run) && limits.size(prev, run)) {
+                candidate = true;
+                start = i - run;
+                end = i;
+            }
+        } else if (!limits.ratio(prev, run)) {
+            candidate = false;
+        } else if (limits.size(prev, run)) {
+            emit(start, end);
+            candidate = false;
+        } else {
+            // The runs are in proportion but too long or too short for the module size: the
+            // candidate stays, the run just ended and the one starting here count as one, and
+            // the next transition decides.
+            keepCounting = true;
+        }
+        value = v;
+        if (keepCounting) {
+            ++run;
+        } else {
+            prev = run;
+            run = 1;
+        }
+    }
+}
+
+void scanWindowFamily(ScanFamily family, const uint8_t* const* rows, const Window& w, float module, float ratioBound,
+                      WindowHits& hits) {
+    const bool diagonal = family == kScanDiagonals || family == kScanAntiDiagonals;
+    const RunLimits limits{ratioBound, diagonal ? static_cast<float>(module * kHalfRoot2) : module};
+    const int lines = lineCount(family, w);
+    uint8_t* samples = scratch.line.data();
+    for (int L = 0; L < lines; ++L) {
+        const WindowLine line = lineOf(family, L, w);
+        for (int i = 0; i < line.length; ++i) {
+            samples[i] = rows[w.y0 + line.row + line.rowStep * i][w.x0 + line.column + line.columnStep * i] != 0 ? 1 : 0;
+        }
+        scanRunLine(samples, line.length, limits, [&](int start, int end) {
+            const float startRow = static_cast<float>(line.row + line.rowStep * start);
+            const float endRow = static_cast<float>(line.row + line.rowStep * end);
+            const float startColumn = static_cast<float>(line.column + line.columnStep * start);
+            const float endColumn = static_cast<float>(line.column + line.columnStep * end);
+            switch (family) {
+                case kScanRows: hits.add((startColumn + endColumn) / 2.0f - 0.5f, startRow, module, w); break;
+                case kScanColumns: hits.add(startColumn, (startRow + endRow) / 2.0f - 0.5f, module, w); break;
+                case kScanDiagonals:
+                    hits.add((startColumn + endColumn) / 2.0f - 0.5f, (startRow + endRow) / 2.0f - 0.5f, module, w);
+                    break;
+                default:
+                    hits.add((startColumn + endColumn) / 2.0f + 0.5f, (startRow + endRow) / 2.0f - 0.5f, module, w);
+                    break;
+            }
+        });
+    }
+}
+
+// ---- Clusters ------------------------------------------------------------------------------
+
+struct Cluster {
+    int count;
+    float meanX;
+    float meanY;
+    float lastSize;
+};
+
+// Groups the paired hits around running means; when all clusters are taken, those with the
+// fewest members make room.
+class WindowClusters {
+public:
+    WindowClusters(const PairedHits& hits, std::vector<int>& member) : hits_(hits), member_(member) {}
+
+    void add(int h) {
+        const float x = hits_.x[h], y = hits_.y[h], size = hits_.size[h];
+        for (int c = 0; c < kClusters; ++c) {
+            Cluster& k = clusters_[static_cast<std::size_t>(c)];
+            if (k.count == 0) continue;
+            const float dx = x - k.meanX, dy = y - k.meanY;
+            const float d2 = dx * dx + dy * dy;
+            if (d2 < kClusterReach * size * size || d2 < kClusterReach * k.lastSize * k.lastSize) {
+                const float n = static_cast<float>(k.count);
+                k.meanX = (n * k.meanX + x) / (n + 1.0f);
+                k.meanY = (n * k.meanY + y) / (n + 1.0f);
+                k.lastSize = size;
+                ++k.count;
+                member_[static_cast<std::size_t>(h)] = c;
+                return;
+            }
+        }
+        int started = 0;
+        while (clusters_[static_cast<std::size_t>(started)].count != 0) ++started;
+        clusters_[static_cast<std::size_t>(started)] = {1, x, y, size};
+        member_[static_cast<std::size_t>(h)] = started;
+        if (--free_ == 0) purge(started, h);
+    }
+
+    int count(int c) const { return clusters_[static_cast<std::size_t>(c)].count; }
+
+private:
+    void purge(int started, int lastHit) {
+        std::array<int, kClusters - 1> counts{};
+        int k = 0;
+        for (int c = 0; c < kClusters; ++c) {
+            if (c != started) counts[static_cast<std::size_t>(k++)] = clusters_[static_cast<std::size_t>(c)].count;
+        }
+        std::sort(counts.begin(), counts.end());
+        int emptied = 0;
+        for (int v = 0; v < kPurgedCountValues; ++v) {
+            for (int c = 0; c < kClusters; ++c) {
+                Cluster& cluster = clusters_[static_cast<std::size_t>(c)];
+                if (c == started || cluster.count == 0 || cluster.count != counts[static_cast<std::size_t>(v)]) continue;
+                cluster = {};
+                ++emptied;
+                for (int h = 0; h < lastHit; ++h) {
+                    if (member_[static_cast<std::size_t>(h)] == c) member_[static_cast<std::size_t>(h)] = -1;
+                }
+            }
+        }
+        free_ = emptied;
+    }
+
+    const PairedHits& hits_;
+    std::vector<int>& member_;
+    std::array<Cluster, kClusters> clusters_{};
+    int free_ = kClusters;
+};
+
+struct FamilySums {
+    std::array<float, 4> sizeSum{};
+    std::array<int, 4> count{};
+
+    float mean(int d) const { return count[d] != 0 ? sizeSum[d] / static_cast<float>(count[d]) : 0.0f; }
+};
+
+FamilySums sumsOf(const PairedHits& hits, const std::vector<int>& member, int c) {
+    FamilySums s;
+    for (int h = 0; h < hits.count; ++h) {
+        if (member[static_cast<std::size_t>(h)] != c) continue;
+        s.sizeSum[static_cast<std::size_t>(hits.family[h])] += hits.size[h];
+        ++s.count[static_cast<std::size_t>(hits.family[h])];
+    }
+    return s;
+}
+
+bool familiesDisagree(const FamilySums& s, int a, int b) {
+    const float r = s.mean(b) / s.mean(a);
+    const float q = r * static_cast<float>(s.count[b]) / static_cast<float>(s.count[a]);
+    return r > 2.5f || r < 0.4f || q > 1000.0f || q < 0.001f;
+}
+
+float crossingTerm(const FamilySums& s, int countFamily, int meanFamily) {
+    const float mean = s.mean(meanFamily);
+    return mean != 0.0f ? static_cast<float>(s.count[countFamily]) / mean : 0.0f;
+}
+
+struct Candidate {
+    float x;  // window coordinates
+    float y;
+    float score;
+};
+
+// The checked and scored cluster c (score 0 when it is dropped). A cluster whose centre,
+// brought back to the caller's picture, lies in the box of a finder already read is dropped,
+// so that no alignment search settles inside a symbol read before.
+Candidate scoreCluster(const PairedHits& hits, std::vector<int>& member, int c, const Window& w) {
+    FamilySums s = sumsOf(hits, member, c);
+    auto drop = [&](bool diagonal) {
+        for (int h = 0; h < hits.count; ++h) {
+            if (member[static_cast<std::size_t>(h)] == c && (hits.family[h] >= 2) == diagonal) {
+                member[static_cast<std::size_t>(h)] = -1;
+            }
+        }
+    };
+    if (s.count[kScanRows] != 0 && familiesDisagree(s, kScanRows, kScanColumns)) drop(false);
+    if (s.count[kScanDiagonals] != 0 && familiesDisagree(s, kScanDiagonals, kScanAntiDiagonals)) drop(true);
+    s = sumsOf(hits, member, c);
+    const std::array<float, 4> density = {crossingTerm(s, kScanColumns, kScanRows), crossingTerm(s, kScanRows, kScanColumns),
+                                          crossingTerm(s, kScanAntiDiagonals, kScanDiagonals),
+                                          crossingTerm(s, kScanDiagonals, kScanAntiDiagonals)};
+    const int members = s.count[0] + s.count[1] + s.count[2] + s.count[3];
+    if (members == 0 || std::any_of(density.begin(), density.end(), [](float t) { return t > kMaxDensity; })) {
+        return {0.0f, 0.0f, 0.0f};
+    }
+    float sumX = 0.0f, sumY = 0.0f;
+    for (int h = 0; h < hits.count; ++h) {
+        if (member[static_cast<std::size_t>(h)] != c) continue;
+        sumX += hits.x[h];
+        sumY += hits.y[h];
+    }
+    const float cx = sumX / static_cast<float>(members), cy = sumY / static_cast<float>(members);
+    const float back = isEnlarged() ? enlargementReciprocal() : 1.0f;
+    if (isInFinderExclusionBox((static_cast<float>(w.x0) + cx) * back, (static_cast<float>(w.y0) + cy) * back)) {
+        return {0.0f, 0.0f, 0.0f};
+    }
+    return {cx, cy, density[0] + density[1] + density[2] + density[3]};
+}
+
+// The candidate nearest (px, py) among the four best-scored clusters whose score lies in
+// [1.5, 5); score 0 when there is none. Equal scores rank by cluster index.
+Candidate chooseCandidate(const std::array<Candidate, kClusters>& scored, int px, int py, const Window& w) {
+    std::array<int, kClusters> order{};
+    for (int c = 0; c < kClusters; ++c) order[static_cast<std::size_t>(c)] = c;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return scored[static_cast<std::size_t>(a)].score > scored[static_cast<std::size_t>(b)].score;
+    });
+    Candidate best{0.0f, 0.0f, 0.0f};
+    float bestDistance = 0.0f;
+    for (int place = 0; place < kCandidatePlaces; ++place) {
+        const Candidate& c = scored[static_cast<std::size_t>(order[static_cast<std::size_t>(place)])];
+        if (!(c.score >= kAlignmentFoundScore && c.score < kMaxCandidateScore)) continue;
+        const float x = static_cast<float>(w.x0) + c.x, y = static_cast<float>(w.y0) + c.y;
+        const float dx = x - static_cast<float>(px), dy = y - static_cast<float>(py);
+        const float d2 = dx * dx + dy * dy;
+        if (best.score == 0.0f || d2 < bestDistance) {
+            best = {x, y, c.score};
+            bestDistance = d2;
+        }
+    }
+    return best;
+}
+
+// One pass of the window search; the chosen candidate in picture coordinates, or score 0.
+Candidate searchWindowOnce(const Window& w, const SlotSizes& sizes, const uint8_t* const* rows, float ratioBound,
+                           int px, int py, int directions) {
+    const int capacity = 2 * std::max(w.width, w.height);
+    if (!scratch.reserve(capacity)) return {0.0f, 0.0f, 0.0f};
+    const std::size_t cap = static_cast<std::size_t>(capacity);
+    WindowHits a{{scratch.a.data(), scratch.a.data() + cap, scratch.a.data() + 2 * cap}, capacity};
+    WindowHits b{{scratch.b.data(), scratch.b.data() + cap, scratch.b.data() + 2 * cap}, capacity};
+    const std::size_t pairedCapacity = SearchScratch::pairedCapacity(capacity);
+    PairedHits paired{scratch.paired.data(), scratch.paired.data() + pairedCapacity,
+                      scratch.paired.data() + 2 * pairedCapacity, scratch.family.data(), 0};
+    // Frame scan directions: 0 rows, 1 diagonals, 2 columns, 3 anti-diagonals.
+    auto scanned = [&](int d) { return sizes.counts[static_cast<std::size_t>(d)] != 0; };
+    auto expected = [&](int d) { return sizes.sizes[static_cast<std::size_t>(d)]; };
+    if (directions == 1 || directions == 3) {
+        a.count = b.count = 0;
+        if (scanned(0)) scanWindowFamily(kScanRows, rows, w, expected(0), ratioBound, a);
+        if (scanned(2)) scanWindowFamily(kScanColumns, rows, w, expected(2), ratioBound, b);
+        pairFinderHits(a.table, a.count, b.table, b.count, false, kPairTolerance, paired);
+    }
+    if (directions == 2 || directions == 3) {
+        a.count = b.count = 0;
+        if (scanned(1)) scanWindowFamily(kScanDiagonals, rows, w, expected(1), ratioBound, a);
+        if (scanned(3)) scanWindowFamily(kScanAntiDiagonals, rows, w, expected(3), ratioBound, b);
+        pairFinderHits(a.table, a.count, b.table, b.count, true, kPairTolerance, paired);
+    }
+
+    WindowClusters clusters(paired, scratch.cluster);
+    for (int h = 0; h < paired.count; ++h) clusters.add(h);
+    std::array<Candidate, kClusters> scored{};
+    for (int c = 0; c < kClusters; ++c) {
+        if (clusters.count(c) != 0) scored[static_cast<std::size_t>(c)] = scoreCluster(paired, scratch.cluster, c, w);
+    }
+    return chooseCandidate(scored, px, py, w);
+}
+
+// ---- Predictions ---------------------------------------------------------------------------
+
+// Row by row, each cell from its neighbours as they stand after their own searches.
+void predictBase(const uint8_t* const* rows, int height, int width, int directions) {
+    const int n = state.n;
+    AlignmentCells& g = state.grid;
+    const FrameCorner& a = cornerOf(kFrameA);
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
+            if (isFinderCell(i, j, n)) continue;
+            PointF p;
+            if (i == 0) {
+                p = plus(positionOf(cellOf(g, 0, j - 1)), times(a.e1, (positionAt(j) - positionAt(j - 1)) * a.m1));
+            } else if (j == 0) {
+                p = plus(positionOf(cellOf(g, i - 1, 0)), times(a.e2, (positionAt(i) - positionAt(i - 1)) * a.m2));
+            } else {
+                p = plus(minus(positionOf(cellOf(g, i - 1, j)), positionOf(cellOf(g, i - 1, j - 1))),
+                         positionOf(cellOf(g, i, j - 1)));
+            }
+            predictAndSearch(cellOf(g, i, j), p, rows, height, width, kFrameA, directions);
+        }
+    }
+}
+
+// Versions 2 to 6: the one alignment pattern predicted again with the module-size ratios at B
+// and C, which follow a perspective that the parallelogram misses.
+void predictCorrected(PointF parallelogram, const uint8_t* const* rows, int height, int width, int directions) {
+    const FrameCorner& a = cornerOf(kFrameA);
+    const FrameCorner& b = cornerOf(kFrameB);
+    const FrameCorner& c = cornerOf(kFrameC);
+    const PointF p = parallelogram;
+    const float ratioC = c.m1 / a.m1, ratioB = b.m2 / a.m2;
+    const PointF e = {c.point.x + (p.x - c.point.x) * ratioC + b.point.x + (p.x - b.point.x) * ratioB - p.x,
+                      c.point.y + (p.y - c.point.y) * ratioC + b.point.y + (p.y - b.point.y) * ratioB - p.y};
+    predictAndSearch(state.extra, e, rows, height, width, kFrameA, directions);
+}
+
+// Top row first, then each cell from the one above it (the top-right block was read).
+void predictDownwards(AlignmentCells& g, const uint8_t* const* rows, int height, int width, int directions) {
+    const int n = state.n;
+    const FrameCorner& a = cornerOf(kFrameA);
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) {
+            if (isFinderCell(i, j, n)) continue;
+            const PointF p = i == 0
+                                 ? plus(positionOf(cellOf(g, 0, j - 1)), times(a.e1, (positionAt(j) - positionAt(j - 1)) * a.m1))
+                                 : plus(positionOf(cellOf(g, i - 1, j)), times(a.e2, (positionAt(i) - positionAt(i - 1)) * a.m2));
+            predictAndSearch(cellOf(g, i, j), p, rows, height, width, kFrameA, directions);
+        }
+    }
+}
+
+// Left column first, then each cell from the one to its left, column by column (the
+// bottom-left block was read).
+void predictRightwards(AlignmentCells& g, const uint8_t* const* rows, int height, int width, int directions) {
+    const int n = state.n;
+    const FrameCorner& a = cornerOf(kFrameA);
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            if (isFinderCell(i, j, n)) continue;
+            const PointF p = j == 0
+                                 ? plus(positionOf(cellOf(g, i - 1, 0)), times(a.e2, (positionAt(i) - positionAt(i - 1)) * a.m2))
+                                 : plus(positionOf(cellOf(g, i, j - 1)), times(a.e1, (positionAt(j) - positionAt(j - 1)) * a.m1));
+            predictAndSearch(cellOf(g, i, j), p, rows, height, width, kFrameA, directions);
+        }
+    }
+}
+
+// Both blocks were read: the bottom row from C and the right column from B, then every other
+// cell backwards from the bottom-right corner.
+void predictFromFarSides(AlignmentCells& g, const uint8_t* const* rows, int height, int width, int directions) {
+    const int n = state.n;
+    const FrameCorner& b = cornerOf(kFrameB);
+    const FrameCorner& c = cornerOf(kFrameC);
+    for (int j = 1; j < n; ++j) {
+        const PointF p =
+            plus(positionOf(cellOf(g, n - 1, j - 1)), times(c.e1, (positionAt(j) - positionAt(j - 1)) * c.m1));
+        predictAndSearch(cellOf(g, n - 1, j), p, rows, height, width, kFrameA, directions);
+    }
+    for (int i = 1; i < n; ++i) {
+        const PointF p =
+            plus(positionOf(cellOf(g, i - 1, n - 1)), times(b.e2, (positionAt(i) - positionAt(i - 1)) * b.m2));
+        predictAndSearch(cellOf(g, i, n - 1), p, rows, height, width, kFrameC, directions);
+    }
+    for (int i = n - 2; i >= 0; --i) {
+        for (int j = n - 2; j >= 0; --j) {
+            if (isFinderCell(i, j, n)) continue;
+            const PointF p = plus(minus(positionOf(cellOf(g, i + 1, j)), positionOf(cellOf(g, i + 1, j + 1))),
+                                  positionOf(cellOf(g, i, j + 1)));
+            predictAndSearch(cellOf(g, i, j), p, rows, height, width, kFrameA, directions);
+        }
+    }
+}
+
+// The second prediction that the version blocks choose; it replaces the first when it finds
+// more patterns.
+void predictAlternative(const uint8_t* const* rows, int height, int width, int directions) {
+    const int match = versionBlockMatch();
+    if (match < 1 || match > 3) return;
+    const int baseFound = state.found;
+    state.found = 0;
+    AlignmentCells& g = state.alternative;
+    placeSeeds(g, state.n);
+    if (match == 1) predictDownwards(g, rows, height, width, directions);
+    if (match == 2) predictRightwards(g, rows, height, width, directions);
+    if (match == 3) predictFromFarSides(g, rows, height, width, directions);
+    if (state.found > baseFound) {
+        for (int i = 0; i < state.n; ++i) {
+            for (int j = 0; j < state.n; ++j) cellOf(state.grid, i, j) = cellOf(g, i, j);
+        }
+    }
+}
+
+}  // namespace
+
+void setAlignmentCoordinates(int version) {
+    state.n = 2;
+    if (version < 2 || version > kMaxVersion) return;
+    const VersionInfo& info = VersionTable[version];
+    state.n = info.alignmentCount + 1;
+    state.positions[0] = 6.0f;
+    for (int k = 1; k < state.n; ++k) state.positions[static_cast<std::size_t>(k)] = static_cast<float>(info.alignmentPositions[k - 1]);
+    for (int i = 0; i < state.n; ++i) {
+        for (int j = 0; j < state.n; ++j) {
+            state.coordinates[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = {positionAt(j), positionAt(i)};
+        }
+    }
+}
+
+int alignmentPositionCount() { return state.n; }
+AlignmentPoints& alignmentCoordinates() { return state.coordinates; }
+AlignmentCells& alignmentGrid() { return state.grid; }
+AlignmentCell& extraAlignmentCell() { return state.extra; }
+int alignmentFoundCount() { return state.found; }
+void clearAlignmentFoundCount() { state.found = 0; }
+
+void locateAlignmentPatterns(int version, const uint8_t* const* rows, int height, int width, int directions) {
+    state.found = 0;
+    if (version < 2 || rows == nullptr || height <= 0 || width <= 0) return;
+    placeSeeds(state.grid, state.n);
+    if (version <= 6) {
+        const PointF parallelogram = plus(minus(positionOf(cellOf(state.grid, 0, 1)), positionOf(cellOf(state.grid, 0, 0))),
+                                          positionOf(cellOf(state.grid, 1, 0)));
+        predictBase(rows, height, width, directions);
+        predictCorrected(parallelogram, rows, height, width, directions);
+        return;
+    }
+    predictBase(rows, height, width, directions);
+    predictAlternative(rows, height, width, directions);
+}
+
+int alignmentCentreRuns(const uint8_t* samples, int length, float lineModule, float ratioBound,
+                        std::array<int, 2>* runs, int capacity) {
+    if (samples == nullptr || lineModule <= 0.0f) return 0;
+    int count = 0;
+    scanRunLine(samples, length, RunLimits{ratioBound, lineModule}, [&](int start, int end) {
+        if (runs != nullptr && count < capacity) runs[count] = {start, end};
+        ++count;
+    });
+    return count;
+}
+
+void searchAlignment(AlignmentCell& cell, int px, int py, const uint8_t* const* rows, int height, int width, int role,
+                     int directions) {
+    if (rows == nullptr || height <= 0 || width <= 0) return;
+    if (role != kFrameB && role != kFrameC) role = kFrameA;
+    const Window w = windowAround(px, py, cornerOf(role), height, width);
+    const SlotSizes& sizes = slotSizes()[static_cast<std::size_t>(frameOrder()[static_cast<std::size_t>(role)])];
+    for (float ratioBound : kRatioBounds) {
+        const Candidate found = searchWindowOnce(w, sizes, rows, ratioBound, px, py, directions);
+        if (found.score == 0.0f) continue;
+        cell.score = found.score;
+        if (found.score >= kAlignmentFoundScore) {
+            cell.x = found.x;
+            cell.y = found.y;
+            ++state.found;
+        }
+    }
+}
+
+void locateVersionAlignment(const uint8_t* const* rows, int height, int width, int directions) {
+    const int n = state.n;
+    if (n < 3 || rows == nullptr || height <= 0 || width <= 0) return;
+    AlignmentCells& g = state.grid;
+    placeSeeds(g, n);
+    const PointF seedB = seedOf(kFrameB), seedC = seedOf(kFrameC);
+    auto set = [&](int i, int j, PointF p) {
+        cellOf(g, i, j).x = p.x;
+        cellOf(g, i, j).y = p.y;
+    };
+    const PointF topLeftOfB = plus(seedB, alongSide1(kFrameB, positionAt(n - 1) - positionAt(n - 2)));
+    const PointF belowB = plus(seedB, alongSide2(kFrameB, positionAt(1) - positionAt(0)));
+    set(0, n - 2, topLeftOfB);
+    set(1, n - 1, belowB);
+    set(1, n - 2, minus(plus(topLeftOfB, belowB), seedB));
+    const PointF aboveC = plus(seedC, alongSide2(kFrameC, positionAt(n - 1) - positionAt(n - 2)));
+    const PointF rightOfC = plus(seedC, alongSide1(kFrameC, positionAt(1) - positionAt(0)));
+    set(n - 2, 0, aboveC);
+    set(n - 1, 1, rightOfC);
+    set(n - 2, 1, minus(plus(aboveC, rightOfC), seedC));
+
+    auto search = [&](int i, int j, int role) {
+        AlignmentCell& cell = cellOf(g, i, j);
+        searchAlignment(cell, truncated(cell.x), truncated(cell.y), rows, height, width, role, directions);
+    };
+    search(0, n - 2, kFrameB);
+    search(1, n - 2, kFrameB);
+    search(1, n - 1, kFrameB);
+    search(n - 2, 0, kFrameC);
+    search(n - 2, 1, kFrameC);
+    search(n - 1, 1, kFrameC);
+}
+
+}  // namespace velmora
