@@ -1,0 +1,110 @@
+// The triple and pair loops on pictures of our own symbols: every version, turned, mirrored,
+// in perspective, light on dark, with a finder painted over, and several symbols at once.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string>
+
+#include "tests/attempts/attempt_pictures.h"
+
+using namespace velmora;
+using namespace velmora::test;
+
+namespace {
+
+// Tolerances for the four recorded corners, in pixels.
+using CornerTolerance = std::array<float, 4>;
+constexpr CornerTolerance kOnePixel = {1.0f, 1.0f, 1.0f, 1.0f};
+
+// Reads the placed symbol with the triple loop and checks every field of the entry.
+testing::AssertionResult readsPlaced(const PlacedSymbol& placed, const CornerTolerance& tolerance = kOnePixel,
+                                     bool inverted = false) {
+    OwnedRaster binary = binarise(placed.grey, inverted);
+    RequestSetUp request(binary.height(), binary.width());
+    processDecoder().setColourInverse(inverted ? 1 : 0);
+    const int count = searchAndTryTriples(request, binary);
+    const EncodedSymbol& s = placed.symbol;
+    if (count != 1) return testing::AssertionFailure() << "read " << count << " symbols";
+    const C_QrDecodedData& d = g_QrDecodedData;
+    if (recordedText(0) != s.text) return testing::AssertionFailure() << "text " << recordedText(0);
+    if (d.nVersion[0] != s.version || d.nLevel[0] != s.level || d.nMaskingNo[0] != s.mask) {
+        return testing::AssertionFailure() << "version/level/mask " << d.nVersion[0] << "/" << d.nLevel[0] << "/"
+                                           << d.nMaskingNo[0];
+    }
+    if (d.nMirror[0] != (placed.mirrored ? 1 : 0)) return testing::AssertionFailure() << "mirror flag " << d.nMirror[0];
+    if (d.nInverseColor[0] != (inverted ? 1 : 0)) return testing::AssertionFailure() << "inverse flag";
+    const std::array<cv::Point2f, 3> finders = placed.frameFinders();
+    for (int j = 0; j < 3; ++j) {
+        if (std::hypot(d.dXY_FP[0][j] - finders[j].x, d.dXY_FP[0][4 + j] - finders[j].y) > 1.0f) {
+            return testing::AssertionFailure() << "finder " << j << " at " << d.dXY_FP[0][j] << ", " << d.dXY_FP[0][4 + j];
+        }
+    }
+    const std::array<float, 4> errors = cornerErrors(0, placed.frameCorners());
+    for (int i = 0; i < 4; ++i) {
+        if (errors[i] > tolerance[i]) {
+            return testing::AssertionFailure() << "corners off by " << errors[0] << ", " << errors[1] << ", "
+                                               << errors[2] << ", " << errors[3] << " px";
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
+TEST(ReaderReadsRenderedSymbols, EveryVersionTurnedAndMirrored) {
+    for (int v = 1; v <= 40; ++v) {
+        const int scale = 3 + v % 6;
+        const double angle = 30.0 * (v % 12);
+        const bool mirrored = v % 3 == 0;
+        const PlacedSymbol placed = placeRotated(encodeSymbol(textFor(v), v), scale, angle, mirrored);
+        EXPECT_TRUE(readsPlaced(placed)) << "version " << v << " scale " << scale << " angle " << angle
+                                         << (mirrored ? " mirrored" : "");
+    }
+}
+
+// A moderate perspective: one side of the symbol up to 12% shorter than the opposite one,
+// turned four ways as the version changes.
+std::array<float, 8> perspectiveFor(int v) {
+    const float a = 0.01f + 0.005f * static_cast<float>(v % 3), b = 0.005f * static_cast<float>(v % 2);
+    switch (v % 4) {
+        case 0: return {0, 0, 0, a, 0, a, 0, 0};          // right side shorter
+        case 1: return {0, a, 0, 0, 0, 0, 0, a};          // left side shorter
+        case 2: return {a, 0, a, 0, 0, 0, 0, b};          // top shorter
+        default: return {0, b, 0, 0, a, 0, a, 0};         // bottom shorter
+    }
+}
+
+TEST(ReaderReadsRenderedSymbols, EveryVersionInPerspective) {
+    for (int v = 1; v <= 40; ++v) {
+        const int scale = 5 + (v + 3) % 4;
+        const PlacedSymbol placed = placeInPerspective(encodeSymbol(textFor(v), v), scale, perspectiveFor(v));
+        // The corners next to the finders are as exact as the finder centres; the far corner comes
+        // through the fourth point of whichever sampling read the symbol first, which under a
+        // perspective may be the parallelogram's: within a module.
+        const float module = static_cast<float>(scale);
+        EXPECT_TRUE(readsPlaced(placed, {1.5f, 1.5f, 1.5f, module})) << "version " << v << " scale " << scale
+                                                                       << " perspective " << v % 4;
+    }
+}
+
+TEST(ReaderReadsRenderedSymbols, EveryThirtyDegreesAtEverySize) {
+    constexpr std::array<int, 6> kVersions = {2, 5, 7, 10, 14, 22};
+    for (int turn = 0; turn < 12; ++turn) {
+        for (int scale = 3; scale <= 8; ++scale) {
+            const int v = kVersions[static_cast<std::size_t>((turn + scale) % 6)];
+            const bool mirrored = (turn + scale) % 2 == 1;
+            const PlacedSymbol placed = placeRotated(encodeSymbol(textFor(v), v), scale, 30.0 * turn, mirrored);
+            EXPECT_TRUE(readsPlaced(placed)) << "version " << v << " scale " << scale << " angle " << 30 * turn
+                                             << (mirrored ? " mirrored" : "");
+        }
+    }
+}
+
+TEST(ReaderReadsRenderedSymbols, LightOnDarkFromTheInvertedPicture) {
+    for (int v : {3, 9, 21}) {
+        const PlacedSymbol placed = placeRotated(encodeSymbol(textFor(v), v), 4, 60.0, false, 10, true);
+        EXPECT_TRUE(readsPlaced(placed, kOnePixel, true)) << "version " << v;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,315 @@
+// The candidate loops and what they record: skipped candidates, the version estimate's limits,
+// the pair loop, several symbols in one picture, texts and their conversion, corners in an
+// enlarged pass, and the mask over a symbol read.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "engine/decode/frame_sampling.h"
+#include "engine/decode/symbol_frame.h"
+#include "engine/geometry/alignment_patterns.h"
+#include "tests/attempts/attempt_pictures.h"
+
+using namespace velmora;
+using namespace velmora::test;
+
+namespace {
+
+// A frame whose side estimates are h and w versions: sides 4v + 10 modules of one pixel, so
+// that nothing but the lengths decides.
+void setEstimateFrame(float h, float w) {
+    auto& c = frameCorners();
+    const float l1 = 4.0f * h + 10.0f, l2 = 4.0f * w + 10.0f;
+    c[kFrameA] = {{30, 30}, {1, 0}, {0, 1}, 1.0f, 1.0f, 0, 2, l1, l2};
+    c[kFrameB] = {{30 + l1, 30}, {-1, 0}, {0, 1}, 1.0f, 1.0f, 0, 2, l1, l2};
+    c[kFrameC] = {{30, 30 + l2}, {1, 0}, {0, -1}, 1.0f, 1.0f, 0, 2, l1, l2};
+    c[kFrameD] = {{30 + l1, 30 + l2}, {-1, 0}, {0, -1}, 1.0f, 1.0f, 0, 2, l1, l2};
+}
+
+OwnedRaster blankPicture(int side) {
+    OwnedRaster blank(side, side);
+    for (int y = 0; y < side; ++y) std::fill(blank.rows()[y], blank.rows()[y] + side, uint8_t{1});
+    return blank;
+}
+
+// Puts the loops into pair mode (or triple mode) without candidates: an empty search first.
+void enterMode(OwnedRaster& blank, bool pairs) {
+    findFinderPatterns(blank.rows(), blank.height(), blank.width(), 2.2f, 0.85f, 1.65f, 3);
+    if (pairs) {
+        tryFinderPairs(blank.rows(), blank.height(), blank.width(), 0);
+    } else {
+        tryFinderTriples(blank.rows(), blank.height(), blank.width(), 0);
+    }
+}
+
+int estimate(OwnedRaster& picture, int& version) {
+    return estimateVersion(version, picture.rows(), picture.height(), picture.width(), frameCorners());
+}
+
+// Reads every symbol of a grey picture with the triple loop, wanting `wanted`.
+int readTriples(const cv::Mat& grey, int wanted, int convert = 0) {
+    OwnedRaster binary = binarise(grey);
+    RequestSetUp request(binary.height(), binary.width(), wanted, convert != 0);
+    return searchAndTryTriples(request, binary, convert);
+}
+
+// The recorded texts of entries 0 to count - 1.
+std::vector<std::string> recordedTexts() {
+    std::vector<std::string> texts;
+    for (int k = 0; k < g_QrDecodedData.nParsedNums; ++k) texts.push_back(recordedText(k));
+    return texts;
+}
+
+// Symbols of the given texts side by side, upright at 4 pixels per module, in one picture.
+cv::Mat pictureOfSymbols(const std::vector<EncodedSymbol>& symbols, int columns) {
+    std::vector<cv::Mat> drawn;
+    int cell = 0;
+    for (const EncodedSymbol& s : symbols) {
+        drawn.push_back(placeRotated(s, 4, 0.0, false, 0).grey);
+        cell = std::max(cell, drawn.back().rows);
+    }
+    const int rows = (static_cast<int>(symbols.size()) + columns - 1) / columns;
+    cv::Mat picture(rows * cell + 20, columns * cell + 20, CV_8UC1, cv::Scalar(255));
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+        const int r = static_cast<int>(i) / columns, c = static_cast<int>(i) % columns;
+        drawn[i].copyTo(picture(cv::Rect(10 + c * cell, 10 + r * cell, drawn[i].cols, drawn[i].rows)));
+    }
+    return picture;
+}
+
+TEST(CandidateLoopsSkip, PatternScoredBelowOneAndAHalf) {
+    const PlacedSymbol placed = placeRotated(encodeSymbol("SCORES", 3), 5, 0.0, false);
+    OwnedRaster binary = binarise(placed.grey);
+    for (float score : {1.49f, 1.5f}) {
+        RequestSetUp request(binary.height(), binary.width());
+        findFinderPatterns(binary.rows(), binary.height(), binary.width(), 2.2f, 0.85f, 1.65f, 3);
+        ASSERT_EQ(finderList().count, 3);
+        finderTable()[kFinderScore][static_cast<std::size_t>(finderList().columns[2])] = score;
+        request.restartClock();
+        EXPECT_EQ(tryFinderTriples(binary.rows(), binary.height(), binary.width(), 0), score < 1.5f ? 0 : 1)
+            << "score " << score;
+    }
+}
+
+TEST(VersionEstimateLimits, SidesMustAgree) {
+    OwnedRaster blank = blankPicture(300);
+    RequestSetUp request(300, 300);
+    enterMode(blank, false);
+    int v = 0;
+    setEstimateFrame(3.2f, 7.3f);
+    EXPECT_EQ(estimate(blank, v), -1) << "3.2 and 7.3 are more than 4 apart";
+    setEstimateFrame(2.6f, 3.3f);
+    EXPECT_EQ(estimate(blank, v), 1);
+    EXPECT_EQ(v, 3) << "trunc(2.95 + 0.5)";
+    setEstimateFrame(0.6f, 0.8f);
+    EXPECT_EQ(estimate(blank, v), -1) << "below 0.7";
+    setEstimateFrame(2.0f, 2.0f);
+    frameCorners()[kFrameB].m1 = 3.1f;
+    EXPECT_EQ(estimate(blank, v), -1) << "module sizes more than three times apart";
+}
+
+TEST(VersionEstimateLimits, EnlargedPassStopsAtFourteen) {
+    OwnedRaster blank = blankPicture(300);
+    RequestSetUp request(300, 300, 1, false, 2.0f);
+    enterMode(blank, false);
+    int v = 0;
+    setEstimateFrame(15.0f, 15.0f);
+    EXPECT_EQ(estimate(blank, v), -1);
+    setEstimateFrame(14.0f, 14.0f);
+    EXPECT_NE(estimate(blank, v), -1) << "an estimate of 14 goes on to the samplings";
+}
+
+TEST(VersionEstimateLimits, OddPairVariantsOnlyForSmallVersions) {
+    OwnedRaster blank = blankPicture(300);
+    RequestSetUp request(300, 300);
+    enterMode(blank, true);
+    ASSERT_EQ(pairMode(), 1);
+    int v = 0;
+    pairVariantState().oddVariantFlag = 1;
+    setEstimateFrame(8.0f, 8.0f);
+    EXPECT_EQ(estimate(blank, v), -1);
+    EXPECT_EQ(pairVariantState().oddVariantFlag, 0) << "the flag is cleared";
+    pairVariantState().oddVariantFlag = 1;
+    setEstimateFrame(7.0f, 7.0f);
+    EXPECT_NE(estimate(blank, v), -1);
+    EXPECT_EQ(pairVariantState().oddVariantFlag, 1);
+}
+
+// A flag left over from the last odd variant of an earlier pair loop belongs to no candidate of
+// the triple loop and must not turn its symbols away.
+TEST(VersionEstimateLimits, LeftOverOddFlagIgnoredByTheTripleLoop) {
+    const PlacedSymbol placed = placeRotated(encodeSymbol(textFor(10), 10), 4, 30.0, false);
+    OwnedRaster binary = binarise(placed.grey);
+    RequestSetUp request(binary.height(), binary.width());
+    pairVariantState().oddVariantFlag = 1;
+    EXPECT_EQ(searchAndTryTriples(request, binary), 1);
+    EXPECT_EQ(recordedText(0), placed.symbol.text);
+}
+
+TEST(PairLoopReads, SymbolWithAFinderPaintedOver) {
+    for (bool topRight : {true, false}) {
+        for (double degrees : {0.0, 30.0}) {
+            EncodedSymbol symbol = encodeSymbol(textFor(degrees == 0.0 ? 3 : 8), 0, 2);
+            const int n = symbol.modules.rows;
+            symbol.modules(topRight ? cv::Rect(n - 7, 0, 7, 7) : cv::Rect(0, n - 7, 7, 7)).setTo(255);
+            const PlacedSymbol placed = placeRotated(symbol, 5, degrees, false);
+            OwnedRaster binary = binarise(placed.grey);
+            RequestSetUp request(binary.height(), binary.width());
+            ASSERT_EQ(searchAndTryTriples(request, binary), 0) << "two finders make no triple";
+            listFinderPatterns(4, finderTable(), finderList());
+            request.restartClock();
+            ASSERT_EQ(tryFinderPairs(binary.rows(), binary.height(), binary.width(), 0), 1)
+                << (topRight ? "top-right" : "bottom-left") << " painted, " << degrees << " degrees";
+            EXPECT_EQ(recordedText(0), symbol.text);
+            EXPECT_EQ(g_QrDecodedData.nVersion[0], symbol.version);
+            EXPECT_EQ(g_QrDecodedData.nLevel[0], 2);
+        }
+    }
+}
+
+TEST(SeveralSymbolsInOnePicture, EachReadOnce) {
+    for (int count : {2, 4}) {
+        std::vector<EncodedSymbol> symbols;
+        std::vector<std::string> texts;
+        for (int i = 0; i < count; ++i) {
+            symbols.push_back(encodeSymbol("SYMBOL " + std::to_string(i), 2 + 3 * i));
+            texts.push_back(symbols.back().text);
+        }
+        const cv::Mat picture = pictureOfSymbols(symbols, 2);
+        OwnedRaster binary = binarise(picture);
+        RequestSetUp request(binary.height(), binary.width(), 4);
+        ASSERT_EQ(searchAndTryTriples(request, binary), count);
+        std::vector<std::string> read = recordedTexts();
+        std::sort(read.begin(), read.end());
+        EXPECT_EQ(read, texts);
+        EXPECT_EQ(finderExclusionBoxCount(), 3 * count);
+
+        // Another pass over the same picture reads nothing again: the mask breaks the finders'
+        // lines, and without the mask the boxes drop their clusters.
+        EXPECT_EQ(searchAndTryTriples(request, binary), count) << "mask";
+        EXPECT_EQ(finderList().count, 0);
+        setDecodedAreaMask(nullptr);
+        EXPECT_EQ(searchAndTryTriples(request, binary), count) << "boxes";
+    }
+}
+
+TEST(SeveralSymbolsInOnePicture, WantedCountStopsTheLoop) {
+    const cv::Mat picture = pictureOfSymbols({encodeSymbol("FIRST", 2), encodeSymbol("SECOND", 3)}, 2);
+    OwnedRaster binary = binarise(picture);
+    RequestSetUp request(binary.height(), binary.width(), 1);
+    EXPECT_EQ(searchAndTryTriples(request, binary), 1);
+    EXPECT_EQ(g_QrDecodedData.nParsedNums, 1);
+    EXPECT_EQ(finderExclusionBoxCount(), 3);
+}
+
+TEST(RecordedTexts, ConversionFromUtf8) {
+    struct Case {
+        std::string bytes;
+        const char* what;
+    };
+    const std::array<Case, 5> kCases = {{{"abc", "plain ASCII"},
+                                         {"\xE4\xB8\xAD\xE6\x96\x87 text", "UTF-8 of three-byte sequences"},
+                                         {"\xFF\xFE bytes", "not UTF-8"},
+                                         {"\xF0\x9F\x98\x80 smile", "a four-byte sequence"},
+                                         {std::string("ab\0cd", 5), "a zero byte inside"}}};
+    ASSERT_EQ(systemCodePage(), "UTF-8") << "the test environment's locale";
+    for (const Case& c : kCases) {
+        for (int convert : {1, 0}) {
+            const PlacedSymbol placed = placeRotated(encodeSymbol(c.bytes, 0, 1), 4, 0.0, false);
+            ASSERT_EQ(readTriples(placed.grey, 1, convert), 1) << c.what;
+            EXPECT_EQ(recordedText(0), c.bytes) << c.what << (convert ? " converted" : " as read");
+            EXPECT_EQ(g_QrDecodedData.sParseStr[0][c.bytes.size()], '\0');
+        }
+    }
+}
+
+TEST(RecordedTexts, ConversionRules) {
+    const auto convert = [](const std::string& s) {
+        return textInSystemCodePage(reinterpret_cast<const uint8_t*>(s.data()), static_cast<int>(s.size()));
+    };
+    EXPECT_EQ(convert("abc"), "abc");
+    EXPECT_EQ(convert(""), "") << "empty: stored as read";
+    EXPECT_EQ(convert("\xC3\xA9t\xC3\xA9"), "\xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(convert("\xC3"), "") << "cut-off sequence";
+    EXPECT_EQ(convert("\xC0\xAF"), "") << "overlong form";
+    EXPECT_EQ(convert("\xF0\x9F\x98\x80"), "") << "beyond sixteen bits";
+    EXPECT_EQ(convert(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(RecordedTexts, LongestTextFillsTheSlot) {
+    const std::string digits = [] {
+        std::string s;
+        for (int i = 0; i < 7089; ++i) s += static_cast<char>('0' + (i * 7 + i / 10) % 10);
+        return s;
+    }();
+    const EncodedSymbol symbol = encodeSymbol(digits, 40, 0);
+    ASSERT_EQ(symbol.version, 40);
+    const PlacedSymbol placed = placeRotated(symbol, 3, 0.0, false);
+    ASSERT_EQ(readTriples(placed.grey, 1, 1), 1);
+    EXPECT_EQ(g_QrDecodedData.nParseStrLen[0], 7089);
+    EXPECT_EQ(g_QrDecodedData.sParseStr[0][7089], '\0');
+    EXPECT_EQ(recordedText(0), digits);
+}
+
+TEST(SymbolGeometryRecorded, EnlargedPassInCallerCoordinates) {
+    const PlacedSymbol placed = placeRotated(encodeSymbol(textFor(4), 4), 3, 30.0, false);
+    cv::Mat enlarged;
+    cv::resize(placed.grey, enlarged, cv::Size(), 2.0, 2.0, cv::INTER_LINEAR);
+    OwnedRaster binary = binarise(enlarged);
+    RequestSetUp request(binary.height(), binary.width(), 1, false, 2.0f);
+    ASSERT_EQ(searchAndTryTriples(request, binary), 1);
+    // A picture enlarged twofold puts caller point p at 2p + 0.5.
+    const std::array<cv::Point2f, 3> finders = placed.frameFinders();
+    for (int j = 0; j < 3; ++j) {
+        const float x = g_QrDecodedData.dXY_FP[0][j] + 0.25f, y = g_QrDecodedData.dXY_FP[0][4 + j] + 0.25f;
+        EXPECT_LE(std::hypot(x - finders[j].x, y - finders[j].y), 1.0f) << "finder " << j;
+        const ExclusionBox& box = finderExclusionBox(j);
+        EXPECT_FLOAT_EQ(box.x0 + 3.0f, g_QrDecodedData.dXY_FP[0][j]);
+        EXPECT_FLOAT_EQ(box.y1 - 3.0f, g_QrDecodedData.dXY_FP[0][4 + j]);
+    }
+    const std::array<float, 4> errors = cornerErrors(0, placed.frameCorners());
+    for (int i = 0; i < 4; ++i) EXPECT_LE(errors[i], 1.0f) << "corner " << i;
+    const cv::Point2f fourth = placed.moduleToPicture(placed.n() - 4, placed.n() - 4);
+    EXPECT_LE(std::hypot(g_QrDecodedData.dXY_FP[0][3] + 0.25f - fourth.x, g_QrDecodedData.dXY_FP[0][7] + 0.25f - fourth.y),
+              1.0f);
+}
+
+TEST(SymbolGeometryRecorded, MaskCoversTheSymbolAndNothingFarOutside) {
+    const PlacedSymbol placed = placeRotated(encodeSymbol(textFor(6), 6), 4, 30.0, true);
+    OwnedRaster binary = binarise(placed.grey);
+    RequestSetUp request(binary.height(), binary.width());
+    ASSERT_EQ(searchAndTryTriples(request, binary), 1);
+    const Raster* mask = request.mask();
+    const int n = placed.n();
+    auto covered = [&](double c, double r) {
+        const cv::Point2f p = placed.moduleToPicture(c, r);
+        return mask->rows[static_cast<int>(std::lround(p.y))][static_cast<int>(std::lround(p.x))] != 0;
+    };
+    for (int r = 1; r <= n - 2; ++r) {
+        for (int c = 1; c <= n - 2; ++c) ASSERT_TRUE(covered(c, r)) << "module " << c << ", " << r;
+    }
+    for (int k = -3; k <= n + 2; ++k) {
+        for (const auto& [c, r] : std::array<std::pair<int, int>, 4>{{{k, -3}, {k, n + 2}, {-3, k}, {n + 2, k}}}) {
+            EXPECT_FALSE(covered(c, r)) << "module " << c << ", " << r;
+        }
+    }
+}
+
+TEST(SymbolGeometryRecorded, CornersHookOnlyWhileTheLoopsRun) {
+    const PlacedSymbol placed = placeRotated(encodeSymbol("HOOK", 2), 4, 0.0, false);
+    OwnedRaster binary = binarise(placed.grey);
+    RequestSetUp request(binary.height(), binary.width(), 2);
+    ASSERT_EQ(searchAndTryTriples(request, binary), 1);
+    // The reader reads the symbol again on its own: entry 1 must not receive its corners.
+    g_QrDecodedData.dXY_4Corners[1][0] = -7.0f;
+    g_QrDecodedData.dXY_FP[1][3] = -7.0f;
+    ASSERT_EQ(samplePerspective(binary.rows(), binary.height(), binary.width(), kSampleParallelogram, 2), 1);
+    ASSERT_GE(processDecoder().ReadSymbol(25, 2), 0);
+    EXPECT_EQ(g_QrDecodedData.dXY_4Corners[1][0], -7.0f);
+    EXPECT_EQ(g_QrDecodedData.dXY_FP[1][3], -7.0f);
+}
+
+}  // namespace
