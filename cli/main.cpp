@@ -18,7 +18,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"encode", "write a QR Code symbol for a text, as a picture file or in the terminal", runEncodeCommand},
-
+    {"decode", "read the QR Code symbols of picture files", runDecodeCommand},
 };
 
 // Prints the list of commands; the caller chooses the stream and the exit code.

@@ -1,0 +1,242 @@
+#include "engine/decode/decode_driver.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <opencv2/core/mat.hpp>
+
+#include "engine/codec/qr_decoder.h"
+#include "engine/codec/segment_parser.h"
+#include "engine/decode/binarization.h"
+#include "engine/decode/decode_inputs.h"
+#include "engine/decode/decode_request.h"
+#include "engine/decode/picture_loading.h"
+#include "engine/decode/symbol_attempts.h"
+#include "engine/geometry/alignment_patterns.h"
+#include "engine/geometry/candidate_triples.h"
+#include "engine/geometry/finder_patterns.h"
+#include "engine/velmora_engine.h"
+
+namespace velmora {
+namespace {
+
+// Finder search parameters of every pass: run ratio bound, centre run tolerance, crossing
+// tolerance, and all four scan directions.
+constexpr float kFinderRatioBound = 2.2f;
+constexpr float kFinderCentreTolerance = 0.85f;
+constexpr float kFinderPairTolerance = 1.65f;
+constexpr int kAllDirections = 3;
+
+// Candidate angle limits of the triple checks.
+constexpr float kAcuteAngleCosine = 0.90631f;
+constexpr float kObtuseAngleCosine = 0.422618f;
+
+// Pictures with both sides below this are enlarged when a request falls short.
+constexpr int kEnlargeBelow = 320;
+constexpr float kMaxEnlargement = 2.0f;
+
+RequestSummary summary;
+
+int symbolCount() { return g_QrDecodedData.nParsedNums; }
+
+bool requestSatisfied() { return symbolCount() >= wantedCount(); }
+
+// The rasters one request creates, released on every way out.
+struct RequestRasters {
+    Raster* matrixView = nullptr;
+    Raster* greyView = nullptr;
+    bool ownsGreyView = false;
+    Raster* enlarged = nullptr;
+    Raster* mask = nullptr;
+
+    ~RequestRasters() {
+        setModuleMatrixView(nullptr);
+        setDecodedAreaMask(nullptr);
+        releaseRasterView(matrixView);
+        if (ownsGreyView) releaseRasterView(greyView);
+        destroyRaster(enlarged);
+        destroyRaster(mask);
+    }
+
+    void useMask(Raster* newMask) {
+        mask = newMask;
+        setDecodedAreaMask(newMask);
+    }
+};
+
+void clearRaster(Raster& raster) {
+    for (int y = 0; y < raster.height; ++y) std::memset(raster.rows[y], 0, raster.width);
+}
+
+// Runs the passes in order until the request is satisfied or the budget is spent. The
+// thirds layout skips strategies 3 and 4.
+void runSchedule(const Raster& grey) {
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 5; ++j) {
+            if (budgetSpent()) return;
+            if ((i == 1 || i == 3) && j >= 3) continue;
+            runPass(i, j, grey);
+            ++summary.passes;
+            if (requestSatisfied()) break;
+        }
+        if (requestSatisfied()) return;
+    }
+}
+
+// The triple loop, then the pair loop over the four best patterns, on one binary picture.
+// Returns false when the request is satisfied or the budget spent.
+bool tryCandidates(Raster& binary, bool convert) {
+    tryFinderTriples(binary.rows, binary.height, binary.width, convert);
+    if (requestSatisfied() || budgetSpent()) return false;
+    listFinderPatterns(4, finderTable(), finderList());
+    tryFinderPairs(binary.rows, binary.height, binary.width, convert);
+    return !(requestSatisfied() || budgetSpent());
+}
+
+// Enlarges a small picture that did not give every wanted symbol and searches it again; the
+// mask of symbols already read follows the picture, so they are not read twice.
+void retryEnlarged(const Raster& grey, RequestRasters& rasters) {
+    const int height = grey.height;
+    const int width = grey.width;
+    float f = static_cast<float>(kEnlargeBelow) / static_cast<float>(height);
+    const float g = static_cast<float>(kEnlargeBelow) / static_cast<float>(width);
+    f = std::max(f, g);
+    if (f > kMaxEnlargement) f = kMaxEnlargement;
+    const int newHeight = static_cast<int>(static_cast<float>(height) * f + 0.5f);
+    const int newWidth = static_cast<int>(static_cast<float>(width) * f + 0.5f);
+
+    rasters.enlarged = createRaster(newHeight, newWidth, kRasterByte);
+    if (rasters.enlarged == nullptr || resampleBilinear(&grey, rasters.enlarged, 1) != 1) return;
+
+    Raster* oldMask = rasters.mask;
+    Raster* newMask = createRaster(newHeight, newWidth, kRasterByte);
+    if (symbolCount() > 0) {
+        rasters.useMask(newMask);
+        if (newMask == nullptr || resampleBilinear(oldMask, newMask, 1) != 1) {
+            destroyRaster(oldMask);
+            return;
+        }
+    } else if (newMask != nullptr) {
+        clearRaster(*newMask);
+        rasters.useMask(newMask);
+    } else {
+        rasters.useMask(nullptr);
+    }
+    destroyRaster(oldMask);
+    if (rasters.mask == nullptr) return;
+
+    setEnlargement(true, f);
+    summary.enlargement = f;
+    runSchedule(*rasters.enlarged);
+}
+
+}  // namespace
+
+const RequestSummary& lastRequestSummary() { return summary; }
+
+int runPass(int i, int j, const Raster& grey) {
+    clearAlignmentFoundCount();
+    const int height = grey.height;
+    const int width = grey.width;
+    if (width < 18 || height < 18) return symbolCount();
+
+    Raster* smoothed = nullptr;
+    const Raster* input = &grey;
+    if (i == 2 || i == 3) {
+        smoothed = createRaster(height, width, kRasterByte);
+        if (smoothed == nullptr) return symbolCount();
+        smoothBox(&grey, smoothed, 1, 3);
+        input = smoothed;
+    }
+    Raster* binary = createRaster(height, width, kRasterByte);
+    if (binary == nullptr) {
+        destroyRaster(smoothed);
+        return symbolCount();
+    }
+    const bool thirds = i == 1 || i == 3;
+    const int blockWidth = thirds ? thirdsBlockSize(width) : width;
+    const int blockHeight = thirds ? thirdsBlockSize(height) : height;
+    binarizeBlocks(j, binary->rows, input->rows, width, height, blockWidth, blockHeight);
+
+    const bool convert = convertUtf8Requested();
+    findFinderPatterns(binary->rows, height, width, kFinderRatioBound, kFinderCentreTolerance, kFinderPairTolerance,
+                       kAllDirections);
+    processDecoder().setColourInverse(0);
+    if (tryCandidates(*binary, convert)) {
+        // Light-on-dark symbols: the same search on the inverted picture.
+        for (int y = 0; y < height; ++y) {
+            uint8_t* row = binary->rows[y];
+            for (int x = 0; x < width; ++x) row[x] = static_cast<uint8_t>(1 - row[x]);
+        }
+        findFinderPatterns(binary->rows, height, width, kFinderRatioBound, kFinderCentreTolerance,
+                           kFinderPairTolerance, kAllDirections);
+        processDecoder().setColourInverse(1);
+        tryCandidates(*binary, convert);
+    }
+    destroyRaster(binary);
+    destroyRaster(smoothed);
+    return symbolCount();
+}
+
+}  // namespace velmora
+
+using namespace velmora;
+
+int QR_Decode_Matrix(int iBufType, void* src, int iImgWidth, int iImgHeight, int iQrMsg_Max, int iDecodeUTF8,
+                     C_QrDecodedDataPublished* /*p_QrDecodedData*/) {
+    setEnlargement(false, 1.0f);
+    fillModeIndicators();
+    setAngleThresholds(kAcuteAngleCosine, kObtuseAngleCosine);
+    const int wanted = std::clamp(iQrMsg_Max, 1, 4);
+    beginDecodeRequest(wanted, iDecodeUTF8 != 0);
+    summary = RequestSummary{};
+
+    RequestRasters rasters;
+    rasters.matrixView = viewBufferAsRaster(processDecoder().sampledCopy(), kMatrixStride, kMatrixStride,
+                                            kMatrixStride);
+    if (rasters.matrixView == nullptr) return 0;
+    setModuleMatrixView(rasters.matrixView);
+
+    clearFinderExclusionBoxes();
+    g_QrDecodedData.nParsedNums = 0;
+    for (int k = 0; k < wanted; ++k) g_QrDecodedData.nParseStrLen[k] = 0;
+    if (src == nullptr || iImgWidth <= 20 || iImgHeight <= 20) return 0;
+
+    rasters.useMask(createRaster(iImgHeight, iImgWidth, kRasterByte));
+    if (rasters.mask == nullptr) return 0;
+    clearRaster(*rasters.mask);
+
+    switch (iBufType) {
+    case kPixelsRowTable:
+        rasters.greyView = viewRowTableAsRaster(static_cast<uint8_t**>(src), iImgHeight, iImgWidth);
+        rasters.ownsGreyView = true;
+        break;
+    case kPixelsRaster:
+        rasters.greyView = static_cast<Raster*>(src);
+        break;
+    default:
+        rasters.greyView = viewBufferAsRaster(static_cast<uint8_t*>(src), iImgHeight, iImgWidth, iImgWidth);
+        rasters.ownsGreyView = true;
+        break;
+    }
+    if (rasters.greyView == nullptr) return 0;
+
+    runSchedule(*rasters.greyView);
+    if (!requestSatisfied() && !budgetSpent() && iImgHeight < kEnlargeBelow && iImgWidth < kEnlargeBelow) {
+        retryEnlarged(*rasters.greyView, rasters);
+    }
+    setEnlargement(false, 1.0f);
+    return symbolCount();
+}
+
+int QR_Decode_File(const char* FilePath, int iQrMsg_Max, int iDecodeUTF8, C_QrDecodedDataPublished* p_QrDecodedData) {
+    if (FilePath == nullptr) return 0;
+    cv::Mat image;
+    if (loadPictureFile(FilePath, image, kLoadGrey) != 1) return 0;
+    Raster* view = viewImageAsRaster(&image);
+    if (view == nullptr) return 0;
+    const int count = QR_Decode_Matrix(kPixelsRaster, view, image.cols, image.rows, iQrMsg_Max, iDecodeUTF8,
+                                       p_QrDecodedData);
+    releaseRasterView(view);
+    return count;
+}

@@ -1,0 +1,32 @@
+// The decode driver: one request over a whole picture, with its schedule of binarisation
+// passes, the retry on an enlarged copy of small pictures and the inverted pass for
+// light-on-dark symbols. The entries QR_Decode_File and QR_Decode_Matrix are declared in the
+// engine's public header.
+#pragma once
+
+#include "engine/decode/raster.h"
+
+namespace velmora {
+
+// How the pixels handed to QR_Decode_Matrix are laid out.
+enum PixelLayout : int {
+    kPixelsContiguous = 0,  // height rows of exactly width samples, no padding
+    kPixelsRowTable = 1,    // a table of height row pointers
+    kPixelsRaster = 2,      // a Raster of bytes
+};
+
+// One pass over the grey picture: optional 3 x 3 smoothing (i = 2, 3), binarisation with
+// strategy j in the whole-picture (i = 0, 2) or thirds (i = 1, 3) layout, the finder search,
+// the triple and pair loops, then the same on the inverted binary picture. Returns the number
+// of symbols the request holds afterwards.
+int runPass(int i, int j, const Raster& grey);
+
+// What the last request did: the passes it ran (sixteen at most per picture size) and the
+// factor of its enlargement retry (0 when it made none).
+struct RequestSummary {
+    int passes = 0;
+    float enlargement = 0.0f;
+};
+const RequestSummary& lastRequestSummary();
+
+}  // namespace velmora
