@@ -1,0 +1,101 @@
+// velmora-cli decode as a user runs it: the report lines, the raw and JSON forms, the marked
+// picture and the exit codes.
+#include <opencv2/imgcodecs.hpp>
+
+#include "tests/cli/cli_run.h"
+
+using namespace velmora::test;
+
+namespace {
+
+class DecodeCli : public CliTest {
+protected:
+    // Writes a PNG of the text encoded at the level and mask, via velmora-cli encode itself.
+    std::string symbolFile(const std::string& name, const std::string& text, const std::string& level,
+                           const std::string& mask) {
+        const std::string file = path(name).string();
+        const CliRun encoded = run({"encode", "--level", level, "--mask", mask, "--size", "5", "-o", file, text});
+        EXPECT_EQ(encoded.exitCode, 0) << encoded.err;
+        return file;
+    }
+};
+
+}  // namespace
+
+TEST_F(DecodeCli, ReportHasTheLinesOfTheLogBox) {
+    const std::string file = symbolFile("report.png", "Hello report", "M", "5");
+    const CliRun result = run({"decode", file});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const auto lines = linesOf(result.out);
+    ASSERT_EQ(lines.size(), 10u) << result.out;
+    EXPECT_EQ(lines[0], "Parsed Information 1:");
+    EXPECT_EQ(lines[1], std::string(73, '-'));
+    EXPECT_EQ(lines[2].rfind("Position:(", 0), 0u);
+    EXPECT_EQ(lines[3], "Color Normal, Direct");
+    EXPECT_EQ(lines[4], "Version: 1   ");
+    EXPECT_EQ(lines[5], "Error level:M, Mask:5   ");
+    EXPECT_EQ(lines[6], "Content:");
+    EXPECT_EQ(lines[7], "Hello report");
+    EXPECT_EQ(lines[8], std::string(73, '-'));
+    EXPECT_EQ(lines[9], "");
+    // A quiet zone of four modules of five pixels: the top-left corner sits at (20, 20).
+    EXPECT_EQ(lines[2].substr(0, 22), "Position:(20.0,20.0)-(");
+}
+
+TEST_F(DecodeCli, RawPrintsOnlyTheTexts) {
+    const std::string a = symbolFile("a.png", "first text", "H", "auto");
+    const std::string b = symbolFile("b.png", "second text", "L", "auto");
+    const CliRun result = run({"decode", "--raw", a, b});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "first text\nsecond text\n");
+}
+
+TEST_F(DecodeCli, JsonHoldsEveryField) {
+    const std::string file = symbolFile("json.png", "{\"quoted\"}", "Q", "3");
+    const CliRun result = run({"decode", "--json", file});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    for (const char* field : {"\"nParsedNums\":1", "\"nInverseColor\":0", "\"nMirror\":0", "\"nVersion\":1",
+                              "\"nLevel\":2", "\"level\":\"Q\"", "\"nMaskingNo\":3", "\"nParseStrLen\":10",
+                              "\"sParseStr\":\"{\\\"quoted\\\"}\"", "\"raw\":false", "\"dXY_FP\":[[",
+                              "\"dXY_4Corners\":[["}) {
+        EXPECT_NE(result.out.find(field), std::string::npos) << field << " in " << result.out;
+    }
+}
+
+TEST_F(DecodeCli, ExitCodesTellFoundNothingFromNotLoaded) {
+    const std::string good = symbolFile("good.png", "found", "H", "auto");
+    const std::string blank = path("blank.png").string();
+    ASSERT_TRUE(cv::imwrite(blank, cv::Mat(120, 120, CV_8UC1, cv::Scalar(255))));
+    const std::string notPicture = path("notes.txt").string();
+    writeFile(notPicture, "not a picture");
+
+    EXPECT_EQ(run({"decode", good}).exitCode, 0);
+    const CliRun nothing = run({"decode", good, blank});
+    EXPECT_EQ(nothing.exitCode, 1);
+    EXPECT_NE(nothing.err.find("Fail"), std::string::npos);
+    const CliRun unloadable = run({"decode", good, blank, notPicture});
+    EXPECT_EQ(unloadable.exitCode, 2);
+    EXPECT_NE(unloadable.err.find("File Open Err"), std::string::npos);
+    EXPECT_NE(unloadable.err.find("notes.txt"), std::string::npos);
+    EXPECT_EQ(run({"decode"}).exitCode, 2);
+    EXPECT_EQ(run({"decode", "--max", "5", good}).exitCode, 2);
+    EXPECT_EQ(run({"decode", "--json", "--raw", good}).exitCode, 2);
+}
+
+TEST_F(DecodeCli, MarkWritesTheCrosses) {
+    const std::string file = symbolFile("mark.png", "marked", "H", "auto");
+    const std::string marked = path("marked.png").string();
+    const CliRun result = run({"decode", "--mark", marked, file});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const cv::Mat picture = cv::imread(marked, cv::IMREAD_COLOR);
+    ASSERT_FALSE(picture.empty());
+    int red = 0;
+    for (int y = 0; y < picture.rows; ++y) {
+        for (int x = 0; x < picture.cols; ++x) {
+            const cv::Vec3b p = picture.at<cv::Vec3b>(y, x);
+            red += p[2] > 200 && p[1] < 80 && p[0] < 80;
+        }
+    }
+    // Three crosses of two 51-pixel strokes, less the clipped and overlapping pixels.
+    EXPECT_GT(red, 200);
+}
