@@ -16,7 +16,7 @@ struct SamplingState {
     std::array<PerspectiveCoefficients, 4> transforms{};
     bool byGrid = false;
     PointF savedFourth{};
-    AlignmentPoints cellBounds{};
+    AlignmentCoordinates cellBounds{};
 };
 
 SamplingState sampling;
@@ -25,10 +25,12 @@ SamplingState sampling;
 // only repeat that sampling.
 constexpr float kRepeatDistance = 1.0f;
 
+// A header over the caller's picture rows, read only.
 Raster pictureOf(const uint8_t* const* rows, int height, int width) {
     return Raster{kRasterByte, height, width, nullptr, const_cast<uint8_t**>(rows)};
 }
 
+// Cells of the alignment grid, its module coordinates and the cell bounds, by row and column.
 const AlignmentCell& gridCell(int i, int j) {
     return alignmentGrid()[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
 }
@@ -39,6 +41,7 @@ PointF& coordinateOf(int i, int j) {
 
 PointF& boundOf(int i, int j) { return sampling.cellBounds[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]; }
 
+// An alignment pattern was found in the cell.
 bool found(const AlignmentCell& cell) { return cell.score >= kAlignmentFoundScore; }
 
 // The bottom-right alignment pattern of a version 7 and above, or the nearest found one to it
@@ -111,7 +114,7 @@ bool sampleRectangle(const uint8_t* const* rows, int height, int width, const Pe
 const std::array<PerspectiveCoefficients, 4>& frameTransforms() { return sampling.transforms; }
 bool sampledByAlignmentGrid() { return sampling.byGrid; }
 PointF savedFourthPoint() { return sampling.savedFourth; }
-const AlignmentPoints& alignmentCellBounds() { return sampling.cellBounds; }
+const AlignmentCoordinates& alignmentCellBounds() { return sampling.cellBounds; }
 
 int samplePerspective(const uint8_t* const* rows, int height, int width, int mode, int version) {
     sampling.byGrid = false;
@@ -185,7 +188,7 @@ int sampleAlignmentGrid(const uint8_t* const* rows, int height, int width, int v
 
     const float m = static_cast<float>(symbolSizeOf(version) - 4);
     const auto& corners = frameCorners();
-    AlignmentCells& grid = alignmentGrid();
+    AlignmentGrid& grid = alignmentGrid();
     auto pinFinder = [&](int i, int j, PointF module, PointF picture) {
         coordinateOf(i, j) = module;
         grid[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)].x = picture.x;

@@ -46,6 +46,6 @@ bool sampledByAlignmentGrid();
 PointF savedFourthPoint();
 
 // The cell bounds that prepareAlignmentGrid wrote: module points (x, y) per [row][column].
-const AlignmentPoints& alignmentCellBounds();
+const AlignmentCoordinates& alignmentCellBounds();
 
 }  // namespace velmora

@@ -46,6 +46,7 @@ bool readAs(int v) {
     return processDecoder().ReadSymbol(symbolSizeOf(v), v) >= 0;
 }
 
+// Samples in the mode and reads the result as version v.
 bool sampleAndRead(const uint8_t* const* rows, int height, int width, int mode, int v) {
     return samplePerspective(rows, height, width, mode, v) == 1 && readAs(v);
 }
@@ -128,6 +129,7 @@ bool foundFindersSampledAsFinders() {
     return true;
 }
 
+// A candidate with a pattern scored below 1.5 (or marked used) is not tried.
 bool anyScoreBelowFound(const CandidateTriple& triple) {
     return std::any_of(triple.scores.begin(), triple.scores.end(), [](float s) { return s < kMinPatternScore; });
 }
@@ -142,11 +144,13 @@ bool recordRead(int k, int convertFlag) {
     }
 }
 
+// Masks the symbol just recorded in the request's mask, when there is one.
 void markReadArea() {
     const Raster* mask = decodedAreaMask();
     if (mask != nullptr && mask->rows != nullptr) markDecodedArea(mask->rows, mask->width, mask->height);
 }
 
+// The request's wanted count, never more than the record's four entries.
 int wantedHere() { return std::min(wantedCount(), kEntries); }
 
 // The reader reports each read symbol's corners while a loop runs, and to no one otherwise.

@@ -32,6 +32,7 @@ std::string canonicalCharset(std::string_view name) {
     return out;
 }
 
+// UTF-8 under any of its spellings.
 bool isUtf8Charset(const std::string& name) { return canonicalCharset(name) == "UTF8"; }
 
 // Texts that a 16-bit wide character cannot carry (four-byte sequences) are not converted.
@@ -39,6 +40,8 @@ bool fitsSixteenBitCharacters(std::string_view bytes) {
     return std::none_of(bytes.begin(), bytes.end(), [](char ch) { return static_cast<unsigned char>(ch) >= 0xF0; });
 }
 
+// Text slot k receives the reader's text, converted when asked and possible, cut to 7089 bytes
+// and zero-terminated; its length goes beside it.
 void storeText(int k, int convertFlag) {
     CQR_Decoder& reader = processDecoder();
     char* slot = g_QrDecodedData.sParseStr[k];
@@ -56,6 +59,7 @@ void storeText(int k, int convertFlag) {
     g_QrDecodedData.nParseStrLen[k] = length;
 }
 
+// Factor from the searched picture's coordinates to the caller's.
 float backToCaller() { return isEnlarged() ? enlargementReciprocal() : 1.0f; }
 
 // The point through the inverse of transform; -1 when it cannot be inverted, -2 when the point

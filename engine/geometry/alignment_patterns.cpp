@@ -20,9 +20,9 @@ namespace {
 struct AlignmentState {
     int n = 2;
     std::array<float, kMaxAlignmentPositions> positions{};
-    AlignmentPoints coordinates{};
-    AlignmentCells grid{};
-    AlignmentCells alternative{};
+    AlignmentCoordinates coordinates{};
+    AlignmentGrid grid{};
+    AlignmentGrid alternative{};
     AlignmentCell extra{};
     int found = 0;
 };
@@ -50,11 +50,13 @@ constexpr double kHalfRoot2 = 0.7071067811865476;
 
 // ---- Cells and predictions -----------------------------------------------------------------
 
+// Plain vector arithmetic on picture points.
 PointF plus(PointF a, PointF b) { return {a.x + b.x, a.y + b.y}; }
 PointF minus(PointF a, PointF b) { return {a.x - b.x, a.y - b.y}; }
 PointF times(PointF a, float s) { return {a.x * s, a.y * s}; }
 PointF positionOf(const AlignmentCell& cell) { return {cell.x, cell.y}; }
 
+// The frame corner of a role; roles other than B and C count as A.
 const FrameCorner& cornerOf(int role) {
     const auto& corners = frameCorners();
     return corners[static_cast<std::size_t>(role == kFrameB || role == kFrameC ? role : kFrameA)];
@@ -77,7 +79,8 @@ PointF alongSide2(int role, float modules) {
     return times(r.e2, modules * r.m2);
 }
 
-AlignmentCell& cellOf(AlignmentCells& grid, int i, int j) {
+// Cell (row i, column j) of a grid, and the module coordinate of position k of the version.
+AlignmentCell& cellOf(AlignmentGrid& grid, int i, int j) {
     return grid[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
 }
 
@@ -86,7 +89,8 @@ float positionAt(int k) { return state.positions[static_cast<std::size_t>(k)]; }
 // Cells next to a finder never hold an alignment pattern.
 bool isFinderCell(int i, int j, int n) { return (i == 0 && j == 0) || (i == 0 && j == n - 1) || (i == n - 1 && j == 0); }
 
-void placeSeeds(AlignmentCells& grid, int n) {
+// The three finder cells: score 0, three modules in from their finder along both sides.
+void placeSeeds(AlignmentGrid& grid, int n) {
     const PointF a = seedOf(kFrameA), b = seedOf(kFrameB), c = seedOf(kFrameC);
     cellOf(grid, 0, 0) = {a.x, a.y, 0.0f};
     cellOf(grid, 0, n - 1) = {b.x, b.y, 0.0f};
@@ -112,6 +116,7 @@ void predictAndSearch(AlignmentCell& cell, PointF prediction, const uint8_t* con
 
 // ---- Window search -------------------------------------------------------------------------
 
+// A rectangle of the picture, inside it; searches work in its coordinates.
 struct Window {
     int x0;
     int y0;
@@ -150,6 +155,7 @@ struct WindowLine {
     int length;
 };
 
+// Lines of a family across the window: rows, columns, or diagonals of either direction.
 int lineCount(ScanFamily family, const Window& w) {
     switch (family) {
         case kScanRows: return w.height;
@@ -176,32 +182,42 @@ WindowLine lineOf(ScanFamily family, int L, const Window& w) {
     }
 }
 
+
 // Scratch tables of the search, grown to the largest window seen and kept.
 struct SearchScratch {
     std::vector<float> a, b;  // x | y | size of each family's hits
     std::vector<float> paired;
     std::vector<int32_t> family;
     std::vector<int> cluster;  // cluster index of each paired hit, -1 when dropped
-    std::vector<uint8_t> line;  // the samples of one line
+    // The window's samples (1 light, 0 dark) line by line for each scan family, `lineStride`
+    // samples per line.
+    std::array<std::vector<uint8_t>, 4> lines;
+    int lineStride = 0;
 
     // Each of the two pairings emits every hit of its two tables at most once.
     static std::size_t pairedCapacity(int capacity) { return 4 * static_cast<std::size_t>(capacity); }
 
-    bool reserve(int capacity) {
+    bool reserve(const Window& w) {
+        const int capacity = hitCapacity(w);
         const std::size_t c = static_cast<std::size_t>(capacity);
         const std::size_t p = pairedCapacity(capacity);
+        lineStride = std::max(w.width, w.height);
+        const std::size_t lineSamples = static_cast<std::size_t>(w.width + w.height) * static_cast<std::size_t>(lineStride);
         try {
             growTo(a, 3 * c);
             growTo(b, 3 * c);
             growTo(paired, 3 * p);
             growTo(family, p);
             growTo(cluster, p);
-            growTo(line, c);
+            for (auto& l : lines) growTo(l, lineSamples);
         } catch (const std::bad_alloc&) {
             return false;
         }
         return true;
     }
+
+    // Hits each family may hold: twice the window's longer side.
+    static int hitCapacity(const Window& w) { return 2 * std::max(w.width, w.height); }
 
     template <typename T>
     static void growTo(std::vector<T>& v, std::size_t size) {
@@ -288,17 +304,42 @@ void scanRunLine(const uint8_t* samples, int length, const RunLimits& limits, Em
     }
 }
 
-void scanWindowFamily(ScanFamily family, const uint8_t* const* rows, const Window& w, float module, float ratioBound,
-                      WindowHits& hits) {
+// Copies the window into the family's line buffer, reading the picture row by row: sample i of
+// line L lands at L * stride + i, as 1 for light and 0 for dark.
+void gatherWindowLines(ScanFamily family, const uint8_t* const* rows, const Window& w) {
+    uint8_t* out = scratch.lines[static_cast<std::size_t>(family)].data();
+    const int stride = scratch.lineStride;
+    for (int r = 0; r < w.height; ++r) {
+        const uint8_t* row = rows[w.y0 + r] + w.x0;
+        for (int c = 0; c < w.width; ++c) {
+            const uint8_t sample = row[c] != 0 ? 1 : 0;
+            int line = r, index = c;
+            if (family == kScanColumns) {
+                line = c;
+                index = r;
+            } else if (family == kScanDiagonals) {
+                line = w.width - 1 - c + r;
+                index = r - std::max(0, line + 1 - w.width);
+            } else if (family == kScanAntiDiagonals) {
+                line = c + r;
+                index = r - std::max(0, line + 1 - w.width);
+            }
+            out[line * stride + index] = sample;
+        }
+    }
+}
+
+// Every line of one gathered family across the window, hits in window coordinates with the
+// expected module size (diagonal sizes measured along the diagonal, as the finder search
+// measures them).
+void scanWindowFamily(ScanFamily family, const Window& w, float module, float ratioBound, WindowHits& hits) {
     const bool diagonal = family == kScanDiagonals || family == kScanAntiDiagonals;
     const RunLimits limits{ratioBound, diagonal ? static_cast<float>(module * kHalfRoot2) : module};
     const int lines = lineCount(family, w);
-    uint8_t* samples = scratch.line.data();
+    const uint8_t* buffer = scratch.lines[static_cast<std::size_t>(family)].data();
     for (int L = 0; L < lines; ++L) {
         const WindowLine line = lineOf(family, L, w);
-        for (int i = 0; i < line.length; ++i) {
-            samples[i] = rows[w.y0 + line.row + line.rowStep * i][w.x0 + line.column + line.columnStep * i] != 0 ? 1 : 0;
-        }
+        const uint8_t* samples = buffer + static_cast<std::ptrdiff_t>(L) * scratch.lineStride;
         scanRunLine(samples, line.length, limits, [&](int start, int end) {
             const float startRow = static_cast<float>(line.row + line.rowStep * start);
             const float endRow = static_cast<float>(line.row + line.rowStep * end);
@@ -320,6 +361,7 @@ void scanWindowFamily(ScanFamily family, const uint8_t* const* rows, const Windo
 
 // ---- Clusters ------------------------------------------------------------------------------
 
+// A group of hits around a running mean, with the size of the hit that joined last.
 struct Cluster {
     int count;
     float meanX;
@@ -388,6 +430,7 @@ private:
     int free_ = kClusters;
 };
 
+// Size sums and hit counts of a cluster's remaining members, per scan family.
 struct FamilySums {
     std::array<float, 4> sizeSum{};
     std::array<int, 4> count{};
@@ -405,17 +448,20 @@ FamilySums sumsOf(const PairedHits& hits, const std::vector<int>& member, int c)
     return s;
 }
 
+// Two crossing families whose sizes or counts are too different cannot see one pattern.
 bool familiesDisagree(const FamilySums& s, int a, int b) {
     const float r = s.mean(b) / s.mean(a);
     const float q = r * static_cast<float>(s.count[b]) / static_cast<float>(s.count[a]);
     return r > 2.5f || r < 0.4f || q > 1000.0f || q < 0.001f;
 }
 
+// Hits of one family per module of the crossing family; 0 without a measure.
 float crossingTerm(const FamilySums& s, int countFamily, int meanFamily) {
     const float mean = s.mean(meanFamily);
     return mean != 0.0f ? static_cast<float>(s.count[countFamily]) / mean : 0.0f;
 }
 
+// A scored cluster centre.
 struct Candidate {
     float x;  // window coordinates
     float y;
@@ -482,30 +528,36 @@ Candidate chooseCandidate(const std::array<Candidate, kClusters>& scored, int px
     return best;
 }
 
-// One pass of the window search; the chosen candidate in picture coordinates, or score 0.
-Candidate searchWindowOnce(const Window& w, const SlotSizes& sizes, const uint8_t* const* rows, float ratioBound,
-                           int px, int py, int directions) {
-    const int capacity = 2 * std::max(w.width, w.height);
-    if (!scratch.reserve(capacity)) return {0.0f, 0.0f, 0.0f};
+// The scan families a search uses: those of the selected directions in which the role's
+// finder pattern was itself seen (frame directions: 0 rows, 1 diagonals, 2 columns,
+// 3 anti-diagonals).
+std::array<bool, 4> searchedFamilies(const SlotSizes& sizes, int directions) {
+    const bool straight = directions == 1 || directions == 3, diagonal = directions == 2 || directions == 3;
+    auto seen = [&](int d) { return sizes.counts[static_cast<std::size_t>(d)] != 0; };
+    return {straight && seen(0), straight && seen(2), diagonal && seen(1), diagonal && seen(3)};
+}
+
+// One pass of the window search over the gathered lines; the chosen candidate in picture
+// coordinates, or score 0.
+Candidate searchWindowOnce(const Window& w, const SlotSizes& sizes, const std::array<bool, 4>& families,
+                           float ratioBound, int px, int py) {
+    const int capacity = SearchScratch::hitCapacity(w);
     const std::size_t cap = static_cast<std::size_t>(capacity);
     WindowHits a{{scratch.a.data(), scratch.a.data() + cap, scratch.a.data() + 2 * cap}, capacity};
     WindowHits b{{scratch.b.data(), scratch.b.data() + cap, scratch.b.data() + 2 * cap}, capacity};
     const std::size_t pairedCapacity = SearchScratch::pairedCapacity(capacity);
     PairedHits paired{scratch.paired.data(), scratch.paired.data() + pairedCapacity,
                       scratch.paired.data() + 2 * pairedCapacity, scratch.family.data(), 0};
-    // Frame scan directions: 0 rows, 1 diagonals, 2 columns, 3 anti-diagonals.
-    auto scanned = [&](int d) { return sizes.counts[static_cast<std::size_t>(d)] != 0; };
     auto expected = [&](int d) { return sizes.sizes[static_cast<std::size_t>(d)]; };
-    if (directions == 1 || directions == 3) {
-        a.count = b.count = 0;
-        if (scanned(0)) scanWindowFamily(kScanRows, rows, w, expected(0), ratioBound, a);
-        if (scanned(2)) scanWindowFamily(kScanColumns, rows, w, expected(2), ratioBound, b);
+    if (families[kScanRows] || families[kScanColumns]) {
+        if (families[kScanRows]) scanWindowFamily(kScanRows, w, expected(0), ratioBound, a);
+        if (families[kScanColumns]) scanWindowFamily(kScanColumns, w, expected(2), ratioBound, b);
         pairFinderHits(a.table, a.count, b.table, b.count, false, kPairTolerance, paired);
     }
-    if (directions == 2 || directions == 3) {
+    if (families[kScanDiagonals] || families[kScanAntiDiagonals]) {
         a.count = b.count = 0;
-        if (scanned(1)) scanWindowFamily(kScanDiagonals, rows, w, expected(1), ratioBound, a);
-        if (scanned(3)) scanWindowFamily(kScanAntiDiagonals, rows, w, expected(3), ratioBound, b);
+        if (families[kScanDiagonals]) scanWindowFamily(kScanDiagonals, w, expected(1), ratioBound, a);
+        if (families[kScanAntiDiagonals]) scanWindowFamily(kScanAntiDiagonals, w, expected(3), ratioBound, b);
         pairFinderHits(a.table, a.count, b.table, b.count, true, kPairTolerance, paired);
     }
 
@@ -523,7 +575,7 @@ Candidate searchWindowOnce(const Window& w, const SlotSizes& sizes, const uint8_
 // Row by row, each cell from its neighbours as they stand after their own searches.
 void predictBase(const uint8_t* const* rows, int height, int width, int directions) {
     const int n = state.n;
-    AlignmentCells& g = state.grid;
+    AlignmentGrid& g = state.grid;
     const FrameCorner& a = cornerOf(kFrameA);
     for (int i = 0; i < n; ++i) {
         for (int j = 0; j < n; ++j) {
@@ -556,7 +608,7 @@ void predictCorrected(PointF parallelogram, const uint8_t* const* rows, int heig
 }
 
 // Top row first, then each cell from the one above it (the top-right block was read).
-void predictDownwards(AlignmentCells& g, const uint8_t* const* rows, int height, int width, int directions) {
+void predictDownwards(AlignmentGrid& g, const uint8_t* const* rows, int height, int width, int directions) {
     const int n = state.n;
     const FrameCorner& a = cornerOf(kFrameA);
     for (int i = 0; i < n; ++i) {
@@ -572,7 +624,7 @@ void predictDownwards(AlignmentCells& g, const uint8_t* const* rows, int height,
 
 // Left column first, then each cell from the one to its left, column by column (the
 // bottom-left block was read).
-void predictRightwards(AlignmentCells& g, const uint8_t* const* rows, int height, int width, int directions) {
+void predictRightwards(AlignmentGrid& g, const uint8_t* const* rows, int height, int width, int directions) {
     const int n = state.n;
     const FrameCorner& a = cornerOf(kFrameA);
     for (int j = 0; j < n; ++j) {
@@ -588,7 +640,7 @@ void predictRightwards(AlignmentCells& g, const uint8_t* const* rows, int height
 
 // Both blocks were read: the bottom row from C and the right column from B, then every other
 // cell backwards from the bottom-right corner.
-void predictFromFarSides(AlignmentCells& g, const uint8_t* const* rows, int height, int width, int directions) {
+void predictFromFarSides(AlignmentGrid& g, const uint8_t* const* rows, int height, int width, int directions) {
     const int n = state.n;
     const FrameCorner& b = cornerOf(kFrameB);
     const FrameCorner& c = cornerOf(kFrameC);
@@ -619,7 +671,7 @@ void predictAlternative(const uint8_t* const* rows, int height, int width, int d
     if (match < 1 || match > 3) return;
     const int baseFound = state.found;
     state.found = 0;
-    AlignmentCells& g = state.alternative;
+    AlignmentGrid& g = state.alternative;
     placeSeeds(g, state.n);
     if (match == 1) predictDownwards(g, rows, height, width, directions);
     if (match == 2) predictRightwards(g, rows, height, width, directions);
@@ -648,8 +700,8 @@ void setAlignmentCoordinates(int version) {
 }
 
 int alignmentPositionCount() { return state.n; }
-AlignmentPoints& alignmentCoordinates() { return state.coordinates; }
-AlignmentCells& alignmentGrid() { return state.grid; }
+AlignmentCoordinates& alignmentCoordinates() { return state.coordinates; }
+AlignmentGrid& alignmentGrid() { return state.grid; }
 AlignmentCell& extraAlignmentCell() { return state.extra; }
 int alignmentFoundCount() { return state.found; }
 void clearAlignmentFoundCount() { state.found = 0; }
@@ -686,8 +738,13 @@ void searchAlignment(AlignmentCell& cell, int px, int py, const uint8_t* const* 
     if (role != kFrameB && role != kFrameC) role = kFrameA;
     const Window w = windowAround(px, py, cornerOf(role), height, width);
     const SlotSizes& sizes = slotSizes()[static_cast<std::size_t>(frameOrder()[static_cast<std::size_t>(role)])];
+    const std::array<bool, 4> families = searchedFamilies(sizes, directions);
+    if (!scratch.reserve(w)) return;
+    for (int f = 0; f < 4; ++f) {
+        if (families[static_cast<std::size_t>(f)]) gatherWindowLines(static_cast<ScanFamily>(f), rows, w);
+    }
     for (float ratioBound : kRatioBounds) {
-        const Candidate found = searchWindowOnce(w, sizes, rows, ratioBound, px, py, directions);
+        const Candidate found = searchWindowOnce(w, sizes, families, ratioBound, px, py);
         if (found.score == 0.0f) continue;
         cell.score = found.score;
         if (found.score >= kAlignmentFoundScore) {
@@ -701,7 +758,7 @@ void searchAlignment(AlignmentCell& cell, int px, int py, const uint8_t* const* 
 void locateVersionAlignment(const uint8_t* const* rows, int height, int width, int directions) {
     const int n = state.n;
     if (n < 3 || rows == nullptr || height <= 0 || width <= 0) return;
-    AlignmentCells& g = state.grid;
+    AlignmentGrid& g = state.grid;
     placeSeeds(g, n);
     const PointF seedB = seedOf(kFrameB), seedC = seedOf(kFrameC);
     auto set = [&](int i, int j, PointF p) {

@@ -24,9 +24,9 @@ struct AlignmentCell {
 inline constexpr float kAlignmentFoundScore = 1.5f;
 
 // [row][column] of the grid; the rows and columns beyond n are left alone.
-using AlignmentCells = std::array<std::array<AlignmentCell, kMaxAlignmentPositions>, kMaxAlignmentPositions>;
+using AlignmentGrid = std::array<std::array<AlignmentCell, kMaxAlignmentPositions>, kMaxAlignmentPositions>;
 // Module coordinates (x the column's position, y the row's) of each grid cell.
-using AlignmentPoints = std::array<std::array<PointF, kMaxAlignmentPositions>, kMaxAlignmentPositions>;
+using AlignmentCoordinates = std::array<std::array<PointF, kMaxAlignmentPositions>, kMaxAlignmentPositions>;
 
 // Sets n and the module coordinates of every cell for the version: 6 followed by the version's
 // alignment positions (ISO/IEC 18004, annex E) in both directions. Versions below 2 get n = 2
@@ -38,11 +38,11 @@ int alignmentPositionCount();
 
 // The cells' module coordinates. The alignment-grid sampling writes the finder centres into the
 // three finder corners.
-AlignmentPoints& alignmentCoordinates();
+AlignmentCoordinates& alignmentCoordinates();
 
 // The picture positions and scores of the version last located. Cells (0, 0), (0, n - 1) and
 // (n - 1, 0) sit next to the finders: score 0, position three modules inward from the finder.
-AlignmentCells& alignmentGrid();
+AlignmentGrid& alignmentGrid();
 
 // Versions 2 to 6: the search around the perspective-corrected prediction of the one alignment
 // pattern, kept apart from cell (1, 1).

@@ -58,32 +58,6 @@ testing::AssertionResult gridMatchesSymbol(const PlacedSymbol& placed, float tol
     return testing::AssertionSuccess();
 }
 
-TEST(AlignmentCoordinatesFollowTheVersion, ListsOfAnnexE) {
-    setAlignmentCoordinates(7);
-    ASSERT_EQ(alignmentPositionCount(), 3);
-    constexpr std::array<float, 3> kSeven = {6, 22, 38};
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            EXPECT_EQ(alignmentCoordinates()[i][j].x, kSeven[j]);
-            EXPECT_EQ(alignmentCoordinates()[i][j].y, kSeven[i]);
-        }
-    }
-    setAlignmentCoordinates(40);
-    ASSERT_EQ(alignmentPositionCount(), 7);
-    EXPECT_EQ(alignmentCoordinates()[6][6].x, 170.0f);
-    EXPECT_EQ(alignmentCoordinates()[1][0].y, 30.0f);
-    setAlignmentCoordinates(2);
-    ASSERT_EQ(alignmentPositionCount(), 2);
-    EXPECT_EQ(alignmentCoordinates()[1][1].x, 18.0f);
-    setAlignmentCoordinates(1);
-    EXPECT_EQ(alignmentPositionCount(), 2);
-    // 2 for versions 2-6, 3 for 7-13, ..., 7 for 35-40.
-    for (int v = 2; v <= 40; ++v) {
-        setAlignmentCoordinates(v);
-        EXPECT_EQ(alignmentPositionCount(), v / 7 + 2) << "version " << v;
-    }
-}
-
 TEST(AlignmentPatternsAreFound, EveryPredictionOrderOnTurnedSymbols) {
     constexpr std::array<std::array<int, 3>, 3> kCases = {{{7, 5, 20}, {14, 4, 200}, {27, 4, 95}}};
     for (const auto& [v, scale, degrees] : kCases) {
