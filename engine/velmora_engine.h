@@ -29,17 +29,7 @@ struct C_QrDecodedData {
 };
 
 // The published form of the record, which a caller may allocate for itself.
-struct C_QrDecodedDataPublished {
-    int32_t nParsedNums;
-    int32_t nInverseColor[4];
-    int32_t nMirror[4];
-    int32_t nVersion[4];
-    int32_t nLevel[4];
-    int32_t nMaskingNo[4];
-    int32_t nParseStrLen[4];
-    char sParseStr[4][MAX_SrcDataLen];
-    float dXY_FP[4][8];
-    float dXY_4Corners[4][8];
+struct C_QrDecodedDataPublished : C_QrDecodedData {
     int32_t iReserved[16];
 };
 
@@ -67,9 +57,7 @@ struct C_QrEncodedData {
 };
 
 // The published form of the record, which a caller may allocate for itself.
-struct C_QrEncodedDataPublished {
-    uint8_t byEncoded_Data[177][177];
-    int32_t iEncoded_WH;
+struct C_QrEncodedDataPublished : C_QrEncodedData {
     int32_t iReserved[16];
 };
 
@@ -84,3 +72,7 @@ extern C_QrEncodedData g_QrEncodedData;
 // g_QrEncodedData; p_QrEncodedData is accepted for compatibility and not written.
 int QR_Encode_Matrix(int nLevel, int* nVersion, int bAutoExtent, int* nMaskingNo, const char* lpsSource,
                      int nSource, C_QrEncodedDataPublished* p_QrEncodedData);
+
+// The published forms add nothing but the reserved words at their end.
+static_assert(sizeof(C_QrDecodedDataPublished) == sizeof(C_QrDecodedData) + 16 * sizeof(int32_t));
+static_assert(sizeof(C_QrEncodedDataPublished) == sizeof(C_QrEncodedData) + 16 * sizeof(int32_t));
