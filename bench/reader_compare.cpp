@@ -1,0 +1,161 @@
+// Reads a folder tree of pictures with expected texts (NAME.png or .jpg beside NAME.txt) with
+// Velmora, zxing-cpp and zbar in one run, and prints per folder and in total: symbols read,
+// false texts, median and total milliseconds per picture for each reader, and Velmora's times
+// as a ratio of each peer's. Every reader is asked for every symbol it can find.
+//
+// Usage: reader_compare [FOLDER]   (default: the shared sample pictures)
+#define ZX_USE_UTF8 1
+
+#include <zbar.h>
+
+#include <ZXing/ReadBarcode.h>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <opencv2/imgcodecs.hpp>
+#include <string>
+#include <vector>
+
+#include "engine/decode/decode_driver.h"
+#include "engine/velmora_engine.h"
+#include "tests/corpus/sample_corpus.h"
+
+namespace {
+
+using velmora::test::SamplePicture;
+using velmora::test::sameText;
+
+enum Reader { kVelmora, kZxing, kZbar, kReaders };
+const char* const kReaderNames[kReaders] = {"velmora", "zxing-cpp", "zbar"};
+
+struct Outcome {
+    std::vector<double> milliseconds;
+    int read = 0;
+    int falseTexts = 0;
+};
+
+struct Folder {
+    int pictures = 0;
+    int symbols = 0;
+    Outcome outcomes[kReaders];
+};
+
+std::vector<std::string> readVelmora(cv::Mat& grey) {
+    const int count = QR_Decode_Matrix(0, grey.data, grey.cols, grey.rows, 4, 1, nullptr);
+    std::vector<std::string> texts;
+    for (int k = 0; k < count; ++k) texts.emplace_back(g_QrDecodedData.sParseStr[k], g_QrDecodedData.nParseStrLen[k]);
+    return texts;
+}
+
+std::vector<std::string> readZxing(const cv::Mat& grey) {
+    ZXing::DecodeHints hints;
+    hints.setFormats(ZXing::BarcodeFormat::QRCode);
+    std::vector<std::string> texts;
+    for (const auto& r : ZXing::ReadBarcodes({grey.data, grey.cols, grey.rows, ZXing::ImageFormat::Lum}, hints)) {
+        texts.push_back(r.text());
+    }
+    return texts;
+}
+
+std::vector<std::string> readZbar(cv::Mat& grey, zbar::zbar_image_scanner_t* scanner) {
+    zbar::zbar_image_t* image = zbar::zbar_image_create();
+    zbar::zbar_image_set_format(image, zbar_fourcc('Y', '8', '0', '0'));
+    zbar::zbar_image_set_size(image, grey.cols, grey.rows);
+    zbar::zbar_image_set_data(image, grey.data, grey.total(), nullptr);
+    zbar::zbar_scan_image(scanner, image);
+    std::vector<std::string> texts;
+    for (auto* s = zbar::zbar_image_first_symbol(image); s != nullptr; s = zbar::zbar_symbol_next(s)) {
+        texts.emplace_back(zbar::zbar_symbol_get_data(s), zbar::zbar_symbol_get_data_length(s));
+    }
+    zbar::zbar_image_destroy(image);
+    return texts;
+}
+
+// Counts the expected texts found and the texts that are not in the picture.
+void score(const std::vector<std::string>& decoded, const SamplePicture& picture, Outcome& outcome) {
+    std::vector<bool> matched(picture.expected.size(), false);
+    for (const std::string& text : decoded) {
+        bool found = false;
+        for (size_t i = 0; i < picture.expected.size() && !found; ++i) {
+            if (!matched[i] && sameText(text, picture.expected[i])) matched[i] = found = true;
+        }
+        if (found) {
+            ++outcome.read;
+        } else {
+            ++outcome.falseTexts;
+        }
+    }
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+double total(const std::vector<double>& values) {
+    double sum = 0;
+    for (double v : values) sum += v;
+    return sum;
+}
+
+void printFolder(const std::string& name, const Folder& folder) {
+    std::printf("%-24s %4d pictures %4d symbols\n", name.c_str(), folder.pictures, folder.symbols);
+    const Outcome& ours = folder.outcomes[kVelmora];
+    for (int r = 0; r < kReaders; ++r) {
+        const Outcome& o = folder.outcomes[r];
+        std::printf("  %-10s read %4d  false %2d  median %8.2f ms  total %9.1f ms", kReaderNames[r], o.read,
+                    o.falseTexts, median(o.milliseconds), total(o.milliseconds));
+        if (r != kVelmora) {
+            std::printf("  velmora/peer: median %6.2f total %6.2f", median(ours.milliseconds) / median(o.milliseconds),
+                        total(ours.milliseconds) / total(o.milliseconds));
+        }
+        std::printf("\n");
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string root = argc > 1 ? argv[1] : velmora::test::sampleCorpusRoot();
+    const auto pictures = velmora::test::loadSampleCorpus(root);
+    if (pictures.empty()) {
+        std::fprintf(stderr, "reader_compare: no pictures with expected texts under '%s'\n", root.c_str());
+        return 2;
+    }
+    zbar::zbar_image_scanner_t* scanner = zbar::zbar_image_scanner_create();
+    zbar::zbar_image_scanner_set_config(scanner, zbar::ZBAR_NONE, zbar::ZBAR_CFG_ENABLE, 0);
+    zbar::zbar_image_scanner_set_config(scanner, zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_ENABLE, 1);
+
+    std::map<std::string, Folder> folders;
+    Folder all;
+    double longestRequest = 0;
+    for (const SamplePicture& picture : pictures) {
+        cv::Mat grey = cv::imread(picture.path, cv::IMREAD_GRAYSCALE);
+        if (grey.empty()) continue;
+        if (!grey.isContinuous()) grey = grey.clone();
+        Folder& folder = folders[picture.category];
+        for (Folder* f : {&folder, &all}) {
+            ++f->pictures;
+            f->symbols += static_cast<int>(picture.expected.size());
+        }
+        for (int r = 0; r < kReaders; ++r) {
+            const auto start = std::chrono::steady_clock::now();
+            const std::vector<std::string> texts =
+                r == kVelmora ? readVelmora(grey) : (r == kZxing ? readZxing(grey) : readZbar(grey, scanner));
+            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            if (r == kVelmora) longestRequest = std::max(longestRequest, ms);
+            for (Folder* f : {&folder, &all}) {
+                f->outcomes[r].milliseconds.push_back(ms);
+                score(texts, picture, f->outcomes[r]);
+            }
+        }
+    }
+    zbar::zbar_image_scanner_destroy(scanner);
+    for (const auto& [name, folder] : folders) printFolder(name, folder);
+    printFolder("all", all);
+    std::printf("longest Velmora request: %.1f ms\n", longestRequest);
+    return 0;
+}
