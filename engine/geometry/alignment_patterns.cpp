@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "engine/codec/version_table.h"
-#include "engine/decode/decode_inputs.h"
 #include "engine/decode/symbol_frame.h"
 #include "engine/geometry/candidate_triples.h"
 #include "engine/geometry/finder_patterns.h"
@@ -41,7 +40,6 @@ constexpr float kPairTolerance = 0.55f;
 // pattern lie within about 0.7 module of each other.
 constexpr float kClusterReach = 0.5f;
 constexpr int kClusters = kFinderClusters;
-constexpr int kPurgedCountValues = 5;
 // A centre module is crossed by about one module's worth of lines per family.
 constexpr float kMaxDensity = 1.5f;
 constexpr float kMaxCandidateScore = 5.0f;
@@ -188,7 +186,7 @@ struct SearchScratch {
     std::vector<float> a, b;  // x | y | size of each family's hits
     std::vector<float> paired;
     std::vector<int32_t> family;
-    std::vector<int> cluster;  // cluster index of each paired hit, -1 when dropped
+    ClusterScratch clustering;
     // The window's samples (1 light, 0 dark) line by line for each scan family, `lineStride`
     // samples per line.
     std::array<std::vector<uint8_t>, 4> lines;
@@ -208,12 +206,11 @@ struct SearchScratch {
             growTo(b, 3 * c);
             growTo(paired, 3 * p);
             growTo(family, p);
-            growTo(cluster, p);
             for (auto& l : lines) growTo(l, lineSamples);
         } catch (const std::bad_alloc&) {
             return false;
         }
-        return true;
+        return clustering.reserve(static_cast<int>(p));
     }
 
     // Hits each family may hold: twice the window's longer side.
@@ -359,169 +356,34 @@ void scanWindowFamily(ScanFamily family, const Window& w, float module, float ra
     }
 }
 
-// ---- Clusters ------------------------------------------------------------------------------
+// ---- Candidates ----------------------------------------------------------------------------
 
-// A group of hits around a running mean, with the size of the hit that joined last.
-struct Cluster {
-    int count;
-    float meanX;
-    float meanY;
-    float lastSize;
-};
-
-// Groups the paired hits around running means; when all clusters are taken, those with the
-// fewest members make room.
-class WindowClusters {
-public:
-    WindowClusters(const PairedHits& hits, std::vector<int>& member) : hits_(hits), member_(member) {}
-
-    void add(int h) {
-        const float x = hits_.x[h], y = hits_.y[h], size = hits_.size[h];
-        for (int c = 0; c < kClusters; ++c) {
-            Cluster& k = clusters_[static_cast<std::size_t>(c)];
-            if (k.count == 0) continue;
-            const float dx = x - k.meanX, dy = y - k.meanY;
-            const float d2 = dx * dx + dy * dy;
-            if (d2 < kClusterReach * size * size || d2 < kClusterReach * k.lastSize * k.lastSize) {
-                const float n = static_cast<float>(k.count);
-                k.meanX = (n * k.meanX + x) / (n + 1.0f);
-                k.meanY = (n * k.meanY + y) / (n + 1.0f);
-                k.lastSize = size;
-                ++k.count;
-                member_[static_cast<std::size_t>(h)] = c;
-                return;
-            }
-        }
-        int started = 0;
-        while (clusters_[static_cast<std::size_t>(started)].count != 0) ++started;
-        clusters_[static_cast<std::size_t>(started)] = {1, x, y, size};
-        member_[static_cast<std::size_t>(h)] = started;
-        if (--free_ == 0) purge(started, h);
-    }
-
-    int count(int c) const { return clusters_[static_cast<std::size_t>(c)].count; }
-
-private:
-    void purge(int started, int lastHit) {
-        std::array<int, kClusters - 1> counts{};
-        int k = 0;
-        for (int c = 0; c < kClusters; ++c) {
-            if (c != started) counts[static_cast<std::size_t>(k++)] = clusters_[static_cast<std::size_t>(c)].count;
-        }
-        std::sort(counts.begin(), counts.end());
-        int emptied = 0;
-        for (int v = 0; v < kPurgedCountValues; ++v) {
-            for (int c = 0; c < kClusters; ++c) {
-                Cluster& cluster = clusters_[static_cast<std::size_t>(c)];
-                if (c == started || cluster.count == 0 || cluster.count != counts[static_cast<std::size_t>(v)]) continue;
-                cluster = {};
-                ++emptied;
-                for (int h = 0; h < lastHit; ++h) {
-                    if (member_[static_cast<std::size_t>(h)] == c) member_[static_cast<std::size_t>(h)] = -1;
-                }
-            }
-        }
-        free_ = emptied;
-    }
-
-    const PairedHits& hits_;
-    std::vector<int>& member_;
-    std::array<Cluster, kClusters> clusters_{};
-    int free_ = kClusters;
-};
-
-// Size sums and hit counts of a cluster's remaining members, per scan family.
-struct FamilySums {
-    std::array<float, 4> sizeSum{};
-    std::array<int, 4> count{};
-
-    float mean(int d) const { return count[d] != 0 ? sizeSum[d] / static_cast<float>(count[d]) : 0.0f; }
-};
-
-FamilySums sumsOf(const PairedHits& hits, const std::vector<int>& member, int c) {
-    FamilySums s;
-    for (int h = 0; h < hits.count; ++h) {
-        if (member[static_cast<std::size_t>(h)] != c) continue;
-        s.sizeSum[static_cast<std::size_t>(hits.family[h])] += hits.size[h];
-        ++s.count[static_cast<std::size_t>(hits.family[h])];
-    }
-    return s;
-}
-
-// Two crossing families whose sizes or counts are too different cannot see one pattern.
-bool familiesDisagree(const FamilySums& s, int a, int b) {
-    const float r = s.mean(b) / s.mean(a);
-    const float q = r * static_cast<float>(s.count[b]) / static_cast<float>(s.count[a]);
-    return r > 2.5f || r < 0.4f || q > 1000.0f || q < 0.001f;
-}
-
-// Hits of one family per module of the crossing family; 0 without a measure.
-float crossingTerm(const FamilySums& s, int countFamily, int meanFamily) {
-    const float mean = s.mean(meanFamily);
-    return mean != 0.0f ? static_cast<float>(s.count[countFamily]) / mean : 0.0f;
-}
-
-// A scored cluster centre.
+// A scored cluster centre in picture coordinates.
 struct Candidate {
-    float x;  // window coordinates
+    float x;
     float y;
     float score;
 };
 
-// The checked and scored cluster c (score 0 when it is dropped). A cluster whose centre,
-// brought back to the caller's picture, lies in the box of a finder already read is dropped,
-// so that no alignment search settles inside a symbol read before.
-Candidate scoreCluster(const PairedHits& hits, std::vector<int>& member, int c, const Window& w) {
-    FamilySums s = sumsOf(hits, member, c);
-    auto drop = [&](bool diagonal) {
-        for (int h = 0; h < hits.count; ++h) {
-            if (member[static_cast<std::size_t>(h)] == c && (hits.family[h] >= 2) == diagonal) {
-                member[static_cast<std::size_t>(h)] = -1;
-            }
-        }
-    };
-    if (s.count[kScanRows] != 0 && familiesDisagree(s, kScanRows, kScanColumns)) drop(false);
-    if (s.count[kScanDiagonals] != 0 && familiesDisagree(s, kScanDiagonals, kScanAntiDiagonals)) drop(true);
-    s = sumsOf(hits, member, c);
-    const std::array<float, 4> density = {crossingTerm(s, kScanColumns, kScanRows), crossingTerm(s, kScanRows, kScanColumns),
-                                          crossingTerm(s, kScanAntiDiagonals, kScanDiagonals),
-                                          crossingTerm(s, kScanDiagonals, kScanAntiDiagonals)};
-    const int members = s.count[0] + s.count[1] + s.count[2] + s.count[3];
-    if (members == 0 || std::any_of(density.begin(), density.end(), [](float t) { return t > kMaxDensity; })) {
-        return {0.0f, 0.0f, 0.0f};
-    }
-    float sumX = 0.0f, sumY = 0.0f;
-    for (int h = 0; h < hits.count; ++h) {
-        if (member[static_cast<std::size_t>(h)] != c) continue;
-        sumX += hits.x[h];
-        sumY += hits.y[h];
-    }
-    const float cx = sumX / static_cast<float>(members), cy = sumY / static_cast<float>(members);
-    const float back = isEnlarged() ? enlargementReciprocal() : 1.0f;
-    if (isInFinderExclusionBox((static_cast<float>(w.x0) + cx) * back, (static_cast<float>(w.y0) + cy) * back)) {
-        return {0.0f, 0.0f, 0.0f};
-    }
-    return {cx, cy, density[0] + density[1] + density[2] + density[3]};
-}
-
 // The candidate nearest (px, py) among the four best-scored clusters whose score lies in
 // [1.5, 5); score 0 when there is none. Equal scores rank by cluster index.
-Candidate chooseCandidate(const std::array<Candidate, kClusters>& scored, int px, int py, const Window& w) {
+Candidate chooseCandidate(const ClusterStatistics& scored, int px, int py, const Window& w) {
     std::array<int, kClusters> order{};
     for (int c = 0; c < kClusters; ++c) order[static_cast<std::size_t>(c)] = c;
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return scored[static_cast<std::size_t>(a)].score > scored[static_cast<std::size_t>(b)].score;
+        return scored[static_cast<std::size_t>(a)][kFinderScore] > scored[static_cast<std::size_t>(b)][kFinderScore];
     });
     Candidate best{0.0f, 0.0f, 0.0f};
     float bestDistance = 0.0f;
     for (int place = 0; place < kCandidatePlaces; ++place) {
-        const Candidate& c = scored[static_cast<std::size_t>(order[static_cast<std::size_t>(place)])];
-        if (!(c.score >= kAlignmentFoundScore && c.score < kMaxCandidateScore)) continue;
-        const float x = static_cast<float>(w.x0) + c.x, y = static_cast<float>(w.y0) + c.y;
+        const auto& c = scored[static_cast<std::size_t>(order[static_cast<std::size_t>(place)])];
+        const float score = c[kFinderScore];
+        if (!(score >= kAlignmentFoundScore && score < kMaxCandidateScore)) continue;
+        const float x = static_cast<float>(w.x0) + c[kFinderX], y = static_cast<float>(w.y0) + c[kFinderY];
         const float dx = x - static_cast<float>(px), dy = y - static_cast<float>(py);
         const float d2 = dx * dx + dy * dy;
         if (best.score == 0.0f || d2 < bestDistance) {
-            best = {x, y, c.score};
+            best = {x, y, score};
             bestDistance = d2;
         }
     }
@@ -561,12 +423,11 @@ Candidate searchWindowOnce(const Window& w, const SlotSizes& sizes, const std::a
         pairFinderHits(a.table, a.count, b.table, b.count, true, kPairTolerance, paired);
     }
 
-    WindowClusters clusters(paired, scratch.cluster);
-    for (int h = 0; h < paired.count; ++h) clusters.add(h);
-    std::array<Candidate, kClusters> scored{};
-    for (int c = 0; c < kClusters; ++c) {
-        if (clusters.count(c) != 0) scored[static_cast<std::size_t>(c)] = scoreCluster(paired, scratch.cluster, c, w);
-    }
+    // Centres are tested against the finder boxes in the caller's picture, so that no search
+    // settles inside a symbol read before.
+    const ClusterRule rule{kClusterReach, kMaxDensity, static_cast<float>(w.x0), static_cast<float>(w.y0)};
+    ClusterStatistics scored;
+    if (!clusterPairedHits(paired, rule, scratch.clustering, scored)) return {0.0f, 0.0f, 0.0f};
     return chooseCandidate(scored, px, py, w);
 }
 

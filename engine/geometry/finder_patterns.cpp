@@ -31,6 +31,8 @@ FinderState state;
 constexpr double kSqrt2 = 1.4142135623730951;
 constexpr double kDiagonalPairFactor = 0.707;
 constexpr int kClusters = kFinderClusters;
+// A finder's centre module is three modules wide: hits of one pattern lie within about
+// 2.12 module sizes of each other.
 constexpr float kClusterReach = 4.5f;  // squared distance factor: (2.12132 module sizes)^2
 constexpr int kPurgedCountValues = 5;
 constexpr float kMaxScore = 14.0f;
@@ -529,7 +531,7 @@ struct Cluster {
 
 class ClusterSet {
 public:
-    explicit ClusterSet(std::vector<int>& next) : next_(next) {}
+    ClusterSet(std::vector<int>& next, float squaredReach) : next_(next), reach_(squaredReach) {}
 
     void add(const PairedHits& hits, int h) {
         const float x = hits.x[h], y = hits.y[h], size = hits.size[h];
@@ -538,7 +540,7 @@ public:
             if (c.count == 0) continue;
             const float dx = x - c.meanX, dy = y - c.meanY;
             const float d2 = dx * dx + dy * dy;
-            if (d2 < kClusterReach * size * size || d2 < kClusterReach * c.lastSize * c.lastSize) {
+            if (d2 < reach_ * size * size || d2 < reach_ * c.lastSize * c.lastSize) {
                 const float k = static_cast<float>(c.count);
                 c.meanX = (k * c.meanX + x) / (k + 1.0f);
                 c.meanY = (k * c.meanY + y) / (k + 1.0f);
@@ -583,6 +585,7 @@ private:
 
     std::array<Cluster, kClusters> clusters_{};
     std::vector<int>& next_;
+    float reach_;
     int free_ = kClusters;
 };
 
@@ -621,7 +624,7 @@ float crossingTerm(const FamilyStatistics& s, int countFamily, int meanFamily) {
 
 // The eleven statistics of one cluster after its checks; all zero when it is dropped.
 std::array<float, kFinderValues> clusterStatistics(ClusterSet& set, Cluster& cluster, const PairedHits& hits,
-                                                   std::vector<char>& removed) {
+                                                   const ClusterRule& rule, std::vector<char>& removed) {
     std::array<float, kFinderValues> values{};
     FamilyStatistics s = statisticsOf(set, cluster, hits, removed);
     auto removeFamilies = [&](bool diagonal) {
@@ -637,7 +640,7 @@ std::array<float, kFinderValues> clusterStatistics(ClusterSet& set, Cluster& clu
                                           crossingTerm(s, kScanAntiDiagonals, kScanDiagonals),
                                           crossingTerm(s, kScanDiagonals, kScanAntiDiagonals)};
     const int members = s.count[0] + s.count[1] + s.count[2] + s.count[3];
-    if (members == 0 || std::any_of(density.begin(), density.end(), [](float t) { return t > kMaxDensity; })) {
+    if (members == 0 || std::any_of(density.begin(), density.end(), [&](float t) { return t > rule.maxDensity; })) {
         cluster = Cluster{};
         return values;
     }
@@ -650,7 +653,7 @@ std::array<float, kFinderValues> clusterStatistics(ClusterSet& set, Cluster& clu
     }
     const float cx = sumX / static_cast<float>(members), cy = sumY / static_cast<float>(members);
     const float back = isEnlarged() ? enlargementReciprocal() : 1.0f;
-    if (isInFinderExclusionBox(cx * back, cy * back)) {
+    if (isInFinderExclusionBox((rule.originX + cx) * back, (rule.originY + cy) * back)) {
         cluster = Cluster{};
         return values;
     }
@@ -672,8 +675,7 @@ struct SearchTables {
     std::unique_ptr<float[]> a, b;  // two hit tables, x | y | size
     std::unique_ptr<float[]> paired;  // x | y | size
     std::unique_ptr<int32_t[]> family;
-    std::vector<int> next;
-    std::vector<char> removed;
+    ClusterScratch clustering;
 
     bool allocate(int maxHits) {
         const std::size_t hits = static_cast<std::size_t>(maxHits);
@@ -748,6 +750,31 @@ void pairFinderHits(const HitTable& a, int countA, const HitTable& b, int countB
     }
 }
 
+bool ClusterScratch::reserve(int count) {
+    const std::size_t n = static_cast<std::size_t>(std::max(count, 0));
+    try {
+        if (next.size() < n) next.resize(n);
+        if (removed.size() < n) removed.resize(n);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool clusterPairedHits(const PairedHits& hits, const ClusterRule& rule, ClusterScratch& scratch,
+                       ClusterStatistics& statistics) {
+    for (auto& row : statistics) row.fill(0.0f);
+    if (!scratch.reserve(hits.count)) return false;
+    std::fill_n(scratch.removed.begin(), hits.count, 0);
+    ClusterSet clusters(scratch.next, rule.squaredReach);
+    for (int h = 0; h < hits.count; ++h) clusters.add(hits, h);
+    for (int c = 0; c < kClusters; ++c) {
+        if (clusters[c].count == 0) continue;
+        statistics[static_cast<std::size_t>(c)] = clusterStatistics(clusters, clusters[c], hits, rule, scratch.removed);
+    }
+    return true;
+}
+
 void selectFinderPatterns(ClusterStatistics& statistics, FinderTable& table) {
     std::array<float, kClusters> sorted{};
     for (int c = 0; c < kClusters; ++c) sorted[static_cast<std::size_t>(c)] = statistics[static_cast<std::size_t>(c)][kFinderScore];
@@ -798,20 +825,8 @@ int findFinderPatterns(const uint8_t* const* rows, int height, int width, float 
             pairFinderHits(a, countA, b, countB, true, pairTolerance, paired);
         }
 
-        try {
-            t.next.resize(static_cast<std::size_t>(paired.count) + 1);
-            t.removed.assign(static_cast<std::size_t>(paired.count) + 1, 0);
-        } catch (const std::bad_alloc&) {
-            return 0;
-        }
-        ClusterSet clusters(t.next);
-        for (int h = 0; h < paired.count; ++h) clusters.add(paired, h);
-
-        ClusterStatistics statistics{};
-        for (int c = 0; c < kClusters; ++c) {
-            if (clusters[c].count == 0) continue;
-            statistics[static_cast<std::size_t>(c)] = clusterStatistics(clusters, clusters[c], paired, t.removed);
-        }
+        ClusterStatistics statistics;
+        if (!clusterPairedHits(paired, {kClusterReach, kMaxDensity, 0.0f, 0.0f}, t.clustering, statistics)) return 0;
         selectFinderPatterns(statistics, state.table);
     }
 

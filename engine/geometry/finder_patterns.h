@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace velmora {
 
@@ -98,6 +99,38 @@ void pairFinderHits(const HitTable& a, int countA, const HitTable& b, int countB
 // empty cluster).
 inline constexpr int kFinderClusters = 20;
 using ClusterStatistics = std::array<std::array<float, kFinderValues>, kFinderClusters>;
+
+// What sets the finder search and the alignment window search apart when they group hits.
+// A hit joins the first cluster whose running mean lies within sqrt(squaredReach) times the
+// hit's size or the size of the cluster's last member. A cluster that one family crosses more
+// than maxDensity times per module of the crossing family is no pattern. (originX, originY) is
+// where the searched raster's (0, 0) lies in the picture the finder exclusion boxes refer to.
+struct ClusterRule {
+    float squaredReach;
+    float maxDensity;
+    float originX;
+    float originY;
+};
+
+// Working storage of clusterPairedHits, kept by its caller so that repeated searches reuse it.
+struct ClusterScratch {
+    std::vector<int> next;      // the next member of a hit's cluster, -1 after the last
+    std::vector<char> removed;  // the hit was dropped by a cluster's checks
+
+    // Room for count hits; grows only. False when the memory cannot be had.
+    bool reserve(int count);
+};
+
+// Groups the paired hits, in order, into kFinderClusters clusters (when every cluster is taken,
+// those whose member counts are among the five smallest are dropped), then checks and scores
+// each cluster. A family pair whose mean sizes or counts disagree loses its hits; a cluster left
+// empty, too dense, or whose centre (moved by the origin, then brought back from an enlarged
+// pass) lies in a finder exclusion box scores all zero. Otherwise its row holds the centre in the
+// raster's coordinates, per-family mean sizes and counts, and the score: the sum over families
+// of hit count per module size of the crossing family. Every row of statistics is written.
+// Returns false, with all rows zero, only when scratch cannot hold the hits.
+bool clusterPairedHits(const PairedHits& hits, const ClusterRule& rule, ClusterScratch& scratch,
+                       ClusterStatistics& statistics);
 
 // Copies the twelve best clusters whose score lies in [1.5, 14) into columns 0 to 11 of table,
 // in descending order of score; equal scores go to distinct clusters, lowest index first. A
