@@ -2,10 +2,6 @@
 pkg_check_modules(ZBAR_BENCH IMPORTED_TARGET zbar)
 find_package(ZXing QUIET)
 if(ZBAR_BENCH_FOUND AND TARGET ZXing::ZXing)
-  add_executable(bench_decode bench_decode.cpp ${PROJECT_SOURCE_DIR}/tests/corpus/sample_corpus.cpp)
-  target_compile_definitions(bench_decode PRIVATE VELMORA_SAMPLES_DIR="${VELMORA_SAMPLES_DIR}")
-  target_link_libraries(bench_decode PRIVATE velmora_engine velmora_codecs benchmark::benchmark PkgConfig::ZBAR_BENCH
-                        ZXing::ZXing ${OpenCV_LIBS})
   add_executable(reader_compare reader_compare.cpp ${PROJECT_SOURCE_DIR}/tests/corpus/sample_corpus.cpp)
   target_compile_definitions(reader_compare PRIVATE VELMORA_SAMPLES_DIR="${VELMORA_SAMPLES_DIR}")
   target_link_libraries(reader_compare PRIVATE velmora_engine velmora_codecs PkgConfig::ZBAR_BENCH ZXing::ZXing
