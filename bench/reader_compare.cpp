@@ -1,9 +1,11 @@
 // Reads a folder tree of pictures with expected texts (NAME.png or .jpg beside NAME.txt) with
 // Velmora, zxing-cpp and zbar in one run, and prints per folder and in total: symbols read,
 // false texts, median and total milliseconds per picture for each reader, and Velmora's times
-// as a ratio of each peer's. Every reader is asked for every symbol it can find.
+// as a ratio of each peer's.
 //
-// Usage: reader_compare [FOLDER]   (default: the shared sample pictures)
+// Usage: reader_compare [--max N] [FOLDER]   (default: the shared sample pictures)
+//   --max N  symbols wanted per picture, 1 to 4 (default 4, the app's setting). Velmora stops
+//            its schedule once it has N; zxing-cpp is told the same limit; zbar has none.
 #define ZX_USE_UTF8 1
 
 #include <zbar.h>
@@ -11,6 +13,7 @@
 #include <ZXing/ReadBarcode.h>
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <map>
 #include <opencv2/imgcodecs.hpp>
@@ -41,8 +44,10 @@ struct Folder {
     Outcome outcomes[kReaders];
 };
 
+int wanted = 4;
+
 std::vector<std::string> readVelmora(cv::Mat& grey) {
-    const int count = QR_Decode_Matrix(0, grey.data, grey.cols, grey.rows, 4, 1, nullptr);
+    const int count = QR_Decode_Matrix(0, grey.data, grey.cols, grey.rows, wanted, 1, nullptr);
     std::vector<std::string> texts;
     for (int k = 0; k < count; ++k) texts.emplace_back(g_QrDecodedData.sParseStr[k], g_QrDecodedData.nParseStrLen[k]);
     return texts;
@@ -51,6 +56,7 @@ std::vector<std::string> readVelmora(cv::Mat& grey) {
 std::vector<std::string> readZxing(const cv::Mat& grey) {
     ZXing::DecodeHints hints;
     hints.setFormats(ZXing::BarcodeFormat::QRCode);
+    hints.setMaxNumberOfSymbols(static_cast<uint8_t>(wanted));
     std::vector<std::string> texts;
     for (const auto& r : ZXing::ReadBarcodes({grey.data, grey.cols, grey.rows, ZXing::ImageFormat::Lum}, hints)) {
         texts.push_back(r.text());
@@ -119,7 +125,16 @@ void printFolder(const std::string& name, const Folder& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string root = argc > 1 ? argv[1] : velmora::test::sampleCorpusRoot();
+    int arg = 1;
+    if (arg + 1 < argc && std::string(argv[arg]) == "--max") {
+        wanted = std::atoi(argv[arg + 1]);
+        arg += 2;
+    }
+    if (wanted < 1 || wanted > 4) {
+        std::fprintf(stderr, "reader_compare: --max takes 1 to 4\n");
+        return 2;
+    }
+    const std::string root = arg < argc ? argv[arg] : velmora::test::sampleCorpusRoot();
     const auto pictures = velmora::test::loadSampleCorpus(root);
     if (pictures.empty()) {
         std::fprintf(stderr, "reader_compare: no pictures with expected texts under '%s'\n", root.c_str());
@@ -155,6 +170,7 @@ int main(int argc, char** argv) {
     }
     zbar::zbar_image_scanner_destroy(scanner);
     for (const auto& [name, folder] : folders) printFolder(name, folder);
+    std::printf("symbols wanted per picture: %d\n", wanted);
     printFolder("all", all);
     std::printf("longest Velmora request: %.1f ms\n", longestRequest);
     return 0;

@@ -144,8 +144,11 @@ bool recordRead(int k, int convertFlag) {
     }
 }
 
-// Masks the symbol just recorded in the request's mask, when there is one.
+// Masks the symbol just recorded in the request's mask, when there is one. The mask only keeps
+// later candidates off the symbol, so once the wanted count is reached there is nothing to mask
+// for: the request ends with this symbol.
 void markReadArea() {
+    if (g_QrDecodedData.nParsedNums >= wantedCount()) return;
     const Raster* mask = decodedAreaMask();
     if (mask != nullptr && mask->rows != nullptr) markDecodedArea(mask->rows, mask->width, mask->height);
 }

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+#include <emmintrin.h>
+
 #include "codecs/text_encoding.h"
 #include "engine/codec/qr_decoder.h"
 #include "engine/decode/decode_inputs.h"
@@ -68,6 +70,35 @@ int mapBack(const PerspectiveCoefficients& transform, PointF module, PointF& pic
     PerspectiveCoefficients inverse{};
     if (invertMatrix(inverse.h.data(), transform.h.data(), 3, 0) != 1) return -1;
     return mapPoint(module, picture, inverse) == 1 ? 1 : -2;
+}
+
+// Sets the mask pixel under every point (j, i) of one row, j from firstColumn up to lastColumn
+// (excluded), mapped through the transform. Four points at a time, each with exactly the
+// single-precision operations of mapPoint, so the pixels are the ones it would give.
+void markMappedRow(const PerspectiveCoefficients& transform, int i, int firstColumn, int lastColumn,
+                   uint8_t* const* maskRows, int width, int height) {
+    const auto& h = transform.h;
+    const float y = static_cast<float>(i);
+    const __m128 h0 = _mm_set1_ps(h[0]), h3 = _mm_set1_ps(h[3]), h6 = _mm_set1_ps(h[6]);
+    // The row's constant terms, added in the order mapPoint adds them.
+    const __m128 yx = _mm_set1_ps(h[1] * y), yy = _mm_set1_ps(h[4] * y), yw = _mm_set1_ps(h[7] * y);
+    const __m128 cx = _mm_set1_ps(h[2]), cy = _mm_set1_ps(h[5]), cw = _mm_set1_ps(h[8]);
+    const float right = static_cast<float>(width), bottom = static_cast<float>(height);
+    alignas(16) float px[4], py[4], pw[4];
+    for (int j = firstColumn; j < lastColumn; j += 4) {
+        const __m128 x = _mm_add_ps(_mm_set1_ps(static_cast<float>(j)), _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f));
+        const __m128 w = _mm_add_ps(_mm_add_ps(_mm_mul_ps(h6, x), yw), cw);
+        _mm_store_ps(pw, w);
+        _mm_store_ps(px, _mm_div_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(h0, x), yx), cx), w));
+        _mm_store_ps(py, _mm_div_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(h3, x), yy), cy), w));
+        const int lanes = std::min(4, lastColumn - j);
+        for (int l = 0; l < lanes; ++l) {
+            if (pw[l] == 0.0f) continue;
+            // Truncation toward zero: anything above -1 lands on row or column 0.
+            if (!(px[l] > -1.0f && px[l] < right && py[l] > -1.0f && py[l] < bottom)) continue;
+            maskRows[static_cast<int>(py[l])][static_cast<int>(px[l])] = 1;
+        }
+    }
 }
 
 }  // namespace
@@ -176,16 +207,7 @@ void markDecodedArea(uint8_t* const* maskRows, int width, int height) {
 
     const int firstColumn = static_cast<int>(mu), lastColumn = static_cast<int>(static_cast<float>(n - 1) * mu);
     const int firstRow = static_cast<int>(mv), lastRow = static_cast<int>(static_cast<float>(n - 1) * mv);
-    const float right = static_cast<float>(width), bottom = static_cast<float>(height);
-    for (int i = firstRow; i < lastRow; ++i) {
-        for (int j = firstColumn; j < lastColumn; ++j) {
-            PointF p{};
-            if (mapPoint({static_cast<float>(j), static_cast<float>(i)}, p, toPicture) != 1) continue;
-            // Truncation toward zero: anything above -1 lands on row or column 0.
-            if (!(p.x > -1.0f && p.x < right && p.y > -1.0f && p.y < bottom)) continue;
-            maskRows[static_cast<int>(p.y)][static_cast<int>(p.x)] = 1;
-        }
-    }
+    for (int i = firstRow; i < lastRow; ++i) markMappedRow(toPicture, i, firstColumn, lastColumn, maskRows, width, height);
 }
 
 }  // namespace velmora

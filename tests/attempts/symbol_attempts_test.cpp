@@ -273,7 +273,8 @@ TEST(SymbolGeometryRecorded, EnlargedPassInCallerCoordinates) {
 TEST(SymbolGeometryRecorded, MaskCoversTheSymbolAndNothingFarOutside) {
     const PlacedSymbol placed = placeRotated(encodeSymbol(textFor(6), 6), 4, 30.0, true);
     OwnedRaster binary = binarise(placed.grey);
-    RequestSetUp request(binary.height(), binary.width());
+    // A second symbol is wanted, so the first one is masked for the candidates still to come.
+    RequestSetUp request(binary.height(), binary.width(), 2);
     ASSERT_EQ(searchAndTryTriples(request, binary), 1);
     const Raster* mask = request.mask();
     const int n = placed.n();
