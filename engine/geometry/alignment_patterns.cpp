@@ -1,9 +1,12 @@
 #include "engine/geometry/alignment_patterns.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <new>
+
+#include <emmintrin.h>
 #include <vector>
 
 #include "engine/codec/version_table.h"
@@ -181,16 +184,24 @@ WindowLine lineOf(ScanFamily family, int L, const Window& w) {
 }
 
 
+constexpr int kPasses = static_cast<int>(kRatioBounds.size());
+constexpr int kFamilies = 4;
+// The transition search reads 16 samples at a time and may look this far past a line's end.
+constexpr int kLinePadding = 16;
+
 // Scratch tables of the search, grown to the largest window seen and kept.
 struct SearchScratch {
-    std::vector<float> a, b;  // x | y | size of each family's hits
+    // x | y | size of the hits of each pass and family, table pass * 4 + family.
+    std::array<std::vector<float>, kPasses * kFamilies> hits;
     std::vector<float> paired;
     std::vector<int32_t> family;
     ClusterScratch clustering;
     // The window's samples (1 light, 0 dark) line by line for each scan family, `lineStride`
     // samples per line.
-    std::array<std::vector<uint8_t>, 4> lines;
+    std::array<std::vector<uint8_t>, kFamilies> lines;
     int lineStride = 0;
+    // Positions where one line changes value.
+    std::vector<int32_t> transitions;
 
     // Each of the two pairings emits every hit of its two tables at most once.
     static std::size_t pairedCapacity(int capacity) { return 4 * static_cast<std::size_t>(capacity); }
@@ -200,13 +211,14 @@ struct SearchScratch {
         const std::size_t c = static_cast<std::size_t>(capacity);
         const std::size_t p = pairedCapacity(capacity);
         lineStride = std::max(w.width, w.height);
-        const std::size_t lineSamples = static_cast<std::size_t>(w.width + w.height) * static_cast<std::size_t>(lineStride);
+        const std::size_t lineSamples =
+            static_cast<std::size_t>(w.width + w.height) * static_cast<std::size_t>(lineStride) + kLinePadding;
         try {
-            growTo(a, 3 * c);
-            growTo(b, 3 * c);
+            for (auto& h : hits) growTo(h, 3 * c);
             growTo(paired, 3 * p);
             growTo(family, p);
             for (auto& l : lines) growTo(l, lineSamples);
+            growTo(transitions, static_cast<std::size_t>(lineStride));
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -258,24 +270,39 @@ struct WindowHits {
     }
 };
 
-// Scans one line of 0/1 samples for a dark run between light runs of similar length (the
-// centre module with its light ring) and calls emit(start, end) with the first sample of each
-// such dark run and the first sample after it.
-template <typename Emit>
-void scanRunLine(const uint8_t* samples, int length, const RunLimits& limits, Emit&& emit) {
-    if (length <= 0) return;
-    int value = samples[0];
-    int run = 0, prev = 0, start = 0, end = 0;
-    bool candidate = false;
-    for (int i = 0; i < length; ++i) {
-        const int v = samples[i];
-        if (v == value) {
-            ++run;
-            continue;
+// The positions i (1 <= i < length) where samples[i] differs from samples[i - 1], in order, into
+// out; returns their count. Reads up to kLinePadding - 1 samples past the end of the line.
+int lineTransitions(const uint8_t* samples, int length, int32_t* out) {
+    int count = 0;
+    for (int i = 1; i < length; i += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + i));
+        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + i - 1));
+        unsigned changed = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, before))) & 0xFFFFu;
+        if (length - i < 16) changed &= (1u << (length - i)) - 1u;
+        while (changed != 0) {
+            out[count++] = i + std::countr_zero(changed);
+            changed &= changed - 1;
         }
+    }
+    return count;
+}
+
+// Scans one line of 0/1 samples, given with its transitions, for a dark run between light runs
+// of similar length (the centre module with its light ring) and calls emit(start, end) with the
+// first sample of each such dark run and the first sample after it. The line is walked run by
+// run; the runs are the ones a walk sample by sample would count.
+template <typename Emit>
+void scanRunTransitions(const uint8_t* samples, int length, const int32_t* transitions, int count,
+                        const RunLimits& limits, Emit&& emit) {
+    if (length <= 0) return;
+    int run = count > 0 ? transitions[0] : length, prev = 0, start = 0, end = 0;
+    bool candidate = false;
+    for (int k = 0; k < count; ++k) {
+        const int i = transitions[k];
+        const int next = k + 1 < count ? transitions[k + 1] : length;
         bool keepCounting = false;
         if (!candidate) {
-            if (v == 1 && limits.ratio(prev, run) && limits.size(prev, run)) {
+            if (samples[i] == 1 && limits.ratio(prev, run) && limits.size(prev, run)) {
                 candidate = true;
                 start = i - run;
                 end = i;
@@ -291,68 +318,75 @@ void scanRunLine(const uint8_t* samples, int length, const RunLimits& limits, Em
             // the next transition decides.
             keepCounting = true;
         }
-        value = v;
         if (keepCounting) {
-            ++run;
+            run += next - i;
         } else {
             prev = run;
-            run = 1;
+            run = next - i;
         }
     }
 }
 
-// Copies the window into the family's line buffer, reading the picture row by row: sample i of
-// line L lands at L * stride + i, as 1 for light and 0 for dark.
+// Copies the window into the family's line buffer: sample i of line L lands at L * stride + i,
+// as 1 for light and 0 for dark. Diagonal lines run as the finder search walks them, so the
+// sample of window pixel (r, c) sits at index min(r, c) of diagonal W - 1 - c + r, and at index
+// min(r, W - 1 - c) of anti-diagonal r + c.
 void gatherWindowLines(ScanFamily family, const uint8_t* const* rows, const Window& w) {
     uint8_t* out = scratch.lines[static_cast<std::size_t>(family)].data();
-    const int stride = scratch.lineStride;
+    const std::ptrdiff_t stride = scratch.lineStride;
+    const int W = w.width;
     for (int r = 0; r < w.height; ++r) {
         const uint8_t* row = rows[w.y0 + r] + w.x0;
-        for (int c = 0; c < w.width; ++c) {
-            const uint8_t sample = row[c] != 0 ? 1 : 0;
-            int line = r, index = c;
-            if (family == kScanColumns) {
-                line = c;
-                index = r;
-            } else if (family == kScanDiagonals) {
-                line = w.width - 1 - c + r;
-                index = r - std::max(0, line + 1 - w.width);
-            } else if (family == kScanAntiDiagonals) {
-                line = c + r;
-                index = r - std::max(0, line + 1 - w.width);
-            }
-            out[line * stride + index] = sample;
+        switch (family) {
+            case kScanRows:
+                for (int c = 0; c < W; ++c) out[r * stride + c] = row[c] != 0 ? 1 : 0;
+                break;
+            case kScanColumns:
+                for (int c = 0; c < W; ++c) out[c * stride + r] = row[c] != 0 ? 1 : 0;
+                break;
+            case kScanDiagonals:
+                for (int c = 0; c < W; ++c) out[(W - 1 - c + r) * stride + std::min(r, c)] = row[c] != 0 ? 1 : 0;
+                break;
+            default:
+                for (int c = 0; c < W; ++c) out[(r + c) * stride + std::min(r, W - 1 - c)] = row[c] != 0 ? 1 : 0;
+                break;
         }
     }
 }
 
-// Every line of one gathered family across the window, hits in window coordinates with the
-// expected module size (diagonal sizes measured along the diagonal, as the finder search
-// measures them).
-void scanWindowFamily(ScanFamily family, const Window& w, float module, float ratioBound, WindowHits& hits) {
+// Every line of one gathered family across the window, scanned for both passes at once (they
+// differ only in the ratio bound): hits in window coordinates with the expected module size
+// (diagonal sizes measured along the diagonal, as the finder search measures them).
+void scanWindowFamily(ScanFamily family, const Window& w, float module, std::array<WindowHits*, kPasses> hits) {
     const bool diagonal = family == kScanDiagonals || family == kScanAntiDiagonals;
-    const RunLimits limits{ratioBound, diagonal ? static_cast<float>(module * kHalfRoot2) : module};
+    const float lineModule = diagonal ? static_cast<float>(module * kHalfRoot2) : module;
     const int lines = lineCount(family, w);
     const uint8_t* buffer = scratch.lines[static_cast<std::size_t>(family)].data();
+    int32_t* transitions = scratch.transitions.data();
     for (int L = 0; L < lines; ++L) {
         const WindowLine line = lineOf(family, L, w);
         const uint8_t* samples = buffer + static_cast<std::ptrdiff_t>(L) * scratch.lineStride;
-        scanRunLine(samples, line.length, limits, [&](int start, int end) {
-            const float startRow = static_cast<float>(line.row + line.rowStep * start);
-            const float endRow = static_cast<float>(line.row + line.rowStep * end);
-            const float startColumn = static_cast<float>(line.column + line.columnStep * start);
-            const float endColumn = static_cast<float>(line.column + line.columnStep * end);
-            switch (family) {
-                case kScanRows: hits.add((startColumn + endColumn) / 2.0f - 0.5f, startRow, module, w); break;
-                case kScanColumns: hits.add(startColumn, (startRow + endRow) / 2.0f - 0.5f, module, w); break;
-                case kScanDiagonals:
-                    hits.add((startColumn + endColumn) / 2.0f - 0.5f, (startRow + endRow) / 2.0f - 0.5f, module, w);
-                    break;
-                default:
-                    hits.add((startColumn + endColumn) / 2.0f + 0.5f, (startRow + endRow) / 2.0f - 0.5f, module, w);
-                    break;
-            }
-        });
+        const int count = lineTransitions(samples, line.length, transitions);
+        for (int pass = 0; pass < kPasses; ++pass) {
+            WindowHits& out = *hits[static_cast<std::size_t>(pass)];
+            const RunLimits limits{kRatioBounds[static_cast<std::size_t>(pass)], lineModule};
+            scanRunTransitions(samples, line.length, transitions, count, limits, [&](int start, int end) {
+                const float startRow = static_cast<float>(line.row + line.rowStep * start);
+                const float endRow = static_cast<float>(line.row + line.rowStep * end);
+                const float startColumn = static_cast<float>(line.column + line.columnStep * start);
+                const float endColumn = static_cast<float>(line.column + line.columnStep * end);
+                switch (family) {
+                    case kScanRows: out.add((startColumn + endColumn) / 2.0f - 0.5f, startRow, module, w); break;
+                    case kScanColumns: out.add(startColumn, (startRow + endRow) / 2.0f - 0.5f, module, w); break;
+                    case kScanDiagonals:
+                        out.add((startColumn + endColumn) / 2.0f - 0.5f, (startRow + endRow) / 2.0f - 0.5f, module, w);
+                        break;
+                    default:
+                        out.add((startColumn + endColumn) / 2.0f + 0.5f, (startRow + endRow) / 2.0f - 0.5f, module, w);
+                        break;
+                }
+            });
+        }
     }
 }
 
@@ -399,28 +433,31 @@ std::array<bool, 4> searchedFamilies(const SlotSizes& sizes, int directions) {
     return {straight && seen(0), straight && seen(2), diagonal && seen(1), diagonal && seen(3)};
 }
 
-// One pass of the window search over the gathered lines; the chosen candidate in picture
-// coordinates, or score 0.
-Candidate searchWindowOnce(const Window& w, const SlotSizes& sizes, const std::array<bool, 4>& families,
-                           float ratioBound, int px, int py) {
-    const int capacity = SearchScratch::hitCapacity(w);
+// The hit table of one pass and scan family.
+WindowHits windowHits(int pass, ScanFamily family, int capacity) {
+    float* base = scratch.hits[static_cast<std::size_t>(pass * kFamilies + family)].data();
     const std::size_t cap = static_cast<std::size_t>(capacity);
-    WindowHits a{{scratch.a.data(), scratch.a.data() + cap, scratch.a.data() + 2 * cap}, capacity};
-    WindowHits b{{scratch.b.data(), scratch.b.data() + cap, scratch.b.data() + 2 * cap}, capacity};
-    const std::size_t pairedCapacity = SearchScratch::pairedCapacity(capacity);
+    return WindowHits{{base, base + cap, base + 2 * cap}, capacity};
+}
+
+// Pairing, clustering and choice of one pass over its scanned hits; the chosen candidate in
+// picture coordinates, or score 0.
+Candidate searchWindowOnce(const Window& w, std::array<WindowHits, kFamilies>& hits, const std::array<bool, 4>& families,
+                           int px, int py) {
+    const std::size_t pairedCapacity = SearchScratch::pairedCapacity(SearchScratch::hitCapacity(w));
     PairedHits paired{scratch.paired.data(), scratch.paired.data() + pairedCapacity,
                       scratch.paired.data() + 2 * pairedCapacity, scratch.family.data(), 0};
-    auto expected = [&](int d) { return sizes.sizes[static_cast<std::size_t>(d)]; };
+    const auto& rowsHits = hits[kScanRows];
+    const auto& columnHits = hits[kScanColumns];
+    const auto& diagonalHits = hits[kScanDiagonals];
+    const auto& antiDiagonalHits = hits[kScanAntiDiagonals];
     if (families[kScanRows] || families[kScanColumns]) {
-        if (families[kScanRows]) scanWindowFamily(kScanRows, w, expected(0), ratioBound, a);
-        if (families[kScanColumns]) scanWindowFamily(kScanColumns, w, expected(2), ratioBound, b);
-        pairFinderHits(a.table, a.count, b.table, b.count, false, kPairTolerance, paired);
+        pairFinderHits(rowsHits.table, rowsHits.count, columnHits.table, columnHits.count, false, kPairTolerance,
+                       paired);
     }
     if (families[kScanDiagonals] || families[kScanAntiDiagonals]) {
-        a.count = b.count = 0;
-        if (families[kScanDiagonals]) scanWindowFamily(kScanDiagonals, w, expected(1), ratioBound, a);
-        if (families[kScanAntiDiagonals]) scanWindowFamily(kScanAntiDiagonals, w, expected(3), ratioBound, b);
-        pairFinderHits(a.table, a.count, b.table, b.count, true, kPairTolerance, paired);
+        pairFinderHits(diagonalHits.table, diagonalHits.count, antiDiagonalHits.table, antiDiagonalHits.count, true,
+                       kPairTolerance, paired);
     }
 
     // Centres are tested against the finder boxes in the caller's picture, so that no search
@@ -586,7 +623,12 @@ int alignmentCentreRuns(const uint8_t* samples, int length, float lineModule, fl
                         std::array<int, 2>* runs, int capacity) {
     if (samples == nullptr || lineModule <= 0.0f) return 0;
     int count = 0;
-    scanRunLine(samples, length, RunLimits{ratioBound, lineModule}, [&](int start, int end) {
+    std::vector<int32_t> transitions(static_cast<std::size_t>(std::max(length, 1)));
+    std::vector<uint8_t> padded(samples, samples + std::max(length, 0));
+    padded.resize(padded.size() + kLinePadding);
+    const int changes = lineTransitions(padded.data(), length, transitions.data());
+    scanRunTransitions(padded.data(), length, transitions.data(), changes, RunLimits{ratioBound, lineModule},
+                       [&](int start, int end) {
         if (runs != nullptr && count < capacity) runs[count] = {start, end};
         ++count;
     });
@@ -601,11 +643,24 @@ void searchAlignment(AlignmentCell& cell, int px, int py, const uint8_t* const* 
     const SlotSizes& sizes = slotSizes()[static_cast<std::size_t>(frameOrder()[static_cast<std::size_t>(role)])];
     const std::array<bool, 4> families = searchedFamilies(sizes, directions);
     if (!scratch.reserve(w)) return;
-    for (int f = 0; f < 4; ++f) {
-        if (families[static_cast<std::size_t>(f)]) gatherWindowLines(static_cast<ScanFamily>(f), rows, w);
+    // Both passes scan the same lines with the same expected sizes, so every line is walked once
+    // for the two of them.
+    const int capacity = SearchScratch::hitCapacity(w);
+    std::array<std::array<WindowHits, kFamilies>, kPasses> hits;
+    for (int pass = 0; pass < kPasses; ++pass) {
+        for (int f = 0; f < kFamilies; ++f) {
+            hits[static_cast<std::size_t>(pass)][static_cast<std::size_t>(f)] = windowHits(pass, static_cast<ScanFamily>(f), capacity);
+        }
     }
-    for (float ratioBound : kRatioBounds) {
-        const Candidate found = searchWindowOnce(w, sizes, families, ratioBound, px, py);
+    const std::array<float, kFamilies> expected = {sizes.sizes[0], sizes.sizes[2], sizes.sizes[1], sizes.sizes[3]};
+    for (int f = 0; f < kFamilies; ++f) {
+        if (!families[static_cast<std::size_t>(f)]) continue;
+        const ScanFamily family = static_cast<ScanFamily>(f);
+        gatherWindowLines(family, rows, w);
+        scanWindowFamily(family, w, expected[static_cast<std::size_t>(f)], {&hits[0][static_cast<std::size_t>(f)], &hits[1][static_cast<std::size_t>(f)]});
+    }
+    for (int pass = 0; pass < kPasses; ++pass) {
+        const Candidate found = searchWindowOnce(w, hits[static_cast<std::size_t>(pass)], families, px, py);
         if (found.score == 0.0f) continue;
         cell.score = found.score;
         if (found.score >= kAlignmentFoundScore) {

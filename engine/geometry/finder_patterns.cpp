@@ -1,6 +1,7 @@
 #include "engine/geometry/finder_patterns.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -158,6 +159,176 @@ void scanLine(const uint8_t* line, int length, const ScanLimits& limits, Emit&& 
         run = 1;
         value = v;
     }
+}
+
+// The scan's run tests as integer ranges, so that a line can be walked transition by
+// transition. Each range is found by evaluating the very float test it replaces, so the two
+// agree for every run length: a run r passes `neighbours` after prev when
+// prevLow[r] <= prev <= prevHigh[r]; after a candidate began with m = sum / 2, a run passes
+// `side` when sideLow[sum] <= run <= sideHigh[sum] and `centre` when
+// centreLow[sum] <= run <= centreHigh[sum]. An empty range has low > high.
+struct RunRanges {
+    std::vector<int32_t> prevLow, prevHigh;
+    std::vector<int32_t> sideLow, sideHigh, centreLow, centreHigh;
+    int maxRun = 0;
+
+    // Ranges for runs up to maxRun samples (and sums up to twice that).
+    bool build(const ScanLimits& limits, int longestRun) {
+        maxRun = longestRun;
+        const std::size_t runs = static_cast<std::size_t>(longestRun) + 1, sums = 2 * runs + 1;
+        try {
+            prevLow.assign(runs, 1);
+            prevHigh.assign(runs, 0);
+            sideLow.assign(sums, 1);
+            sideHigh.assign(sums, 0);
+            centreLow.assign(sums, 1);
+            centreHigh.assign(sums, 0);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        for (int r = 1; r <= longestRun; ++r) {
+            const auto passes = [&](int prev) { return limits.neighbours(prev, r); };
+            setRange(passes, static_cast<double>(r) * limits.lowRatio, static_cast<double>(r) * limits.ratioBound,
+                     static_cast<std::size_t>(r), prevLow, prevHigh);
+        }
+        for (int sum = 1; sum < static_cast<int>(sums); ++sum) {
+            const float m = static_cast<float>(sum) / 2.0f;
+            const auto side = [&](int run) { return limits.side(run, m); };
+            const auto centre = [&](int run) { return limits.centre(run, m); };
+            setRange(side, static_cast<double>(m) * limits.sideMin, static_cast<double>(m) * limits.sideMax,
+                     static_cast<std::size_t>(sum), sideLow, sideHigh);
+            setRange(centre, static_cast<double>(m) * limits.centreMin, static_cast<double>(m) * limits.centreMax,
+                     static_cast<std::size_t>(sum), centreLow, centreHigh);
+        }
+        return true;
+    }
+
+    // The integers in (about low, about high) that pass a test which holds on one interval of
+    // the integers; low and high are the interval's real ends, from which a few steps settle the
+    // exact float outcome at each end.
+    template <typename Test>
+    static void setRange(const Test& passes, double low, double high, std::size_t at, std::vector<int32_t>& lows,
+                         std::vector<int32_t>& highs) {
+        constexpr double kLargest = 1 << 30;
+        if (!(high > low) || low > kLargest) return;
+        int first = std::max(0, static_cast<int>(low) - 2);
+        const int last = static_cast<int>(std::min(high, kLargest)) + 2;
+        while (first <= last && !passes(first)) ++first;
+        if (first > last) return;
+        int end = std::max(first, static_cast<int>(std::min(high, kLargest)) - 2);
+        while (!passes(end)) --end;
+        while (passes(end + 1)) ++end;
+        lows[at] = first;
+        highs[at] = end;
+    }
+
+    bool neighbours(int prev, int run) const {
+        return run > 0 && run <= maxRun && prevLow[static_cast<std::size_t>(run)] <= prev &&
+               prev <= prevHigh[static_cast<std::size_t>(run)];
+    }
+    bool side(int run, int sum) const {
+        return sideLow[static_cast<std::size_t>(sum)] <= run && run <= sideHigh[static_cast<std::size_t>(sum)];
+    }
+    bool centre(int run, int sum) const {
+        return centreLow[static_cast<std::size_t>(sum)] <= run && run <= centreHigh[static_cast<std::size_t>(sum)];
+    }
+};
+
+// Where a line of 0/1 samples (any nonzero sample counts as light) changes colour: the
+// positions i, 1 <= i < length, whose sample differs from the one before, in order. Returns
+// their count.
+int colourChanges(const uint8_t* line, int length, int32_t* out) {
+    int count = 0;
+    int i = 1;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= length; i += 16) {
+        const __m128i here = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + i)), zero);
+        const __m128i before = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + i - 1)), zero);
+        unsigned changed = static_cast<unsigned>(_mm_movemask_epi8(_mm_xor_si128(here, before)));
+        while (changed != 0) {
+            out[count++] = i + std::countr_zero(changed);
+            changed &= changed - 1;
+        }
+    }
+#endif
+    for (; i < length; ++i) {
+        if ((line[i] != 0) != (line[i - 1] != 0)) out[count++] = i;
+    }
+    return count;
+}
+
+// The same state machine as scanLine for a line without masked samples, walked from one colour
+// change to the next instead of sample by sample. changes holds the line's colour changes.
+template <typename Emit>
+void scanLineByRuns(const uint8_t* line, int length, const int32_t* changes, int count, const RunRanges& ranges,
+                    Emit&& emit) {
+    if (count == 0) return;
+    int run = changes[0], prev = 0, phase = 0, start = 0, end = 0, sum = 0;
+    auto evaluate = [&]() {
+        if (ranges.side(run, sum) && ranges.neighbours(prev, run)) emit(start, end, static_cast<float>(sum) / 2.0f);
+        phase = 0;
+    };
+    auto beginCandidate = [&](int i) {
+        phase = 1;
+        sum = prev + run;
+        start = i;
+    };
+    for (int k = 0; k < count; ++k) {
+        const int i = changes[k];
+        const bool dark = line[i] == 0;
+        switch (phase) {
+            case 0:
+                if (dark && ranges.neighbours(prev, run)) beginCandidate(i);
+                break;
+            case 1:
+                if (ranges.centre(run, sum)) {
+                    phase = 2;
+                    end = i;
+                } else if (dark && ranges.neighbours(prev, run)) {
+                    beginCandidate(i);
+                } else {
+                    phase = 0;
+                }
+                break;
+            case 2:
+                if (ranges.side(run, sum)) {
+                    phase = 3;
+                } else if (dark && ranges.neighbours(prev, run)) {
+                    beginCandidate(i);
+                } else {
+                    phase = 0;
+                }
+                break;
+            default:
+                evaluate();
+                break;
+        }
+        prev = run;
+        run = (k + 1 < count ? changes[k + 1] : length) - i;
+    }
+    // A last dark run that reaches the end of the line closes a pattern as well; a run of one
+    // sample has already been judged at its change.
+    if (phase == 3 && run >= 2) evaluate();
+}
+
+// True when some sample of the line is covered by the decoded-area mask (2 or more).
+bool anyMasked(const uint8_t* line, int length) {
+    uint8_t any = 0;
+    for (int i = 0; i < length; ++i) any |= line[i];
+    return (any & 2) != 0;
+}
+
+// Scans one line, by runs when no sample of it is masked (then any nonzero sample is light), else
+// sample by sample.
+template <bool Masked, typename Emit>
+void scanAnyLine(const uint8_t* line, int length, const ScanLimits& limits, const RunRanges& ranges,
+                 int32_t* changes, Emit&& emit) {
+    if (Masked && anyMasked(line, length)) {
+        scanLine<true>(line, length, limits, emit);
+        return;
+    }
+    scanLineByRuns(line, length, changes, colourChanges(line, length, changes), ranges, emit);
 }
 
 // Appends hits to a table. A hit on the picture's first row or column (x or y exactly 0) is
@@ -364,7 +535,8 @@ void addLineHit(HitSink& sink, ScanFamily family, const LineGeometry& g, int sta
 
 template <bool Masked>
 void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height,
-                      int width, const ScanLimits& limits, std::vector<uint8_t>& buffers) {
+                      int width, const ScanLimits& limits, const RunRanges& ranges, std::vector<uint8_t>& buffers,
+                      int32_t* changes) {
     const int lineCount = family == kScanColumns ? width : height + width - 1;
     const int bufferLength = std::max(height, 1);
     for (int first = 0; first < lineCount; first += kLineBatch) {
@@ -372,21 +544,21 @@ void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* ro
         gatherBatch<Masked>(family, batch, rows, mask, buffers.data(), bufferLength);
         for (int b = 0; b < batch.count; ++b) {
             const LineGeometry& g = batch.lines[static_cast<std::size_t>(b)];
-            scanLine<Masked>(buffers.data() + static_cast<std::ptrdiff_t>(b) * bufferLength, g.length, limits,
-                             [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
+            scanAnyLine<Masked>(buffers.data() + static_cast<std::ptrdiff_t>(b) * bufferLength, g.length, limits, ranges,
+                                changes, [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
         }
     }
 }
 
 // Rows are scanned in place unless a mask has to be merged into them.
 void scanRowLines(HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height, int width,
-                  const ScanLimits& limits, std::vector<uint8_t>& buffer) {
+                  const ScanLimits& limits, const RunRanges& ranges, std::vector<uint8_t>& buffer, int32_t* changes) {
     for (int y = 0; y < height; ++y) {
         auto emit = [&](int start, int end, float m) {
             sink.add(static_cast<float>(start + end) / 2.0f - 0.5f, static_cast<float>(y), m);
         };
         if (mask == nullptr) {
-            scanLine<false>(rows[y], width, limits, emit);
+            scanAnyLine<false>(rows[y], width, limits, ranges, changes, emit);
             continue;
         }
         const uint8_t* row = rows[y];
@@ -394,7 +566,7 @@ void scanRowLines(HitSink& sink, const uint8_t* const* rows, const Raster* mask,
         for (int x = 0; x < width; ++x) {
             buffer[static_cast<std::size_t>(x)] = static_cast<uint8_t>((row[x] != 0) | ((maskRow[x] != 0) << 1));
         }
-        scanLine<true>(buffer.data(), width, limits, emit);
+        scanAnyLine<true>(buffer.data(), width, limits, ranges, changes, emit);
     }
 }
 
@@ -409,21 +581,26 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
     const Raster* mask = maskFor(height, width);
     HitSink sink{*table, maxHits};
     std::vector<uint8_t> buffers;
+    std::vector<int32_t> changes;
+    RunRanges ranges;
+    const int longest = std::max(height, width);
     try {
         if (family == kScanRows) {
             if (mask != nullptr) buffers.resize(static_cast<std::size_t>(width));
         } else {
             buffers.resize(static_cast<std::size_t>(kLineBatch) * static_cast<std::size_t>(height));
         }
+        changes.resize(static_cast<std::size_t>(longest));
     } catch (const std::bad_alloc&) {
         return 0;
     }
+    if (!ranges.build(limits, longest)) return 0;
     if (family == kScanRows) {
-        scanRowLines(sink, rows, mask, height, width, limits, buffers);
+        scanRowLines(sink, rows, mask, height, width, limits, ranges, buffers, changes.data());
     } else if (mask != nullptr) {
-        scanSteppedLines<true>(family, sink, rows, mask, height, width, limits, buffers);
+        scanSteppedLines<true>(family, sink, rows, mask, height, width, limits, ranges, buffers, changes.data());
     } else {
-        scanSteppedLines<false>(family, sink, rows, mask, height, width, limits, buffers);
+        scanSteppedLines<false>(family, sink, rows, mask, height, width, limits, ranges, buffers, changes.data());
     }
     hitCount = sink.count;
     return 0;

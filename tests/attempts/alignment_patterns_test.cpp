@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "engine/decode/symbol_frame.h"
@@ -180,6 +181,77 @@ TEST(AlignmentWindowSearch, ExclusionBoxesInCallerCoordinates) {
         searchAlignment(cell, px, py, binary.rows(), binary.height(), binary.width(), kFrameA, 3);
         // Nothing is taken inside the box; a look-alike elsewhere in the window may be.
         EXPECT_GT(distanceTo(cell, searched), 3.0f * f) << "factor " << f;
+    }
+}
+
+// The centre-module walk sample by sample with its float tests, the oracle for the scanner,
+// which walks from one colour change to the next.
+std::vector<std::array<int, 2>> walkCentreRuns(const std::vector<uint8_t>& line, float module, float bound) {
+    auto ratio = [&](int prev, int run) {
+        const float q = static_cast<float>(prev) / static_cast<float>(run);
+        return 1.0f / bound < q && q < bound;
+    };
+    auto size = [&](int prev, int run) {
+        const float s = static_cast<float>(prev + run) / 2.0f / module;
+        return 1.0f / 2.1f < s && s < 2.1f;
+    };
+    std::vector<std::array<int, 2>> found;
+    int value = line[0], run = 0, prev = 0, start = 0, end = 0;
+    bool candidate = false;
+    for (int i = 0; i < static_cast<int>(line.size()); ++i) {
+        const int v = line[static_cast<std::size_t>(i)];
+        if (v == value) {
+            ++run;
+            continue;
+        }
+        bool keep = false;
+        if (!candidate) {
+            if (v == 1 && ratio(prev, run) && size(prev, run)) {
+                candidate = true;
+                start = i - run;
+                end = i;
+            }
+        } else if (!ratio(prev, run)) {
+            candidate = false;
+        } else if (size(prev, run)) {
+            found.push_back({start, end});
+            candidate = false;
+        } else {
+            keep = true;
+        }
+        value = v;
+        if (keep) {
+            ++run;
+        } else {
+            prev = run;
+            run = 1;
+        }
+    }
+    return found;
+}
+
+TEST(AlignmentRunScanner, RunByRunWalkMatchesTheSampleBySampleWalk) {
+    std::mt19937 random(5);
+    for (int trial = 0; trial < 500; ++trial) {
+        const float module = 1.0f + static_cast<float>(random() % 40) * 0.5f;
+        std::vector<uint8_t> line;
+        uint8_t colour = static_cast<uint8_t>(random() % 2);
+        const int length = 5 + static_cast<int>(random() % 400);
+        while (static_cast<int>(line.size()) < length) {
+            const int run = std::max(1, static_cast<int>(module * (0.3f + static_cast<float>(random() % 100) / 40.0f)));
+            line.insert(line.end(), static_cast<std::size_t>(run), colour);
+            colour ^= 1;
+        }
+        line.resize(static_cast<std::size_t>(length));
+        for (float bound : {2.5f, 1.5f}) {
+            std::array<std::array<int, 2>, 64> runs{};
+            const int count = alignmentCentreRuns(line.data(), length, module, bound, runs.data(), 64);
+            const auto expected = walkCentreRuns(line, module, bound);
+            ASSERT_EQ(count, static_cast<int>(expected.size())) << "trial " << trial;
+            for (int k = 0; k < std::min(count, 64); ++k) {
+                ASSERT_EQ(runs[static_cast<std::size_t>(k)], expected[static_cast<std::size_t>(k)]) << "trial " << trial;
+            }
+        }
     }
 }
 

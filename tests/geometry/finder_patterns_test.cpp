@@ -104,6 +104,103 @@ TEST(FinderRunScan, MaskedPixelsBreakLines) {
     EXPECT_EQ(scan(0, hits, raster), 1);
 }
 
+namespace {
+
+// The 1:1:3:1:1 walk of one row sample by sample, as the search describes it, with its float
+// tests: the oracle for the scanner, which walks from one colour change to the next with the
+// tests turned into integer ranges.
+std::vector<std::tuple<float, float, float>> walkRow(const uint8_t* line, int length, int y) {
+    const float low = 1.0f / kRatio, sideMax = (kRatio + 1.0f) / 2.0f, sideMin = 1.0f / sideMax;
+    const float centreMin = 3.0f - kCentre, centreMax = 3.0f + kCentre;
+    auto neighbours = [&](int prev, int run) {
+        const float q = static_cast<float>(prev) / static_cast<float>(run);
+        return low < q && q < kRatio;
+    };
+    auto side = [&](int run, float m) {
+        const float q = static_cast<float>(run) / m;
+        return sideMin < q && q < sideMax;
+    };
+    std::vector<std::tuple<float, float, float>> hits;
+    int value = line[0], run = 0, prev = 0, state = 0, start = 0, end = 0;
+    float m = 0.0f;
+    auto evaluate = [&]() {
+        if (side(run, m) && neighbours(prev, run)) hits.emplace_back((start + end) / 2.0f - 0.5f, static_cast<float>(y), m);
+        state = 0;
+    };
+    auto restart = [&](int i, int v) {
+        if (v == 0 && neighbours(prev, run)) {
+            state = 1;
+            m = static_cast<float>(prev + run) / 2.0f;
+            start = i;
+        } else {
+            state = 0;
+        }
+    };
+    for (int i = 0; i < length; ++i) {
+        const int v = line[i];
+        if (v == value) {
+            ++run;
+            if (state == 3 && i == length - 1) evaluate();
+            continue;
+        }
+        if (state == 0) {
+            restart(i, v);
+        } else if (state == 1) {
+            const float r = static_cast<float>(run);
+            if (centreMin * m < r && r < centreMax * m) {
+                state = 2;
+                end = i;
+            } else {
+                restart(i, v);
+            }
+        } else if (state == 2) {
+            if (side(run, m)) state = 3;
+            else restart(i, v);
+        } else {
+            evaluate();
+        }
+        prev = run;
+        run = 1;
+        value = v;
+    }
+    return hits;
+}
+
+}  // namespace
+
+// Random rows of runs around finder proportions, at module sizes from 1 to 60 samples, so that
+// runs fall on both sides of every ratio and size bound.
+TEST(FinderRunScan, RunByRunWalkMatchesTheSampleBySampleWalk) {
+    std::mt19937 random(21);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int width = 40 + static_cast<int>(random() % 1500);
+        const float module = 1.0f + static_cast<float>(random() % 60);
+        OwnedRaster raster(7, width);
+        for (int y = 0; y < 7; ++y) {
+            uint8_t colour = static_cast<uint8_t>(random() % 2);
+            for (int x = 0; x < width;) {
+                const float share = (random() % 3 == 0 ? 3.0f : 1.0f) * (0.5f + static_cast<float>(random() % 100) / 100.0f);
+                const int run = std::max(1, static_cast<int>(module * share));
+                for (int k = 0; k < run && x < width; ++k) raster.at(y, x++) = colour;
+                colour ^= 1;
+            }
+        }
+        Hits hits(4000);
+        const int count = scan(0, hits, raster, 4000);
+        std::vector<std::tuple<float, float, float>> expected;
+        for (int y = 0; y < 7; ++y) {
+            for (const auto& hit : walkRow(raster.rows()[y], width, y)) {
+                if (std::get<0>(hit) != 0.0f && std::get<1>(hit) != 0.0f) expected.push_back(hit);
+            }
+        }
+        ASSERT_EQ(count, static_cast<int>(expected.size())) << "trial " << trial;
+        for (int k = 0; k < count; ++k) {
+            ASSERT_EQ(std::make_tuple(hits.x[k], hits.y[k], hits.size[k]), expected[static_cast<std::size_t>(k)])
+                << "trial " << trial << ", hit " << k;
+        }
+    }
+}
+
 // Rows and columns cross the centre block on 3m lines; a diagonal line keeps the 1:1:3:1:1
 // proportions only within 0.85 module of the block's corner-to-corner line.
 TEST(FinderRunScan, CleanPatternHitCountsPerFamily) {
