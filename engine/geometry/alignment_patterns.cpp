@@ -1,18 +1,16 @@
 #include "engine/geometry/alignment_patterns.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <new>
-
-#include <emmintrin.h>
 #include <vector>
 
 #include "engine/codec/version_table.h"
 #include "engine/decode/symbol_frame.h"
 #include "engine/geometry/candidate_triples.h"
 #include "engine/geometry/finder_patterns.h"
+#include "engine/geometry/line_runs.h"
 #include "engine/geometry/version_information.h"
 
 namespace velmora {
@@ -186,8 +184,6 @@ WindowLine lineOf(ScanFamily family, int L, const Window& w) {
 
 constexpr int kPasses = static_cast<int>(kRatioBounds.size());
 constexpr int kFamilies = 4;
-// The transition search reads 16 samples at a time and may look this far past a line's end.
-constexpr int kLinePadding = 16;
 
 // Scratch tables of the search, grown to the largest window seen and kept.
 struct SearchScratch {
@@ -211,8 +207,7 @@ struct SearchScratch {
         const std::size_t c = static_cast<std::size_t>(capacity);
         const std::size_t p = pairedCapacity(capacity);
         lineStride = std::max(w.width, w.height);
-        const std::size_t lineSamples =
-            static_cast<std::size_t>(w.width + w.height) * static_cast<std::size_t>(lineStride) + kLinePadding;
+        const std::size_t lineSamples = static_cast<std::size_t>(w.width + w.height) * static_cast<std::size_t>(lineStride);
         try {
             for (auto& h : hits) growTo(h, 3 * c);
             growTo(paired, 3 * p);
@@ -236,7 +231,7 @@ struct SearchScratch {
 
 SearchScratch scratch;
 
-// The run limits of one pass: neighbouring runs within the ratio bound, their mean within 2.1
+// The run tests of one pass: neighbouring runs within the ratio bound, their mean within 2.1
 // of the expected module size (in samples along the line).
 struct RunLimits {
     float ratioBound;
@@ -251,6 +246,45 @@ struct RunLimits {
         return 1.0f / kModuleSizeBound < s && s < kModuleSizeBound;
     }
 };
+
+// The same tests as integer ranges, which agree with them exactly: prev passes the ratio test
+// after a run r when it lies in prevRanges[r], and two runs pass the size test when their sum
+// lies in sums. The ratio ranges depend only on the bound and are kept from one window to the
+// next, grown as longer lines come.
+struct RunRanges {
+    const std::vector<IntRange>* prevRanges;
+    IntRange sums;
+
+    bool ratio(int prev, int run) const { return (*prevRanges)[static_cast<std::size_t>(run)].contains(prev); }
+    bool size(int prev, int run) const { return sums.contains(prev + run); }
+};
+
+// Extends ranges (the ratio ranges of one bound, indexed by run) to runs of up to longestRun.
+void growRatioRanges(std::vector<IntRange>& ranges, float bound, int longestRun) {
+    const RunLimits limits{bound, 1.0f};
+    for (int r = static_cast<int>(ranges.size()); r <= longestRun; ++r) {
+        ranges.push_back(r == 0 ? IntRange{}
+                                : passingRange([&](int prev) { return limits.ratio(prev, r); },
+                                               r / static_cast<double>(bound), r * static_cast<double>(bound)));
+    }
+}
+
+// The sums of two neighbouring runs that pass the size test for the expected module size.
+IntRange sizeRange(float lineModule) {
+    const RunLimits limits{1.0f, lineModule};
+    return passingRange([&](int sum) { return limits.size(sum, 0); }, 2.0 * lineModule / kModuleSizeBound,
+                        2.0 * lineModule * kModuleSizeBound);
+}
+
+// The ratio ranges of the two passes, kept for the whole run.
+std::array<std::vector<IntRange>, kPasses> passRatioRanges;
+
+// The ranges of one pass and expected module size along the line.
+RunRanges runRangesOf(int pass, float lineModule, int longestRun) {
+    std::vector<IntRange>& ratios = passRatioRanges[static_cast<std::size_t>(pass)];
+    growRatioRanges(ratios, kRatioBounds[static_cast<std::size_t>(pass)], longestRun);
+    return {&ratios, sizeRange(lineModule)};
+}
 
 // Appends hits that lie at least one module inside the window; the table's last slot is
 // overwritten once it is full.
@@ -270,30 +304,13 @@ struct WindowHits {
     }
 };
 
-// The positions i (1 <= i < length) where samples[i] differs from samples[i - 1], in order, into
-// out; returns their count. Reads up to kLinePadding - 1 samples past the end of the line.
-int lineTransitions(const uint8_t* samples, int length, int32_t* out) {
-    int count = 0;
-    for (int i = 1; i < length; i += 16) {
-        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + i));
-        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + i - 1));
-        unsigned changed = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, before))) & 0xFFFFu;
-        if (length - i < 16) changed &= (1u << (length - i)) - 1u;
-        while (changed != 0) {
-            out[count++] = i + std::countr_zero(changed);
-            changed &= changed - 1;
-        }
-    }
-    return count;
-}
-
 // Scans one line of 0/1 samples, given with its transitions, for a dark run between light runs
 // of similar length (the centre module with its light ring) and calls emit(start, end) with the
 // first sample of each such dark run and the first sample after it. The line is walked run by
 // run; the runs are the ones a walk sample by sample would count.
 template <typename Emit>
 void scanRunTransitions(const uint8_t* samples, int length, const int32_t* transitions, int count,
-                        const RunLimits& limits, Emit&& emit) {
+                        const RunRanges& limits, Emit&& emit) {
     if (length <= 0) return;
     int run = count > 0 ? transitions[0] : length, prev = 0, start = 0, end = 0;
     bool candidate = false;
@@ -302,7 +319,7 @@ void scanRunTransitions(const uint8_t* samples, int length, const int32_t* trans
         const int next = k + 1 < count ? transitions[k + 1] : length;
         bool keepCounting = false;
         if (!candidate) {
-            if (samples[i] == 1 && limits.ratio(prev, run) && limits.size(prev, run)) {
+            if (samples[i] != 0 && limits.ratio(prev, run) && limits.size(prev, run)) {
                 candidate = true;
                 start = i - run;
                 end = i;
@@ -327,7 +344,8 @@ void scanRunTransitions(const uint8_t* samples, int length, const int32_t* trans
     }
 }
 
-// Copies the window into the family's line buffer: sample i of line L lands at L * stride + i,
+// Copies the window into the family's line buffer (columns, diagonals or anti-diagonals; rows
+// are read in place): sample i of line L lands at L * stride + i,
 // as 1 for light and 0 for dark. Diagonal lines run as the finder search walks them, so the
 // sample of window pixel (r, c) sits at index min(r, c) of diagonal W - 1 - c + r, and at index
 // min(r, W - 1 - c) of anti-diagonal r + c.
@@ -338,9 +356,6 @@ void gatherWindowLines(ScanFamily family, const uint8_t* const* rows, const Wind
     for (int r = 0; r < w.height; ++r) {
         const uint8_t* row = rows[w.y0 + r] + w.x0;
         switch (family) {
-            case kScanRows:
-                for (int c = 0; c < W; ++c) out[r * stride + c] = row[c] != 0 ? 1 : 0;
-                break;
             case kScanColumns:
                 for (int c = 0; c < W; ++c) out[c * stride + r] = row[c] != 0 ? 1 : 0;
                 break;
@@ -357,19 +372,24 @@ void gatherWindowLines(ScanFamily family, const uint8_t* const* rows, const Wind
 // Every line of one gathered family across the window, scanned for both passes at once (they
 // differ only in the ratio bound): hits in window coordinates with the expected module size
 // (diagonal sizes measured along the diagonal, as the finder search measures them).
-void scanWindowFamily(ScanFamily family, const Window& w, float module, std::array<WindowHits*, kPasses> hits) {
+void scanWindowFamily(ScanFamily family, const uint8_t* const* rows, const Window& w, float module,
+                      std::array<WindowHits*, kPasses> hits) {
     const bool diagonal = family == kScanDiagonals || family == kScanAntiDiagonals;
     const float lineModule = diagonal ? static_cast<float>(module * kHalfRoot2) : module;
     const int lines = lineCount(family, w);
     const uint8_t* buffer = scratch.lines[static_cast<std::size_t>(family)].data();
     int32_t* transitions = scratch.transitions.data();
+    const int longest = std::max(w.width, w.height);
+    const std::array<RunRanges, kPasses> ranges = {runRangesOf(0, lineModule, longest), runRangesOf(1, lineModule, longest)};
     for (int L = 0; L < lines; ++L) {
         const WindowLine line = lineOf(family, L, w);
-        const uint8_t* samples = buffer + static_cast<std::ptrdiff_t>(L) * scratch.lineStride;
-        const int count = lineTransitions(samples, line.length, transitions);
+        // Rows are read in place; the other families from their gathered lines.
+        const uint8_t* samples = family == kScanRows ? rows[w.y0 + L] + w.x0
+                                                     : buffer + static_cast<std::ptrdiff_t>(L) * scratch.lineStride;
+        const int count = colourChanges(samples, line.length, transitions);
         for (int pass = 0; pass < kPasses; ++pass) {
             WindowHits& out = *hits[static_cast<std::size_t>(pass)];
-            const RunLimits limits{kRatioBounds[static_cast<std::size_t>(pass)], lineModule};
+            const RunRanges& limits = ranges[static_cast<std::size_t>(pass)];
             scanRunTransitions(samples, line.length, transitions, count, limits, [&](int start, int end) {
                 const float startRow = static_cast<float>(line.row + line.rowStep * start);
                 const float endRow = static_cast<float>(line.row + line.rowStep * end);
@@ -621,13 +641,13 @@ void locateAlignmentPatterns(int version, const uint8_t* const* rows, int height
 
 int alignmentCentreRuns(const uint8_t* samples, int length, float lineModule, float ratioBound,
                         std::array<int, 2>* runs, int capacity) {
-    if (samples == nullptr || lineModule <= 0.0f) return 0;
+    if (samples == nullptr || lineModule <= 0.0f || length <= 0) return 0;
     int count = 0;
-    std::vector<int32_t> transitions(static_cast<std::size_t>(std::max(length, 1)));
-    std::vector<uint8_t> padded(samples, samples + std::max(length, 0));
-    padded.resize(padded.size() + kLinePadding);
-    const int changes = lineTransitions(padded.data(), length, transitions.data());
-    scanRunTransitions(padded.data(), length, transitions.data(), changes, RunLimits{ratioBound, lineModule},
+    std::vector<int32_t> transitions(static_cast<std::size_t>(length));
+    const int changes = colourChanges(samples, length, transitions.data());
+    std::vector<IntRange> ratios;
+    growRatioRanges(ratios, ratioBound, length);
+    scanRunTransitions(samples, length, transitions.data(), changes, RunRanges{&ratios, sizeRange(lineModule)},
                        [&](int start, int end) {
         if (runs != nullptr && count < capacity) runs[count] = {start, end};
         ++count;
@@ -656,8 +676,8 @@ void searchAlignment(AlignmentCell& cell, int px, int py, const uint8_t* const* 
     for (int f = 0; f < kFamilies; ++f) {
         if (!families[static_cast<std::size_t>(f)]) continue;
         const ScanFamily family = static_cast<ScanFamily>(f);
-        gatherWindowLines(family, rows, w);
-        scanWindowFamily(family, w, expected[static_cast<std::size_t>(f)], {&hits[0][static_cast<std::size_t>(f)], &hits[1][static_cast<std::size_t>(f)]});
+        if (family != kScanRows) gatherWindowLines(family, rows, w);
+        scanWindowFamily(family, rows, w, expected[static_cast<std::size_t>(f)], {&hits[0][static_cast<std::size_t>(f)], &hits[1][static_cast<std::size_t>(f)]});
     }
     for (int pass = 0; pass < kPasses; ++pass) {
         const Candidate found = searchWindowOnce(w, hits[static_cast<std::size_t>(pass)], families, px, py);

@@ -1,7 +1,6 @@
 #include "engine/geometry/finder_patterns.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +15,7 @@
 
 #include "engine/decode/decode_inputs.h"
 #include "engine/geometry/candidate_triples.h"
+#include "engine/geometry/line_runs.h"
 
 namespace velmora {
 namespace {
@@ -161,102 +161,47 @@ void scanLine(const uint8_t* line, int length, const ScanLimits& limits, Emit&& 
     }
 }
 
-// The scan's run tests as integer ranges, so that a line can be walked transition by
-// transition. Each range is found by evaluating the very float test it replaces, so the two
-// agree for every run length: a run r passes `neighbours` after prev when
-// prevLow[r] <= prev <= prevHigh[r]; after a candidate began with m = sum / 2, a run passes
-// `side` when sideLow[sum] <= run <= sideHigh[sum] and `centre` when
-// centreLow[sum] <= run <= centreHigh[sum]. An empty range has low > high.
+// The scan's run tests as integer ranges, so that a line can be walked from one colour change
+// to the next: a run r passes `neighbours` after prev when prev lies in prev[r]; after a
+// candidate began with m = sum / 2, a run passes `side` when it lies in side[sum] and `centre`
+// when it lies in centre[sum]. Each range agrees with the float test it replaces.
 struct RunRanges {
-    std::vector<int32_t> prevLow, prevHigh;
-    std::vector<int32_t> sideLow, sideHigh, centreLow, centreHigh;
+    std::vector<IntRange> prev, side, centre;
     int maxRun = 0;
 
-    // Ranges for runs up to maxRun samples (and sums up to twice that).
+    // Ranges for runs up to longestRun samples (and sums up to twice that).
     bool build(const ScanLimits& limits, int longestRun) {
         maxRun = longestRun;
         const std::size_t runs = static_cast<std::size_t>(longestRun) + 1, sums = 2 * runs + 1;
         try {
-            prevLow.assign(runs, 1);
-            prevHigh.assign(runs, 0);
-            sideLow.assign(sums, 1);
-            sideHigh.assign(sums, 0);
-            centreLow.assign(sums, 1);
-            centreHigh.assign(sums, 0);
+            prev.resize(runs);
+            side.resize(sums);
+            centre.resize(sums);
         } catch (const std::bad_alloc&) {
             return false;
         }
         for (int r = 1; r <= longestRun; ++r) {
-            const auto passes = [&](int prev) { return limits.neighbours(prev, r); };
-            setRange(passes, static_cast<double>(r) * limits.lowRatio, static_cast<double>(r) * limits.ratioBound,
-                     static_cast<std::size_t>(r), prevLow, prevHigh);
+            prev[static_cast<std::size_t>(r)] = passingRange([&](int p) { return limits.neighbours(p, r); },
+                                                             r * static_cast<double>(limits.lowRatio),
+                                                             r * static_cast<double>(limits.ratioBound));
         }
         for (int sum = 1; sum < static_cast<int>(sums); ++sum) {
             const float m = static_cast<float>(sum) / 2.0f;
-            const auto side = [&](int run) { return limits.side(run, m); };
-            const auto centre = [&](int run) { return limits.centre(run, m); };
-            setRange(side, static_cast<double>(m) * limits.sideMin, static_cast<double>(m) * limits.sideMax,
-                     static_cast<std::size_t>(sum), sideLow, sideHigh);
-            setRange(centre, static_cast<double>(m) * limits.centreMin, static_cast<double>(m) * limits.centreMax,
-                     static_cast<std::size_t>(sum), centreLow, centreHigh);
+            const std::size_t at = static_cast<std::size_t>(sum);
+            side[at] = passingRange([&](int run) { return limits.side(run, m); }, m * static_cast<double>(limits.sideMin),
+                                    m * static_cast<double>(limits.sideMax));
+            centre[at] = passingRange([&](int run) { return limits.centre(run, m); },
+                                      m * static_cast<double>(limits.centreMin), m * static_cast<double>(limits.centreMax));
         }
         return true;
     }
 
-    // The integers in (about low, about high) that pass a test which holds on one interval of
-    // the integers; low and high are the interval's real ends, from which a few steps settle the
-    // exact float outcome at each end.
-    template <typename Test>
-    static void setRange(const Test& passes, double low, double high, std::size_t at, std::vector<int32_t>& lows,
-                         std::vector<int32_t>& highs) {
-        constexpr double kLargest = 1 << 30;
-        if (!(high > low) || low > kLargest) return;
-        int first = std::max(0, static_cast<int>(low) - 2);
-        const int last = static_cast<int>(std::min(high, kLargest)) + 2;
-        while (first <= last && !passes(first)) ++first;
-        if (first > last) return;
-        int end = std::max(first, static_cast<int>(std::min(high, kLargest)) - 2);
-        while (!passes(end)) --end;
-        while (passes(end + 1)) ++end;
-        lows[at] = first;
-        highs[at] = end;
+    bool neighbours(int p, int run) const {
+        return run > 0 && run <= maxRun && prev[static_cast<std::size_t>(run)].contains(p);
     }
-
-    bool neighbours(int prev, int run) const {
-        return run > 0 && run <= maxRun && prevLow[static_cast<std::size_t>(run)] <= prev &&
-               prev <= prevHigh[static_cast<std::size_t>(run)];
-    }
-    bool side(int run, int sum) const {
-        return sideLow[static_cast<std::size_t>(sum)] <= run && run <= sideHigh[static_cast<std::size_t>(sum)];
-    }
-    bool centre(int run, int sum) const {
-        return centreLow[static_cast<std::size_t>(sum)] <= run && run <= centreHigh[static_cast<std::size_t>(sum)];
-    }
+    bool sideFits(int run, int sum) const { return side[static_cast<std::size_t>(sum)].contains(run); }
+    bool centreFits(int run, int sum) const { return centre[static_cast<std::size_t>(sum)].contains(run); }
 };
-
-// Where a line of 0/1 samples (any nonzero sample counts as light) changes colour: the
-// positions i, 1 <= i < length, whose sample differs from the one before, in order. Returns
-// their count.
-int colourChanges(const uint8_t* line, int length, int32_t* out) {
-    int count = 0;
-    int i = 1;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= length; i += 16) {
-        const __m128i here = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + i)), zero);
-        const __m128i before = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + i - 1)), zero);
-        unsigned changed = static_cast<unsigned>(_mm_movemask_epi8(_mm_xor_si128(here, before)));
-        while (changed != 0) {
-            out[count++] = i + std::countr_zero(changed);
-            changed &= changed - 1;
-        }
-    }
-#endif
-    for (; i < length; ++i) {
-        if ((line[i] != 0) != (line[i - 1] != 0)) out[count++] = i;
-    }
-    return count;
-}
 
 // The same state machine as scanLine for a line without masked samples, walked from one colour
 // change to the next instead of sample by sample. changes holds the line's colour changes.
@@ -266,7 +211,7 @@ void scanLineByRuns(const uint8_t* line, int length, const int32_t* changes, int
     if (count == 0) return;
     int run = changes[0], prev = 0, phase = 0, start = 0, end = 0, sum = 0;
     auto evaluate = [&]() {
-        if (ranges.side(run, sum) && ranges.neighbours(prev, run)) emit(start, end, static_cast<float>(sum) / 2.0f);
+        if (ranges.sideFits(run, sum) && ranges.neighbours(prev, run)) emit(start, end, static_cast<float>(sum) / 2.0f);
         phase = 0;
     };
     auto beginCandidate = [&](int i) {
@@ -282,7 +227,7 @@ void scanLineByRuns(const uint8_t* line, int length, const int32_t* changes, int
                 if (dark && ranges.neighbours(prev, run)) beginCandidate(i);
                 break;
             case 1:
-                if (ranges.centre(run, sum)) {
+                if (ranges.centreFits(run, sum)) {
                     phase = 2;
                     end = i;
                 } else if (dark && ranges.neighbours(prev, run)) {
@@ -292,7 +237,7 @@ void scanLineByRuns(const uint8_t* line, int length, const int32_t* changes, int
                 }
                 break;
             case 2:
-                if (ranges.side(run, sum)) {
+                if (ranges.sideFits(run, sum)) {
                     phase = 3;
                 } else if (dark && ranges.neighbours(prev, run)) {
                     beginCandidate(i);

@@ -1,0 +1,44 @@
+// Helpers of the run scanners that walk a line of binary samples from one colour change to the
+// next rather than sample by sample.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+namespace velmora {
+
+// Where a line of samples (0 dark, any other value light) changes colour: the positions i,
+// 1 <= i < length, whose sample differs in colour from the one before, in order, written to
+// out (room for length - 1 entries). Returns their count. Reads nothing past the line.
+int colourChanges(const uint8_t* line, int length, int32_t* out);
+
+// An inclusive integer range; empty when low > high.
+struct IntRange {
+    int32_t low = 1;
+    int32_t high = 0;
+
+    bool contains(int v) const { return low <= v && v <= high; }
+};
+
+// The integers that pass a test which holds on one interval of the integers and fails on both
+// sides of it, given the interval's real ends low and high to within one or two: a few
+// evaluations of the test itself settle each end, so the range agrees with the test exactly,
+// float rounding included. Only values from 0 up to 2^30 are considered.
+template <typename Test>
+IntRange passingRange(const Test& passes, double low, double high) {
+    constexpr double kLargest = 1 << 30;
+    IntRange range;
+    if (!(high > low) || low > kLargest) return range;
+    const int top = static_cast<int>(std::min(high, kLargest));
+    int first = std::max(0, static_cast<int>(std::max(low, 0.0)) - 2);
+    while (first <= top + 2 && !passes(first)) ++first;
+    if (first > top + 2) return range;
+    int last = std::max(first, top - 2);
+    while (!passes(last)) --last;
+    while (passes(last + 1)) ++last;
+    range.low = first;
+    range.high = last;
+    return range;
+}
+
+}  // namespace velmora
