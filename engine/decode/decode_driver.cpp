@@ -15,6 +15,7 @@
 #include "engine/geometry/alignment_patterns.h"
 #include "engine/geometry/candidate_triples.h"
 #include "engine/geometry/finder_patterns.h"
+#include "engine/geometry/line_runs.h"
 #include "engine/velmora_engine.h"
 
 namespace velmora {
@@ -157,6 +158,9 @@ int runPass(int i, int j, const Raster& grey) {
     const int blockWidth = thirds ? thirdsBlockSize(width) : width;
     const int blockHeight = thirds ? thirdsBlockSize(height) : height;
     binarizeBlocks(j, binary->rows, input->rows, width, height, blockWidth, blockHeight);
+    // The finder search records every line's colour changes for the alignment search; the
+    // picture stays as it is (or inverted, which keeps every change) until the pass ends.
+    allowLineChangeRecording(true);
 
     const bool convert = convertUtf8Requested();
     findFinderPatterns(binary->rows, height, width, kFinderRatioBound, kFinderCentreTolerance, kFinderPairTolerance,
@@ -173,6 +177,7 @@ int runPass(int i, int j, const Raster& grey) {
         processDecoder().setColourInverse(1);
         tryCandidates(*binary, convert);
     }
+    allowLineChangeRecording(false);
     destroyRaster(binary);
     destroyRaster(smoothed);
     return symbolCount();

@@ -304,22 +304,24 @@ struct WindowHits {
     }
 };
 
-// Scans one line of 0/1 samples, given with its transitions, for a dark run between light runs
+// Scans one line of samples, given by the colour of its first sample and its colour changes, for a dark run between light runs
 // of similar length (the centre module with its light ring) and calls emit(start, end) with the
 // first sample of each such dark run and the first sample after it. The line is walked run by
 // run; the runs are the ones a walk sample by sample would count.
 template <typename Emit>
-void scanRunTransitions(const uint8_t* samples, int length, const int32_t* transitions, int count,
-                        const RunRanges& limits, Emit&& emit) {
+void scanRunTransitions(bool firstLight, int length, const int32_t* transitions, int count, const RunRanges& limits,
+                        Emit&& emit) {
     if (length <= 0) return;
+    bool light = firstLight;
     int run = count > 0 ? transitions[0] : length, prev = 0, start = 0, end = 0;
     bool candidate = false;
     for (int k = 0; k < count; ++k) {
         const int i = transitions[k];
         const int next = k + 1 < count ? transitions[k + 1] : length;
+        light = !light;
         bool keepCounting = false;
         if (!candidate) {
-            if (samples[i] != 0 && limits.ratio(prev, run) && limits.size(prev, run)) {
+            if (light && limits.ratio(prev, run) && limits.size(prev, run)) {
                 candidate = true;
                 start = i - run;
                 end = i;
@@ -369,11 +371,42 @@ void gatherWindowLines(ScanFamily family, const uint8_t* const* rows, const Wind
     }
 }
 
-// Every line of one gathered family across the window, scanned for both passes at once (they
-// differ only in the ratio bound): hits in window coordinates with the expected module size
-// (diagonal sizes measured along the diagonal, as the finder search measures them).
-void scanWindowFamily(ScanFamily family, const uint8_t* const* rows, const Window& w, float module,
-                      std::array<WindowHits*, kPasses> hits) {
+// Where the line starting at picture pixel (y, x) lies in the recorded lines of its family: the
+// line's number and the index of that pixel along it.
+struct RecordedLine {
+    int line;
+    int offset;
+};
+RecordedLine recordedLineAt(ScanFamily family, int y, int x, int width) {
+    switch (family) {
+        case kScanRows: return {y, x};
+        case kScanColumns: return {x, y};
+        case kScanDiagonals: return {width - 1 - x + y, std::min(y, x)};
+        default: return {y + x, std::min(y, width - 1 - x)};
+    }
+}
+
+// The colour changes of one window line, positions along the line, into out; returns their
+// count. With a record of the picture's line changes the line is sliced out of it, else the
+// gathered samples are searched.
+int windowLineChanges(ScanFamily family, int width, const Window& w, const WindowLine& line, const uint8_t* samples,
+                      bool recorded, int32_t* out) {
+    if (!recorded) return colourChanges(samples, line.length, out);
+    const RecordedLine at = recordedLineAt(family, w.y0 + line.row, w.x0 + line.column, width);
+    const LineChangeList list = lineChangesOf(family, at.line);
+    const uint16_t* first = std::upper_bound(list.begin, list.end, static_cast<uint16_t>(at.offset));
+    int count = 0;
+    for (const uint16_t* c = first; c != list.end && *c < at.offset + line.length; ++c) out[count++] = *c - at.offset;
+    return count;
+}
+
+// Every line of one family across the window, scanned for both passes at once (they differ only
+// in the ratio bound): hits in window coordinates with the expected module size (diagonal sizes
+// measured along the diagonal, as the finder search measures them). Rows are read in place; the
+// other families come from their gathered lines, or from the record of the picture's line
+// changes when there is one (then nothing is gathered).
+void scanWindowFamily(ScanFamily family, const uint8_t* const* rows, int width, const Window& w, float module,
+                      bool recorded, std::array<WindowHits*, kPasses> hits) {
     const bool diagonal = family == kScanDiagonals || family == kScanAntiDiagonals;
     const float lineModule = diagonal ? static_cast<float>(module * kHalfRoot2) : module;
     const int lines = lineCount(family, w);
@@ -383,14 +416,16 @@ void scanWindowFamily(ScanFamily family, const uint8_t* const* rows, const Windo
     const std::array<RunRanges, kPasses> ranges = {runRangesOf(0, lineModule, longest), runRangesOf(1, lineModule, longest)};
     for (int L = 0; L < lines; ++L) {
         const WindowLine line = lineOf(family, L, w);
-        // Rows are read in place; the other families from their gathered lines.
-        const uint8_t* samples = family == kScanRows ? rows[w.y0 + L] + w.x0
-                                                     : buffer + static_cast<std::ptrdiff_t>(L) * scratch.lineStride;
-        const int count = colourChanges(samples, line.length, transitions);
+        const uint8_t* samples = family == kScanRows || recorded
+                                     ? nullptr
+                                     : buffer + static_cast<std::ptrdiff_t>(L) * scratch.lineStride;
+        if (family == kScanRows && !recorded) samples = rows[w.y0 + L] + w.x0;
+        const int count = windowLineChanges(family, width, w, line, samples, recorded, transitions);
+        const bool firstLight = rows[w.y0 + line.row][w.x0 + line.column] != 0;
         for (int pass = 0; pass < kPasses; ++pass) {
             WindowHits& out = *hits[static_cast<std::size_t>(pass)];
             const RunRanges& limits = ranges[static_cast<std::size_t>(pass)];
-            scanRunTransitions(samples, line.length, transitions, count, limits, [&](int start, int end) {
+            scanRunTransitions(firstLight, line.length, transitions, count, limits, [&](int start, int end) {
                 const float startRow = static_cast<float>(line.row + line.rowStep * start);
                 const float endRow = static_cast<float>(line.row + line.rowStep * end);
                 const float startColumn = static_cast<float>(line.column + line.columnStep * start);
@@ -647,7 +682,7 @@ int alignmentCentreRuns(const uint8_t* samples, int length, float lineModule, fl
     const int changes = colourChanges(samples, length, transitions.data());
     std::vector<IntRange> ratios;
     growRatioRanges(ratios, ratioBound, length);
-    scanRunTransitions(samples, length, transitions.data(), changes, RunRanges{&ratios, sizeRange(lineModule)},
+    scanRunTransitions(samples[0] != 0, length, transitions.data(), changes, RunRanges{&ratios, sizeRange(lineModule)},
                        [&](int start, int end) {
         if (runs != nullptr && count < capacity) runs[count] = {start, end};
         ++count;
@@ -673,11 +708,13 @@ void searchAlignment(AlignmentCell& cell, int px, int py, const uint8_t* const* 
         }
     }
     const std::array<float, kFamilies> expected = {sizes.sizes[0], sizes.sizes[2], sizes.sizes[1], sizes.sizes[3]};
+    const bool recorded = lineChangesReady(rows, height, width);
     for (int f = 0; f < kFamilies; ++f) {
         if (!families[static_cast<std::size_t>(f)]) continue;
         const ScanFamily family = static_cast<ScanFamily>(f);
-        if (family != kScanRows) gatherWindowLines(family, rows, w);
-        scanWindowFamily(family, rows, w, expected[static_cast<std::size_t>(f)], {&hits[0][static_cast<std::size_t>(f)], &hits[1][static_cast<std::size_t>(f)]});
+        if (family != kScanRows && !recorded) gatherWindowLines(family, rows, w);
+        scanWindowFamily(family, rows, width, w, expected[static_cast<std::size_t>(f)], recorded,
+                         {&hits[0][static_cast<std::size_t>(f)], &hits[1][static_cast<std::size_t>(f)]});
     }
     for (int pass = 0; pass < kPasses; ++pass) {
         const Candidate found = searchWindowOnce(w, hits[static_cast<std::size_t>(pass)], families, px, py);

@@ -266,14 +266,17 @@ bool anyMasked(const uint8_t* line, int length) {
 
 // Scans one line, by runs when no sample of it is masked (then any nonzero sample is light), else
 // sample by sample.
+// The changes of unmasked lines go to the picture's record of line changes as well.
 template <bool Masked, typename Emit>
-void scanAnyLine(const uint8_t* line, int length, const ScanLimits& limits, const RunRanges& ranges,
+void scanAnyLine(ScanFamily family, const uint8_t* line, int length, const ScanLimits& limits, const RunRanges& ranges,
                  int32_t* changes, Emit&& emit) {
     if (Masked && anyMasked(line, length)) {
         scanLine<true>(line, length, limits, emit);
         return;
     }
-    scanLineByRuns(line, length, changes, colourChanges(line, length, changes), ranges, emit);
+    const int count = colourChanges(line, length, changes);
+    recordLineChanges(family, changes, count);
+    scanLineByRuns(line, length, changes, count, ranges, emit);
 }
 
 // Appends hits to a table. A hit on the picture's first row or column (x or y exactly 0) is
@@ -291,11 +294,30 @@ struct HitSink {
     }
 };
 
-// The mask of decoded areas, when there is one of the searched picture's size.
+// True when some pixel of the mask is covered.
+bool anyCovered(const Raster& mask) {
+    for (int y = 0; y < mask.height; ++y) {
+        const uint8_t* row = mask.rows[y];
+        int x = 0;
+        // Eight samples at a time: most masks are clear.
+        for (; x + 8 <= mask.width; x += 8) {
+            uint64_t word;
+            std::memcpy(&word, row + x, sizeof word);
+            if (word != 0) return true;
+        }
+        for (; x < mask.width; ++x) {
+            if (row[x] != 0) return true;
+        }
+    }
+    return false;
+}
+
+// The mask of decoded areas, when there is one of the searched picture's size that covers
+// anything (a clear mask changes no line, so the scan can do without it).
 const Raster* maskFor(int height, int width) {
     const Raster* mask = decodedAreaMask();
     if (mask == nullptr || mask->rows == nullptr || mask->height != height || mask->width != width) return nullptr;
-    return mask;
+    return anyCovered(*mask) ? mask : nullptr;
 }
 
 // One line of a scan family: its first pixel and its length in samples.
@@ -489,7 +511,7 @@ void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* ro
         gatherBatch<Masked>(family, batch, rows, mask, buffers.data(), bufferLength);
         for (int b = 0; b < batch.count; ++b) {
             const LineGeometry& g = batch.lines[static_cast<std::size_t>(b)];
-            scanAnyLine<Masked>(buffers.data() + static_cast<std::ptrdiff_t>(b) * bufferLength, g.length, limits, ranges,
+            scanAnyLine<Masked>(family, buffers.data() + static_cast<std::ptrdiff_t>(b) * bufferLength, g.length, limits, ranges,
                                 changes, [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
         }
     }
@@ -503,7 +525,7 @@ void scanRowLines(HitSink& sink, const uint8_t* const* rows, const Raster* mask,
             sink.add(static_cast<float>(start + end) / 2.0f - 0.5f, static_cast<float>(y), m);
         };
         if (mask == nullptr) {
-            scanAnyLine<false>(rows[y], width, limits, ranges, changes, emit);
+            scanAnyLine<false>(kScanRows, rows[y], width, limits, ranges, changes, emit);
             continue;
         }
         const uint8_t* row = rows[y];
@@ -511,7 +533,7 @@ void scanRowLines(HitSink& sink, const uint8_t* const* rows, const Raster* mask,
         for (int x = 0; x < width; ++x) {
             buffer[static_cast<std::size_t>(x)] = static_cast<uint8_t>((row[x] != 0) | ((maskRow[x] != 0) << 1));
         }
-        scanAnyLine<true>(buffer.data(), width, limits, ranges, changes, emit);
+        scanAnyLine<true>(kScanRows, buffer.data(), width, limits, ranges, changes, emit);
     }
 }
 
@@ -547,6 +569,7 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
     } else {
         scanSteppedLines<false>(family, sink, rows, mask, height, width, limits, ranges, buffers, changes.data());
     }
+    endLineChanges(family, family == kScanRows ? height : (family == kScanColumns ? width : height + width - 1));
     hitCount = sink.count;
     return 0;
 }
@@ -929,6 +952,7 @@ int findFinderPatterns(const uint8_t* const* rows, int height, int width, float 
     state.list.count = 0;
 
     if (rows != nullptr && height > 0 && width > 0) {
+        beginLineChanges(rows, height, width, maskFor(height, width) != nullptr);
         const int maxHits = finderMaxHits(height, width);
         SearchTables t;
         if (!t.allocate(maxHits)) return 0;

@@ -41,4 +41,35 @@ IntRange passingRange(const Test& passes, double low, double high) {
     return range;
 }
 
+// The colour changes of every line of the four scan families of one binary picture (rows,
+// columns, diagonals, anti-diagonals, lines numbered and walked as the finder search walks
+// them), recorded by the finder search so that the alignment search can slice its windows' lines
+// out of them instead of reading the pixels again. Inverting the picture keeps every change, so
+// the record stays good through the inverted half of a decode pass.
+//
+// Recording happens only while the decode driver allows it, for the pass whose picture it
+// keeps unchanged; everyone else reads the pixels.
+struct LineChangeList {
+    const uint16_t* begin;
+    const uint16_t* end;
+};
+
+// Allowed between the driver's binarisation and the end of the pass; forbidding it also forgets
+// the record.
+void allowLineChangeRecording(bool allowed);
+
+// The finder search starts a record of the picture (or, when recording is not allowed, the
+// picture is too large to index or the scan is masked, forgets any record).
+void beginLineChanges(const uint8_t* const* rows, int height, int width, bool masked);
+// Appends the changes of the next line of the family (lines arrive in order).
+void recordLineChanges(int family, const int32_t* changes, int count);
+// The finder search is done with the family; a family with every line recorded counts as
+// complete.
+void endLineChanges(int family, int lines);
+
+// True when all four families of this picture are recorded.
+bool lineChangesReady(const uint8_t* const* rows, int height, int width);
+// The recorded changes of line L of the family (positions along the line, ascending).
+LineChangeList lineChangesOf(int family, int line);
+
 }  // namespace velmora

@@ -9,6 +9,7 @@
 
 #include "engine/decode/symbol_frame.h"
 #include "engine/geometry/alignment_patterns.h"
+#include "engine/geometry/line_runs.h"
 #include "engine/geometry/version_information.h"
 #include "tests/attempts/attempt_pictures.h"
 
@@ -76,6 +77,57 @@ TEST(AlignmentPatternsAreFound, EveryPredictionOrderOnTurnedSymbols) {
             EXPECT_TRUE(gridMatchesSymbol(placed, 1.0f)) << "version " << v << " match code " << match;
             EXPECT_GE(alignmentFoundCount(), 1);
         }
+    }
+}
+
+// The grid cells and found count of one alignment location, for comparing two runs exactly.
+std::vector<float> locatedGrid(int version, OwnedRaster& binary) {
+    for (auto& row : alignmentGrid()) {
+        for (auto& cell : row) cell = {0.0f, 0.0f, 0.0f};
+    }
+    locateAlignmentPatterns(version, binary.rows(), binary.height(), binary.width(), 3);
+    std::vector<float> out{static_cast<float>(alignmentFoundCount())};
+    for (const auto& row : alignmentGrid()) {
+        for (const auto& cell : row) out.insert(out.end(), {cell.x, cell.y, cell.score});
+    }
+    return out;
+}
+
+// In a decode pass the windows are sliced out of the line changes the finder search recorded;
+// elsewhere they are read from the pixels. Both must find exactly the same, on the picture and
+// on its inverse (the record is kept through the inversion).
+TEST(AlignmentPatternsAreFound, RecordedLineChangesGiveWhatThePixelsGive) {
+    struct Case {
+        int version, scale;
+        double degrees;
+        bool perspective;
+    };
+    for (const Case& c : {Case{7, 5, 20.0, false}, Case{14, 4, 200.0, false}, Case{27, 3, 95.0, false},
+                          Case{10, 5, 0.0, true}, Case{32, 4, 0.0, true}}) {
+        const EncodedSymbol symbol = encodeSymbol(textFor(c.version), c.version);
+        const PlacedSymbol placed =
+            c.perspective ? placeInPerspective(symbol, c.scale, {0.0f, 0.02f, 0.0f, 0.03f, 0.01f, 0.03f, 0.0f, 0.0f})
+                          : placeRotated(symbol, c.scale, c.degrees, c.version == 14);
+        OwnedRaster binary = binarise(placed.grey);
+        RequestSetUp request(binary.height(), binary.width());
+        allowLineChangeRecording(true);
+        ASSERT_TRUE(frameTrueTriple(binary, placed)) << "version " << c.version;
+        ASSERT_TRUE(lineChangesReady(binary.rows(), binary.height(), binary.width()));
+        setAlignmentCoordinates(c.version);
+        setVersionBlockMatch(c.version >= 7 ? 3 : 0);
+        const std::vector<float> recorded = locatedGrid(c.version, binary);
+        for (int y = 0; y < binary.height(); ++y) {
+            for (int x = 0; x < binary.width(); ++x) binary.at(y, x) = static_cast<uint8_t>(1 - binary.at(y, x));
+        }
+        const std::vector<float> recordedInverse = locatedGrid(c.version, binary);
+        allowLineChangeRecording(false);
+        ASSERT_FALSE(lineChangesReady(binary.rows(), binary.height(), binary.width()));
+        EXPECT_EQ(locatedGrid(c.version, binary), recordedInverse) << "version " << c.version;
+        for (int y = 0; y < binary.height(); ++y) {
+            for (int x = 0; x < binary.width(); ++x) binary.at(y, x) = static_cast<uint8_t>(1 - binary.at(y, x));
+        }
+        EXPECT_EQ(locatedGrid(c.version, binary), recorded) << "version " << c.version;
+        EXPECT_GE(recorded[0], 1.0f) << "version " << c.version;
     }
 }
 
