@@ -204,11 +204,13 @@ struct RunRanges {
 };
 
 // The same state machine as scanLine for a line without masked samples, walked from one colour
-// change to the next instead of sample by sample. changes holds the line's colour changes.
-template <typename Emit>
-void scanLineByRuns(const uint8_t* line, int length, const int32_t* changes, int count, const RunRanges& ranges,
+// change to the next instead of sample by sample. changes holds the line's colour changes (any
+// ascending integer positions), firstLight the colour of its first sample.
+template <typename Change, typename Emit>
+void scanLineByRuns(bool firstLight, int length, const Change* changes, int count, const RunRanges& ranges,
                     Emit&& emit) {
     if (count == 0) return;
+    bool dark = !firstLight;
     int run = changes[0], prev = 0, phase = 0, start = 0, end = 0, sum = 0;
     auto evaluate = [&]() {
         if (ranges.sideFits(run, sum) && ranges.neighbours(prev, run)) emit(start, end, static_cast<float>(sum) / 2.0f);
@@ -221,7 +223,7 @@ void scanLineByRuns(const uint8_t* line, int length, const int32_t* changes, int
     };
     for (int k = 0; k < count; ++k) {
         const int i = changes[k];
-        const bool dark = line[i] == 0;
+        dark = !dark;
         switch (phase) {
             case 0:
                 if (dark && ranges.neighbours(prev, run)) beginCandidate(i);
@@ -276,7 +278,7 @@ void scanAnyLine(ScanFamily family, const uint8_t* line, int length, const ScanL
     }
     const int count = colourChanges(line, length, changes);
     recordLineChanges(family, changes, count);
-    scanLineByRuns(line, length, changes, count, ranges, emit);
+    scanLineByRuns(line[0] != 0, length, changes, count, ranges, emit);
 }
 
 // Appends hits to a table. A hit on the picture's first row or column (x or y exactly 0) is
@@ -537,6 +539,29 @@ void scanRowLines(HitSink& sink, const uint8_t* const* rows, const Raster* mask,
     }
 }
 
+// Every line of the family from the record of the picture's line changes (the picture was
+// recorded before it was inverted): no pixel is read but each line's first.
+void scanRecordedLines(ScanFamily family, HitSink& sink, const uint8_t* const* rows, int height, int width,
+                       const RunRanges& ranges) {
+    if (family == kScanRows) {
+        for (int y = 0; y < height; ++y) {
+            const LineChangeList changes = lineChangesOf(kScanRows, y);
+            scanLineByRuns(rows[y][0] != 0, width, changes.begin, static_cast<int>(changes.end - changes.begin), ranges,
+                           [&](int start, int end, float m) {
+                               sink.add(static_cast<float>(start + end) / 2.0f - 0.5f, static_cast<float>(y), m);
+                           });
+        }
+        return;
+    }
+    const int lineCount = family == kScanColumns ? width : height + width - 1;
+    for (int L = 0; L < lineCount; ++L) {
+        const LineGeometry g = lineOf(family, L, height, width);
+        const LineChangeList changes = lineChangesOf(family, L);
+        scanLineByRuns(rows[g.row][g.column] != 0, g.length, changes.begin, static_cast<int>(changes.end - changes.begin),
+                       ranges, [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
+    }
+}
+
 int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits, const uint8_t* const* rows,
             int height, int width, float ratioBound, float centreTolerance) {
     hitCount = 0;
@@ -562,6 +587,11 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
         return 0;
     }
     if (!ranges.build(limits, longest)) return 0;
+    if (mask == nullptr && lineChangesReady(rows, height, width)) {
+        scanRecordedLines(family, sink, rows, height, width, ranges);
+        hitCount = sink.count;
+        return 0;
+    }
     if (family == kScanRows) {
         scanRowLines(sink, rows, mask, height, width, limits, ranges, buffers, changes.data());
     } else if (mask != nullptr) {
@@ -952,7 +982,10 @@ int findFinderPatterns(const uint8_t* const* rows, int height, int width, float 
     state.list.count = 0;
 
     if (rows != nullptr && height > 0 && width > 0) {
-        beginLineChanges(rows, height, width, maskFor(height, width) != nullptr);
+        // A picture recorded earlier in the pass has only been inverted since: its line changes
+        // stand, and the scans read them instead of the pixels.
+        const bool masked = maskFor(height, width) != nullptr;
+        if (masked || !lineChangesReady(rows, height, width)) beginLineChanges(rows, height, width, masked);
         const int maxHits = finderMaxHits(height, width);
         SearchTables t;
         if (!t.allocate(maxHits)) return 0;
