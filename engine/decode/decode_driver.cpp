@@ -69,14 +69,35 @@ void clearRaster(Raster& raster) {
     for (int y = 0; y < raster.height; ++y) std::memset(raster.rows[y], 0, raster.width);
 }
 
+int runPassOn(int i, int j, const Raster& grey, const Raster& input);
+
+// The 3 x 3 mean of the schedule's picture, made by the first smoothed pass and kept for the
+// others: every one of them would smooth the same picture the same way.
+struct SmoothedPicture {
+    Raster* raster = nullptr;
+    ~SmoothedPicture() { destroyRaster(raster); }
+
+    // The smoothed picture, or null when it cannot be made.
+    const Raster* of(const Raster& grey) {
+        if (raster == nullptr) {
+            raster = createRaster(grey.height, grey.width, kRasterByte);
+            if (raster != nullptr) smoothBox(&grey, raster, 1, 3);
+        }
+        return raster;
+    }
+};
+
 // Runs the passes in order until the request is satisfied or the budget is spent. The
 // thirds layout skips strategies 3 and 4.
 void runSchedule(const Raster& grey) {
+    SmoothedPicture smoothed;
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 5; ++j) {
             if (budgetSpent()) return;
             if ((i == 1 || i == 3) && j >= 3) continue;
-            runPass(i, j, grey);
+            // A smoothed copy that cannot be made ends its passes at once.
+            const Raster* input = i >= 2 ? smoothed.of(grey) : &grey;
+            if (input != nullptr) runPassOn(i, j, grey, *input);
             ++summary.passes;
             if (requestSatisfied()) break;
         }
@@ -136,28 +157,32 @@ void retryEnlarged(const Raster& grey, RequestRasters& rasters) {
 const RequestSummary& lastRequestSummary() { return summary; }
 
 int runPass(int i, int j, const Raster& grey) {
+    if ((i != 2 && i != 3) || grey.width < 18 || grey.height < 18) return runPassOn(i, j, grey, grey);
+    SmoothedPicture smoothed;
+    const Raster* input = smoothed.of(grey);
+    if (input == nullptr) {
+        clearAlignmentFoundCount();
+        return symbolCount();
+    }
+    return runPassOn(i, j, grey, *input);
+}
+
+namespace {
+
+// One pass with its grey input given: the picture itself, or its smoothed copy for the smoothed
+// passes.
+int runPassOn(int i, int j, const Raster& grey, const Raster& input) {
     clearAlignmentFoundCount();
     const int height = grey.height;
     const int width = grey.width;
     if (width < 18 || height < 18) return symbolCount();
 
-    Raster* smoothed = nullptr;
-    const Raster* input = &grey;
-    if (i == 2 || i == 3) {
-        smoothed = createRaster(height, width, kRasterByte);
-        if (smoothed == nullptr) return symbolCount();
-        smoothBox(&grey, smoothed, 1, 3);
-        input = smoothed;
-    }
     Raster* binary = createRaster(height, width, kRasterByte);
-    if (binary == nullptr) {
-        destroyRaster(smoothed);
-        return symbolCount();
-    }
+    if (binary == nullptr) return symbolCount();
     const bool thirds = i == 1 || i == 3;
     const int blockWidth = thirds ? thirdsBlockSize(width) : width;
     const int blockHeight = thirds ? thirdsBlockSize(height) : height;
-    binarizeBlocks(j, binary->rows, input->rows, width, height, blockWidth, blockHeight);
+    binarizeBlocks(j, binary->rows, input.rows, width, height, blockWidth, blockHeight);
     // The finder search records every line's colour changes for the alignment search; the
     // picture stays as it is (or inverted, which keeps every change) until the pass ends.
     allowLineChangeRecording(true);
@@ -179,9 +204,10 @@ int runPass(int i, int j, const Raster& grey) {
     }
     allowLineChangeRecording(false);
     destroyRaster(binary);
-    destroyRaster(smoothed);
     return symbolCount();
 }
+
+}  // namespace
 
 }  // namespace velmora
 

@@ -203,6 +203,23 @@ struct RunRanges {
     bool centreFits(int run, int sum) const { return centre[static_cast<std::size_t>(sum)].contains(run); }
 };
 
+// The ranges of the last search parameters, kept from one search to the next (every search of a
+// request uses the same parameters) and rebuilt only for other parameters or longer lines.
+const RunRanges* runRangesFor(float ratioBound, float centreTolerance, const ScanLimits& limits, int longestRun) {
+    static RunRanges ranges;
+    static float builtBound = 0.0f, builtTolerance = 0.0f;
+    if (ranges.maxRun < longestRun || builtBound != ratioBound || builtTolerance != centreTolerance) {
+        builtBound = builtTolerance = 0.0f;
+        if (!ranges.build(limits, std::max(longestRun, ranges.maxRun))) {
+            ranges.maxRun = 0;
+            return nullptr;
+        }
+        builtBound = ratioBound;
+        builtTolerance = centreTolerance;
+    }
+    return &ranges;
+}
+
 // The same state machine as scanLine for a line without masked samples, walked from one colour
 // change to the next instead of sample by sample. changes holds the line's colour changes (any
 // ascending integer positions), firstLight the colour of its first sample.
@@ -574,7 +591,6 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
     HitSink sink{*table, maxHits};
     std::vector<uint8_t> buffers;
     std::vector<int32_t> changes;
-    RunRanges ranges;
     const int longest = std::max(height, width);
     try {
         if (family == kScanRows) {
@@ -586,7 +602,9 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    if (!ranges.build(limits, longest)) return 0;
+    const RunRanges* rangesFound = runRangesFor(ratioBound, centreTolerance, limits, longest);
+    if (rangesFound == nullptr) return 0;
+    const RunRanges& ranges = *rangesFound;
     if (mask == nullptr && lineChangesReady(rows, height, width)) {
         scanRecordedLines(family, sink, rows, height, width, ranges);
         hitCount = sink.count;
