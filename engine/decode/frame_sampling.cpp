@@ -15,6 +15,7 @@ namespace {
 struct SamplingState {
     std::array<PerspectiveCoefficients, 4> transforms{};
     bool byGrid = false;
+    int mode = kSampleParallelogram;
     PointF savedFourth{};
     AlignmentCoordinates cellBounds{};
 };
@@ -113,6 +114,7 @@ bool sampleRectangle(const uint8_t* const* rows, int height, int width, const Pe
 
 const std::array<PerspectiveCoefficients, 4>& frameTransforms() { return sampling.transforms; }
 bool sampledByAlignmentGrid() { return sampling.byGrid; }
+int lastSampleMode() { return sampling.mode; }
 PointF savedFourthPoint() { return sampling.savedFourth; }
 const AlignmentCoordinates& alignmentCellBounds() { return sampling.cellBounds; }
 
@@ -151,7 +153,9 @@ int samplePerspective(const uint8_t* const* rows, int height, int width, int mod
     const std::array<PointF, 4> picturePoints = {a, b, c, fourth};
     const std::array<PointF, 4> modulePoints = {PointF{3.0f, 3.0f}, PointF{m, 3.0f}, PointF{3.0f, m}, fourthModule};
     if (solvePerspective(picturePoints, modulePoints, sampling.transforms[0]) != 1) return -1;
-    return sampleRectangle(rows, height, width, sampling.transforms[0], 0, n - 1, 0, n - 1) ? 1 : -1;
+    if (!sampleRectangle(rows, height, width, sampling.transforms[0], 0, n - 1, 0, n - 1)) return -1;
+    sampling.mode = mode;
+    return 1;
 }
 
 int prepareAlignmentGrid(int version) {

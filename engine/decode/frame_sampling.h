@@ -41,6 +41,10 @@ const std::array<PerspectiveCoefficients, 4>& frameTransforms();
 // True when the last sampling went cell by cell (T0 to T3 all in use).
 bool sampledByAlignmentGrid();
 
+// The mode of the last single-transform sampling that succeeded; meaningful while
+// sampledByAlignmentGrid() is false.
+int lastSampleMode();
+
 // The fourth point of the last parallelogram sampling, against which the perspective mode
 // refuses to repeat it.
 PointF savedFourthPoint();

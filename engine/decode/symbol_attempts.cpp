@@ -248,9 +248,10 @@ int tryFinderTriples(const uint8_t* const* rows, int height, int width, int conv
         if (nextTriple(cursor) != 1) break;
         if (budgetSpent()) break;
         if (anyScoreBelowFound(triple)) continue;
-        if (attemptSymbol(rows, height, width) != 1 || !foundFindersSampledAsFinders() || !recordRead(k, convertFlag)) {
-            continue;
-        }
+        if (attemptSymbol(rows, height, width) != 1 || !foundFindersSampledAsFinders()) continue;
+        // A read through a guessed fourth point gets its corners from the alignment pattern.
+        anchorCornersOnAlignment(rows, height, width);
+        if (!recordRead(k, convertFlag)) continue;
         k = g_QrDecodedData.nParsedNums;
         disableSharingTriples(cursor, kTripleMode);
         markPatternsUsed(cursor, kTripleMode);
@@ -273,9 +274,10 @@ int tryFinderPairs(const uint8_t* const* rows, int height, int width, int conver
         if (next != 1) break;
         if (budgetSpent()) break;
         if (anyScoreBelowFound(triple)) continue;
-        if (attemptSymbol(rows, height, width) != 1 || !foundFindersSampledAsFinders() || !recordRead(k, convertFlag)) {
-            continue;
-        }
+        if (attemptSymbol(rows, height, width) != 1 || !foundFindersSampledAsFinders()) continue;
+        // A read through a guessed fourth point gets its corners from the alignment pattern.
+        anchorCornersOnAlignment(rows, height, width);
+        if (!recordRead(k, convertFlag)) continue;
         k = g_QrDecodedData.nParsedNums;
         disableSharingTriples(entry, kPairMode);
         markPatternsUsed(entry, kPairMode);

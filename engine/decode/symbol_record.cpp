@@ -13,9 +13,11 @@
 
 #include "codecs/text_encoding.h"
 #include "engine/codec/qr_decoder.h"
+#include "engine/codec/version_table.h"
 #include "engine/decode/decode_inputs.h"
 #include "engine/decode/frame_sampling.h"
 #include "engine/decode/symbol_frame.h"
+#include "engine/geometry/alignment_patterns.h"
 #include "engine/geometry/candidate_triples.h"
 #include "engine/geometry/linear_solver.h"
 #include "engine/velmora_engine.h"
@@ -24,6 +26,12 @@ namespace velmora {
 namespace {
 
 constexpr int kEntries = 4;
+// Rows, columns and both diagonals.
+constexpr int kAllScanDirections = 3;
+// How far (in modules) from where the reading transform puts the bottom-right alignment pattern
+// a found pattern may lie and still be taken for it. The two modules around the pattern's centre
+// are its own rings, so a look-alike centre in the data lies three modules away or more.
+constexpr float kAnchorReach = 1.5f;
 
 // Reduced to letters and digits in upper case, so that "utf8" and "UTF-8" compare equal.
 std::string canonicalCharset(std::string_view name) {
@@ -156,31 +164,121 @@ void recordSymbol(int k, int convertFlag) {
     record.nParsedNums = k + 1;
 }
 
-int computeSymbolCorners() {
-    C_QrDecodedData& record = g_QrDecodedData;
-    const int k = record.nParsedNums;
-    if (k < 0 || k >= kEntries) return -1;
+namespace {
+
+// The outer corners (pixel edges, caller's coordinates) and the would-be fourth finder centre
+// of the symbol the reader holds, mapped back through the inverse of a transform per corner.
+struct SymbolCorners {
+    std::array<PointF, 4> corners{};
+    PointF fourthFinder{};
+};
+
+// Maps corner i through transforms[i] and the fourth finder centre through transforms[3], in
+// that order. From the corner modules' centres the corners move half a module outward along the
+// frame's sides, with the module sizes measured at the finders; with `outerEdges` the transforms
+// are trusted over the whole symbol and the modules' outer corners are mapped themselves. Returns
+// 1, or the failure of the first point that cannot be mapped (-1 a transform cannot be inverted,
+// -2 the point maps to infinity); `mapped` then tells how many corners were.
+int mapSymbolCorners(const std::array<const PerspectiveCoefficients*, 4>& transforms, bool outerEdges,
+                     SymbolCorners& out, int& mapped) {
     const float last = static_cast<float>(processDecoder().size() - 1);
-    const std::array<PointF, 4> corners = {PointF{0.0f, 0.0f}, PointF{last, 0.0f}, PointF{0.0f, last}, PointF{last, last}};
-    const auto& transforms = frameTransforms();
-    const bool byGrid = sampledByAlignmentGrid();
+    const float low = outerEdges ? -0.5f : 0.0f, high = outerEdges ? last + 0.5f : last;
+    const std::array<PointF, 4> modules = {PointF{low, low}, PointF{high, low}, PointF{low, high}, PointF{high, high}};
     const float back = backToCaller();
+    mapped = 0;
     for (int i = 0; i < 4; ++i) {
         PointF p{};
-        const int mapped = mapBack(transforms[static_cast<std::size_t>(byGrid ? i : 0)], corners[static_cast<std::size_t>(i)], p);
-        if (mapped != 1) return mapped;
-        // Half a module outward along both sides from the corner module's centre, and from
-        // pixel centres to pixel edges.
-        const FrameCorner& f = frameCorners()[static_cast<std::size_t>(i)];
-        record.dXY_4Corners[k][i] = (p.x + 0.5f - (f.e1.x * f.m1 + f.e2.x * f.m2) * 0.5f) * back;
-        record.dXY_4Corners[k][4 + i] = (p.y + 0.5f - (f.e1.y * f.m1 + f.e2.y * f.m2) * 0.5f) * back;
+        const int result = mapBack(*transforms[static_cast<std::size_t>(i)], modules[static_cast<std::size_t>(i)], p);
+        if (result != 1) return result;
+        // Pixel centres to pixel edges, after half a module outward along both sides from the
+        // corner module's centre.
+        PointF outward{};
+        if (!outerEdges) {
+            const FrameCorner& f = frameCorners()[static_cast<std::size_t>(i)];
+            outward = {(f.e1.x * f.m1 + f.e2.x * f.m2) * 0.5f, (f.e1.y * f.m1 + f.e2.y * f.m2) * 0.5f};
+        }
+        out.corners[static_cast<std::size_t>(i)] = {(p.x + 0.5f - outward.x) * back, (p.y + 0.5f - outward.y) * back};
+        ++mapped;
     }
     PointF fourth{};
     const float finder = last - 3.0f;
-    const int mapped = mapBack(transforms[byGrid ? 3 : 0], {finder, finder}, fourth);
-    if (mapped != 1) return mapped;
-    record.dXY_FP[k][3] = fourth.x * back;
-    record.dXY_FP[k][7] = fourth.y * back;
+    const int result = mapBack(*transforms[3], {finder, finder}, fourth);
+    if (result != 1) return result;
+    out.fourthFinder = {fourth.x * back, fourth.y * back};
+    return 1;
+}
+
+// Writes the first `corners` corners and, with `fourthFinder`, finder point 3 into entry k.
+void storeSymbolCorners(int k, const SymbolCorners& c, int corners, bool fourthFinder) {
+    C_QrDecodedData& record = g_QrDecodedData;
+    for (int i = 0; i < corners; ++i) {
+        record.dXY_4Corners[k][i] = c.corners[static_cast<std::size_t>(i)].x;
+        record.dXY_4Corners[k][4 + i] = c.corners[static_cast<std::size_t>(i)].y;
+    }
+    if (!fourthFinder) return;
+    record.dXY_FP[k][3] = c.fourthFinder.x;
+    record.dXY_FP[k][7] = c.fourthFinder.y;
+}
+
+}  // namespace
+
+int computeSymbolCorners() {
+    const int k = g_QrDecodedData.nParsedNums;
+    if (k < 0 || k >= kEntries) return -1;
+    const auto& t = frameTransforms();
+    const bool byGrid = sampledByAlignmentGrid();
+    const std::array<const PerspectiveCoefficients*, 4> transforms =
+        byGrid ? std::array<const PerspectiveCoefficients*, 4>{&t[0], &t[1], &t[2], &t[3]}
+               : std::array<const PerspectiveCoefficients*, 4>{&t[0], &t[0], &t[0], &t[0]};
+    SymbolCorners c;
+    int mapped = 0;
+    const int result = mapSymbolCorners(transforms, false, c, mapped);
+    // What could be mapped before a failure is kept.
+    storeSymbolCorners(k, c, mapped, result == 1);
+    return result;
+}
+
+int anchorCornersOnAlignment(const uint8_t* const* rows, int height, int width) {
+    const int k = g_QrDecodedData.nParsedNums;
+    const CQR_Decoder& reader = processDecoder();
+    const int version = reader.version();
+    if (k < 0 || k >= kEntries || rows == nullptr || height <= 0 || width <= 0) return 0;
+    if (sampledByAlignmentGrid() || version < 2 || version > kMaxVersion) return 0;
+    if (lastSampleMode() != kSampleParallelogram && lastSampleMode() != kSamplePerspective) return 0;
+
+    // The bottom-right alignment pattern sits at (N - 7, N - 7) in every version from 2 on.
+    const PerspectiveCoefficients& reading = frameTransforms()[0];
+    const float far = static_cast<float>(reader.size() - 7);
+    PointF predicted{};
+    if (mapBack(reading, {far, far}, predicted) != 1) return 0;
+    if (!(predicted.x >= 0.0f && predicted.x < static_cast<float>(width) && predicted.y >= 0.0f &&
+          predicted.y < static_cast<float>(height))) {
+        return 0;
+    }
+    AlignmentCell cell{predicted.x, predicted.y, 0.0f};
+    searchAlignment(cell, static_cast<int>(predicted.x), static_cast<int>(predicted.y), rows, height, width, kFrameA,
+                    kAllScanDirections);
+    if (cell.score < kAlignmentFoundScore) return 0;
+
+    // The reading transform put the pattern within a module or so of its place; anything found
+    // further away is another dark module of the data, not the pattern.
+    PointF inModules{};
+    if (mapPoint({cell.x, cell.y}, inModules, reading) != 1) return 0;
+    const float dx = inModules.x - far, dy = inModules.y - far;
+    if (!(dx * dx + dy * dy <= kAnchorReach * kAnchorReach)) return 0;
+
+    const auto& f = frameCorners();
+    const float finder = static_cast<float>(reader.size() - 4);
+    const std::array<PointF, 4> picturePoints = {f[kFrameA].point, f[kFrameB].point, f[kFrameC].point,
+                                                 PointF{cell.x, cell.y}};
+    const std::array<PointF, 4> modulePoints = {PointF{3.0f, 3.0f}, PointF{finder, 3.0f}, PointF{3.0f, finder},
+                                                PointF{far, far}};
+    PerspectiveCoefficients anchored{};
+    if (solvePerspective(picturePoints, modulePoints, anchored) != 1) return 0;
+    SymbolCorners c;
+    int mapped = 0;
+    if (mapSymbolCorners({&anchored, &anchored, &anchored, &anchored}, true, c, mapped) != 1) return 0;
+    storeSymbolCorners(k, c, 4, true);
     return 1;
 }
 

@@ -33,6 +33,17 @@ const std::string& systemCodePage();
 // inverted, -2 when a point maps to infinity; what was stored before a failure stays.
 int computeSymbolCorners();
 
+// A read through one transform fitted to the finder centres and a guessed fourth point (the
+// parallelogram's, or that point moved by the module-size ratios) can put the far corner a
+// module or more off under a perspective, although the modules read. When the bottom-right
+// alignment pattern of the read version is found within a module and a half of where the
+// reading transform puts it, the corners and the fourth finder point of the entry about to be
+// recorded (the current count) are mapped again through the transform fitted to the three finder
+// centres and that pattern. rows is the searched binary picture, height by width. Returns 1 when
+// they were; 0 when the read went through an alignment pattern already, the symbol has none, or
+// it is not found, and the corners stay as the read left them.
+int anchorCornersOnAlignment(const uint8_t* const* rows, int height, int width);
+
 // Marks the area of the most recently recorded symbol, from the centre of module 1 to the
 // centre of module N - 1 along both sides, in the 0/1 mask (1 covered) of the searched picture,
 // width by height, with about two samples per pixel in each direction.

@@ -198,6 +198,40 @@ inline PlacedSymbol placeInPerspective(const EncodedSymbol& symbol, int scale, c
     return placed;
 }
 
+// Inward pulls (fractions of the side, the order of placeInPerspective) that shorten one side
+// of the drawing: 0 top, 1 right, 2 bottom, 3 left, as a camera tilted towards that side sees it.
+inline std::array<float, 8> keystone(int shorterSide, float a) {
+    switch (shorterSide % 4) {
+        case 0: return {a, 0, a, 0, 0, 0, 0, 0};
+        case 1: return {0, 0, 0, a, 0, a, 0, 0};
+        case 2: return {0, 0, 0, 0, a, 0, a, 0};
+        default: return {0, a, 0, 0, 0, 0, 0, a};
+    }
+}
+
+// The symbol's drawing put under the perspective of the pulls, then (optionally mirrored and)
+// turned by degrees in the middle of a square picture with a margin around it.
+inline PlacedSymbol placeTurnedInPerspective(const EncodedSymbol& symbol, int scale, double degrees, bool mirrored,
+                                             const std::array<float, 8>& pull, int margin = 10) {
+    PlacedSymbol placed;
+    placed.symbol = symbol;
+    placed.scale = scale;
+    placed.mirrored = mirrored;
+    const int side = drawingSide(symbol.modules.rows, scale);
+    const float s = static_cast<float>(side - 1);
+    const cv::Point2f from[4] = {{0, 0}, {s, 0}, {s, s}, {0, s}};
+    const cv::Point2f to[4] = {{pull[0] * s, pull[1] * s},
+                               {s - pull[2] * s, pull[3] * s},
+                               {s - pull[4] * s, s - pull[5] * s},
+                               {pull[6] * s, s - pull[7] * s}};
+    const cv::Matx33d tilt(cv::getPerspectiveTransform(from, to));
+    const double a = degrees * CV_PI / 180.0;
+    const int out = static_cast<int>(std::ceil(side * (std::fabs(std::cos(a)) + std::fabs(std::sin(a))))) + 2 * margin;
+    placed.transform = rotationAbout(degrees, side, out, mirrored) * tilt;
+    placed.grey = drawSymbol(symbol.modules, scale, placed.transform, cv::Size(out, out)).grey;
+    return placed;
+}
+
 // Searches the binary picture for finders and frames the candidate triple made of the placed
 // symbol's own three finders (within two pixels). False when there is none.
 inline bool frameTrueTriple(OwnedRaster& binary, const PlacedSymbol& placed) {

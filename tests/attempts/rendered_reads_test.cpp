@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "engine/decode/frame_sampling.h"
 #include "tests/attempts/attempt_pictures.h"
 
 using namespace velmora;
@@ -78,12 +79,49 @@ TEST(ReaderReadsRenderedSymbols, EveryVersionInPerspective) {
     for (int v = 1; v <= 40; v += sweepStep()) {
         const int scale = std::min(5 + (v + 3) % 4, largestScale(v));
         const PlacedSymbol placed = placeInPerspective(encodeSymbol(textFor(v), v), scale, perspectiveFor(v));
-        // The corners next to the finders are as exact as the finder centres; the far corner comes
-        // through the fourth point of whichever sampling read the symbol first, which under a
-        // perspective may be the parallelogram's: within a module.
+        // Version 1 has no alignment pattern to place the far corner by: a read through the
+        // parallelogram leaves it within a module. Every other version's corners lie within a pixel.
         const float module = static_cast<float>(scale);
-        EXPECT_TRUE(readsPlaced(placed, {1.5f, 1.5f, 1.5f, module})) << "version " << v << " scale " << scale
-                                                                       << " perspective " << v % 4;
+        const CornerTolerance tolerance = v == 1 ? CornerTolerance{1.5f, 1.5f, 1.5f, module} : kOnePixel;
+        EXPECT_TRUE(readsPlaced(placed, tolerance))
+            << "version " << v << " scale " << scale << " perspective " << v % 4;
+    }
+}
+
+// Turned and mirrored symbols in perspective that read through one transform fitted to the
+// finders and a guessed fourth point (the parallelogram's, or the one the module sizes suggest).
+// The guess lies modules off; the far corner and the fourth finder point must not.
+TEST(ReaderReadsRenderedSymbols, GuessedFourthPointLeavesTheFarCornerInPlace) {
+    struct Case {
+        int version, scale, degrees;
+        bool mirrored;
+        int shorterSide;
+        float pull;
+    };
+    constexpr std::array<Case, 11> kCases = {{{2, 7, 30, true, 0, 0.03f},
+                                              {3, 3, 210, true, 3, 0.03f},
+                                              {4, 8, 210, false, 3, 0.03f},
+                                              {5, 8, 150, false, 2, 0.02f},
+                                              {9, 6, 330, false, 0, 0.04f},
+                                              {12, 8, 240, false, 0, 0.03f},
+                                              {14, 8, 330, false, 1, 0.02f},
+                                              {22, 5, 30, true, 0, 0.03f},
+                                              {27, 5, 240, false, 3, 0.03f},
+                                              {29, 3, 300, false, 3, 0.02f},
+                                              {38, 4, 240, true, 3, 0.04f}}};
+    for (const Case& c : kCases) {
+        const PlacedSymbol placed = placeTurnedInPerspective(encodeSymbol(textFor(c.version), c.version), c.scale,
+                                                             c.degrees, c.mirrored, keystone(c.shorterSide, c.pull));
+        const std::string what = "version " + std::to_string(c.version) + " scale " + std::to_string(c.scale) +
+                                 " angle " + std::to_string(c.degrees) + (c.mirrored ? " mirrored" : "");
+        EXPECT_TRUE(readsPlaced(placed)) << what;
+        EXPECT_TRUE(!sampledByAlignmentGrid() &&
+                    (lastSampleMode() == kSampleParallelogram || lastSampleMode() == kSamplePerspective))
+            << what << ": read through another sampling";
+        const double m = placed.n() - 4;
+        const cv::Point2f fourth = placed.moduleToPicture(m, m);
+        EXPECT_LE(std::hypot(g_QrDecodedData.dXY_FP[0][3] - fourth.x, g_QrDecodedData.dXY_FP[0][7] - fourth.y), 1.0f)
+            << what << ": fourth finder point";
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "engine/decode/frame_sampling.h"
 #include "engine/decode/symbol_frame.h"
+#include "engine/decode/symbol_record.h"
 #include "engine/geometry/alignment_patterns.h"
 #include "tests/attempts/attempt_pictures.h"
 
@@ -289,6 +290,82 @@ TEST(SymbolGeometryRecorded, MaskCoversTheSymbolAndNothingFarOutside) {
         for (const auto& [c, r] : std::array<std::pair<int, int>, 4>{{{k, -3}, {k, n + 2}, {-3, k}, {n + 2, k}}}) {
             EXPECT_FALSE(covered(c, r)) << "module " << c << ", " << r;
         }
+    }
+}
+
+// Reads the placed symbol through the parallelogram sampling of its own frame, as an attempt
+// does first, and leaves that read's corners in entry 0.
+testing::AssertionResult readThroughParallelogram(OwnedRaster& binary, const PlacedSymbol& placed) {
+    if (!frameTrueTriple(binary, placed)) return testing::AssertionFailure() << "no frame";
+    const int v = placed.symbol.version;
+    if (samplePerspective(binary.rows(), binary.height(), binary.width(), kSampleParallelogram, v) != 1) {
+        return testing::AssertionFailure() << "not sampled";
+    }
+    if (processDecoder().ReadSymbol(4 * v + 17, v) < 0) return testing::AssertionFailure() << "not read";
+    if (computeSymbolCorners() != 1) return testing::AssertionFailure() << "no corners";
+    return testing::AssertionSuccess();
+}
+
+// The corners and the fourth finder point of entry k.
+std::array<float, 10> entryGeometry(int k) {
+    const C_QrDecodedData& d = g_QrDecodedData;
+    return {d.dXY_4Corners[k][0], d.dXY_4Corners[k][1], d.dXY_4Corners[k][2], d.dXY_4Corners[k][3],
+            d.dXY_4Corners[k][4], d.dXY_4Corners[k][5], d.dXY_4Corners[k][6], d.dXY_4Corners[k][7],
+            d.dXY_FP[k][3],       d.dXY_FP[k][7]};
+}
+
+TEST(SymbolGeometryRecorded, FarCornerAnchoredOnTheAlignmentPatternItselfOnly) {
+    const std::array<float, 8> tilt = keystone(1, 0.02f);
+    auto placedWith = [&](auto&& change) {
+        EncodedSymbol symbol = encodeSymbol(textFor(4), 4, 3);
+        change(symbol.modules, symbol.modules.rows);
+        return placeTurnedInPerspective(symbol, 6, 30.0, false, tilt);
+    };
+    auto farCornerError = [](const PlacedSymbol& placed) { return cornerErrors(0, placed.frameCorners())[3]; };
+
+    // The pattern in its place: the parallelogram's far corner is modules off, the anchored one
+    // within a pixel, and so is the fourth finder point.
+    {
+        const PlacedSymbol placed = placedWith([](cv::Mat&, int) {});
+        OwnedRaster binary = binarise(placed.grey);
+        RequestSetUp request(binary.height(), binary.width());
+        ASSERT_TRUE(readThroughParallelogram(binary, placed));
+        EXPECT_GT(farCornerError(placed), 3.0f) << "the parallelogram misses the perspective";
+        ASSERT_EQ(anchorCornersOnAlignment(binary.rows(), binary.height(), binary.width()), 1);
+        const std::array<float, 4> errors = cornerErrors(0, placed.frameCorners());
+        for (int i = 0; i < 4; ++i) EXPECT_LE(errors[i], 1.0f) << "corner " << i;
+        const int m = placed.n() - 4;
+        const cv::Point2f fourth = placed.moduleToPicture(m, m);
+        EXPECT_LE(std::hypot(g_QrDecodedData.dXY_FP[0][3] - fourth.x, g_QrDecodedData.dXY_FP[0][7] - fourth.y), 1.0f);
+    }
+    // The pattern painted over, so that only dark modules of the data lie near its place, and
+    // again with a look-alike drawn three modules to its left: the corners stay as the read left
+    // them.
+    for (bool lookAlike : {false, true}) {
+        const PlacedSymbol placed = placedWith([&](cv::Mat& modules, int n) {
+            modules(cv::Rect(n - 9, n - 9, 5, 5)).setTo(255);
+            if (!lookAlike) return;
+            modules(cv::Rect(n - 12, n - 9, 5, 5)).setTo(0);
+            modules(cv::Rect(n - 11, n - 8, 3, 3)).setTo(255);
+            modules.at<uint8_t>(n - 7, n - 10) = 0;
+        });
+        OwnedRaster binary = binarise(placed.grey);
+        RequestSetUp request(binary.height(), binary.width());
+        ASSERT_TRUE(readThroughParallelogram(binary, placed)) << (lookAlike ? "look-alike" : "painted over");
+        const std::array<float, 10> before = entryGeometry(0);
+        if (lookAlike) {
+            // The window search around the far pattern's place does find the look-alike.
+            const int n = placed.n();
+            const cv::Point2f place = placed.moduleToPicture(n - 7, n - 7);
+            const cv::Point2f other = placed.moduleToPicture(n - 10, n - 7);
+            AlignmentCell cell{place.x, place.y, 0.0f};
+            searchAlignment(cell, static_cast<int>(place.x), static_cast<int>(place.y), binary.rows(), binary.height(),
+                            binary.width(), kFrameA, 3);
+            ASSERT_GE(cell.score, 1.5f);
+            ASSERT_LE(std::hypot(cell.x - other.x, cell.y - other.y), 1.5f);
+        }
+        EXPECT_EQ(anchorCornersOnAlignment(binary.rows(), binary.height(), binary.width()), 0);
+        EXPECT_EQ(entryGeometry(0), before) << (lookAlike ? "look-alike" : "painted over");
     }
 }
 
