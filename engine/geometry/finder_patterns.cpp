@@ -74,93 +74,6 @@ struct ScanLimits {
     }
 };
 
-// Runs the 1:1:3:1:1 state machine along one line of length samples and calls
-// emit(start, end, m) for every accepted pattern: start is the first sample of the centre
-// run, end the first sample after it, m the module size from the first two runs. In a masked
-// line a sample of 2 or more is covered by the decoded-area mask (its low bit is the colour);
-// otherwise any nonzero sample is light.
-template <bool Masked, typename Emit>
-void scanLine(const uint8_t* line, int length, const ScanLimits& limits, Emit&& emit) {
-    int value = Masked ? (line[0] & 1) : (line[0] != 0);
-    int run = 0, prev = 0, phase = 0, start = 0, end = 0;
-    float m = 0.0f;
-    auto evaluate = [&]() {
-        if (limits.side(run, m) && limits.neighbours(prev, run)) emit(start, end, m);
-        phase = 0;
-    };
-    auto beginCandidate = [&](int i) {
-        phase = 1;
-        m = static_cast<float>(prev + run) / 2.0f;
-        start = i;
-    };
-    for (int i = 0; i < length; ++i) {
-        int v = line[i];
-        if constexpr (Masked) {
-            if (v >= 2) {
-                if (phase < 3) {
-                    phase = 0;
-                    run = 0;
-                    prev = 0;
-                } else {
-                    evaluate();
-                    prev = run;
-                    run = 1;
-                }
-                continue;
-            }
-        } else {
-            v = v != 0;
-        }
-        if (v == value) {
-            ++run;
-            if (phase == 3 && i == length - 1) evaluate();
-            // Through the rest of a long run eight samples at a time, short of the last sample
-            // of the line (which may close a pattern). Samples equal to the 0 or 1 of the run
-            // continue it; anything else is left to the sample-by-sample path.
-            const uint64_t same = 0x0101010101010101ull * static_cast<uint64_t>(value);
-            while (i + 9 < length) {
-                uint64_t next;
-                std::memcpy(&next, line + i + 1, sizeof next);
-                if (next != same) break;
-                i += 8;
-                run += 8;
-            }
-            continue;
-        }
-        // The run of `value` has ended; v starts a run of the other colour.
-        switch (phase) {
-            case 0:
-                if (v == 0 && limits.neighbours(prev, run)) beginCandidate(i);
-                break;
-            case 1:
-                if (limits.centre(run, m)) {
-                    phase = 2;
-                    end = i;
-                } else if (v == 0 && limits.neighbours(prev, run)) {
-                    beginCandidate(i);
-                } else {
-                    phase = 0;
-                }
-                break;
-            case 2:
-                if (limits.side(run, m)) {
-                    phase = 3;
-                } else if (v == 0 && limits.neighbours(prev, run)) {
-                    beginCandidate(i);
-                } else {
-                    phase = 0;
-                }
-                break;
-            default:
-                evaluate();
-                break;
-        }
-        prev = run;
-        run = 1;
-        value = v;
-    }
-}
-
 // The scan's run tests as integer ranges, so that a line can be walked from one colour change
 // to the next: a run r passes `neighbours` after prev when prev lies in prev[r]; after a
 // candidate began with m = sum / 2, a run passes `side` when it lies in side[sum] and `centre`
@@ -220,27 +133,29 @@ const RunRanges* runRangesFor(float ratioBound, float centreTolerance, const Sca
     return &ranges;
 }
 
-// The same state machine as scanLine for a line without masked samples, walked from one colour
-// change to the next instead of sample by sample. changes holds the line's colour changes (any
-// ascending integer positions), firstLight the colour of its first sample.
-template <typename Change, typename Emit>
-void scanLineByRuns(bool firstLight, int length, const Change* changes, int count, const RunRanges& ranges,
-                    Emit&& emit) {
-    if (count == 0) return;
-    bool dark = !firstLight;
-    int run = changes[0], prev = 0, phase = 0, start = 0, end = 0, sum = 0;
-    auto evaluate = [&]() {
+// The 1:1:3:1:1 state machine along one line, driven run by run: per line, the current run
+// length `run`, the previous one `prev`, a phase 0..3, the first sample of the candidate's centre
+// run (start), the first sample after it (end) and the sum of the candidate's first two runs
+// (the module size m is sum / 2). Patterns go to emit(start, end, m).
+template <typename Emit>
+struct PatternWalk {
+    const RunRanges& ranges;
+    Emit& emit;
+    int run = 0, prev = 0, phase = 0, start = 0, end = 0, sum = 0;
+
+    // Judges the last dark run (prev is the light run before it); the walk starts over.
+    void evaluate() {
         if (ranges.sideFits(run, sum) && ranges.neighbours(prev, run)) emit(start, end, static_cast<float>(sum) / 2.0f);
         phase = 0;
-    };
-    auto beginCandidate = [&](int i) {
+    }
+    void beginCandidate(int i) {
         phase = 1;
         sum = prev + run;
         start = i;
-    };
-    for (int k = 0; k < count; ++k) {
-        const int i = changes[k];
-        dark = !dark;
+    }
+    // The run has ended at sample i, where a run of the other colour begins (dark or not); prev
+    // and run still describe the two runs before i.
+    void runEnded(int i, bool dark) {
         switch (phase) {
             case 0:
                 if (dark && ranges.neighbours(prev, run)) beginCandidate(i);
@@ -268,12 +183,68 @@ void scanLineByRuns(bool firstLight, int length, const Change* changes, int coun
                 evaluate();
                 break;
         }
-        prev = run;
-        run = (k + 1 < count ? changes[k + 1] : length) - i;
+    }
+};
+
+// A line without masked samples. changes holds the line's colour changes (any ascending integer
+// positions), firstLight the colour of its first sample.
+template <typename Change, typename Emit>
+void scanLineByRuns(bool firstLight, int length, const Change* changes, int count, const RunRanges& ranges,
+                    Emit&& emit) {
+    if (count == 0) return;
+    PatternWalk<Emit> walk{ranges, emit};
+    bool dark = !firstLight;
+    walk.run = changes[0];
+    for (int k = 0; k < count; ++k) {
+        const int i = changes[k];
+        dark = !dark;
+        walk.runEnded(i, dark);
+        walk.prev = walk.run;
+        walk.run = (k + 1 < count ? changes[k + 1] : length) - i;
     }
     // A last dark run that reaches the end of the line closes a pattern as well; a run of one
     // sample has already been judged at its change.
-    if (phase == 3 && run >= 2) evaluate();
+    if (walk.phase == 3 && walk.run >= 2) walk.evaluate();
+}
+
+// A line with masked samples (0 dark, 1 light, 2 and above masked); changes holds where the
+// samples change between those three classes. A masked sample breaks the line: before the last
+// dark run it drops the candidate and both runs; where the last dark run may end it is judged
+// as ended there, and the masked sample counts on in the run. Either way the colour of the run
+// before the mask carries on past it.
+template <typename Emit>
+void scanMaskedLineByRuns(const uint8_t* line, int length, const int32_t* changes, int count, const RunRanges& ranges,
+                          Emit&& emit) {
+    PatternWalk<Emit> walk{ranges, emit};
+    int colour = line[0] & 1;
+    for (int k = 0; k <= count; ++k) {
+        const int from = k == 0 ? 0 : changes[k - 1];
+        const int to = k < count ? changes[k] : length;
+        const int samples = to - from;
+        if (line[from] >= 2) {
+            if (walk.phase < 3) {
+                walk.phase = 0;
+                walk.run = walk.prev = 0;
+            } else {
+                walk.evaluate();
+                walk.prev = walk.run;
+                walk.run = 1;
+            }
+            // A second masked sample finds the walk at phase 0 and drops the runs.
+            if (samples >= 2) walk.run = walk.prev = 0;
+            continue;
+        }
+        const bool continues = line[from] == colour;
+        if (continues) {
+            walk.run += samples;
+        } else {
+            walk.runEnded(from, line[from] == 0);
+            walk.prev = walk.run;
+            walk.run = samples;
+            colour = line[from];
+        }
+        if (to == length && walk.phase == 3 && (continues || samples >= 2)) walk.evaluate();
+    }
 }
 
 // True when some sample of the line is covered by the decoded-area mask (2 or more).
@@ -287,10 +258,10 @@ bool anyMasked(const uint8_t* line, int length) {
 // sample by sample.
 // The changes of unmasked lines go to the picture's record of line changes as well.
 template <bool Masked, typename Emit>
-void scanAnyLine(ScanFamily family, const uint8_t* line, int length, const ScanLimits& limits, const RunRanges& ranges,
-                 int32_t* changes, Emit&& emit) {
+void scanAnyLine(ScanFamily family, const uint8_t* line, int length, const RunRanges& ranges, int32_t* changes,
+                 Emit&& emit) {
     if (Masked && anyMasked(line, length)) {
-        scanLine<true>(line, length, limits, emit);
+        scanMaskedLineByRuns(line, length, changes, maskedColourChanges(line, length, changes), ranges, emit);
         return;
     }
     const int count = colourChanges(line, length, changes);
@@ -521,8 +492,7 @@ void addLineHit(HitSink& sink, ScanFamily family, const LineGeometry& g, int sta
 
 template <bool Masked>
 void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height,
-                      int width, const ScanLimits& limits, const RunRanges& ranges, std::vector<uint8_t>& buffers,
-                      int32_t* changes) {
+                      int width, const RunRanges& ranges, std::vector<uint8_t>& buffers, int32_t* changes) {
     const int lineCount = family == kScanColumns ? width : height + width - 1;
     const int bufferLength = std::max(height, 1);
     for (int first = 0; first < lineCount; first += kLineBatch) {
@@ -530,7 +500,7 @@ void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* ro
         gatherBatch<Masked>(family, batch, rows, mask, buffers.data(), bufferLength);
         for (int b = 0; b < batch.count; ++b) {
             const LineGeometry& g = batch.lines[static_cast<std::size_t>(b)];
-            scanAnyLine<Masked>(family, buffers.data() + static_cast<std::ptrdiff_t>(b) * bufferLength, g.length, limits, ranges,
+            scanAnyLine<Masked>(family, buffers.data() + static_cast<std::ptrdiff_t>(b) * bufferLength, g.length, ranges,
                                 changes, [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
         }
     }
@@ -538,13 +508,13 @@ void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* ro
 
 // Rows are scanned in place unless a mask has to be merged into them.
 void scanRowLines(HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height, int width,
-                  const ScanLimits& limits, const RunRanges& ranges, std::vector<uint8_t>& buffer, int32_t* changes) {
+                  const RunRanges& ranges, std::vector<uint8_t>& buffer, int32_t* changes) {
     for (int y = 0; y < height; ++y) {
         auto emit = [&](int start, int end, float m) {
             sink.add(static_cast<float>(start + end) / 2.0f - 0.5f, static_cast<float>(y), m);
         };
         if (mask == nullptr) {
-            scanAnyLine<false>(kScanRows, rows[y], width, limits, ranges, changes, emit);
+            scanAnyLine<false>(kScanRows, rows[y], width, ranges, changes, emit);
             continue;
         }
         const uint8_t* row = rows[y];
@@ -552,7 +522,7 @@ void scanRowLines(HitSink& sink, const uint8_t* const* rows, const Raster* mask,
         for (int x = 0; x < width; ++x) {
             buffer[static_cast<std::size_t>(x)] = static_cast<uint8_t>((row[x] != 0) | ((maskRow[x] != 0) << 1));
         }
-        scanAnyLine<true>(kScanRows, buffer.data(), width, limits, ranges, changes, emit);
+        scanAnyLine<true>(kScanRows, buffer.data(), width, ranges, changes, emit);
     }
 }
 
@@ -611,11 +581,11 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
         return 0;
     }
     if (family == kScanRows) {
-        scanRowLines(sink, rows, mask, height, width, limits, ranges, buffers, changes.data());
+        scanRowLines(sink, rows, mask, height, width, ranges, buffers, changes.data());
     } else if (mask != nullptr) {
-        scanSteppedLines<true>(family, sink, rows, mask, height, width, limits, ranges, buffers, changes.data());
+        scanSteppedLines<true>(family, sink, rows, mask, height, width, ranges, buffers, changes.data());
     } else {
-        scanSteppedLines<false>(family, sink, rows, mask, height, width, limits, ranges, buffers, changes.data());
+        scanSteppedLines<false>(family, sink, rows, mask, height, width, ranges, buffers, changes.data());
     }
     endLineChanges(family, family == kScanRows ? height : (family == kScanColumns ? width : height + width - 1));
     hitCount = sink.count;

@@ -1,5 +1,6 @@
 #include "engine/geometry/line_runs.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <new>
@@ -11,39 +12,63 @@
 
 namespace velmora {
 
-int colourChanges(const uint8_t* line, int length, int32_t* out) {
+namespace {
+
+// The positions i, 1 <= i < length, where the class of sample i differs from that of sample i - 1,
+// with Class giving a sample's class both one at a time and sixteen at a time.
+template <typename Class>
+int classChanges(const uint8_t* line, int length, int32_t* out) {
     int count = 0;
     int i = 1;
 #if defined(__SSE2__)
-    // Sixteen neighbouring pairs at a time: compare each sample's darkness with the one before.
-    const __m128i zero = _mm_setzero_si128();
-    for (; i + 16 <= length; i += 16) {
-        const __m128i here = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + i)), zero);
-        const __m128i before = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + i - 1)), zero);
-        unsigned changed = static_cast<unsigned>(_mm_movemask_epi8(_mm_xor_si128(here, before)));
+    auto changedAt = [&](int from) {
+        const __m128i here = Class::of16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + from)));
+        const __m128i before = Class::of16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + from - 1)));
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(here, before))) ^ 0xFFFFu;
+    };
+    auto emit = [&](int base, unsigned changed) {
         while (changed != 0) {
-            out[count++] = i + std::countr_zero(changed);
+            out[count++] = base + std::countr_zero(changed);
             changed &= changed - 1;
         }
-    }
+    };
+    for (; i + 16 <= length; i += 16) emit(i, changedAt(i));
     // The last few pairs through one more load that ends at the line's end, its pairs before i
     // already counted.
     if (i < length && length >= 17) {
         const int from = length - 16;
-        const __m128i here = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + from)), zero);
-        const __m128i before = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + from - 1)), zero);
-        unsigned changed = static_cast<unsigned>(_mm_movemask_epi8(_mm_xor_si128(here, before))) >> (i - from);
-        while (changed != 0) {
-            out[count++] = i + std::countr_zero(changed);
-            changed &= changed - 1;
-        }
+        emit(i, changedAt(from) >> (i - from));
         return count;
     }
 #endif
     for (; i < length; ++i) {
-        if ((line[i] != 0) != (line[i - 1] != 0)) out[count++] = i;
+        if (Class::of(line[i]) != Class::of(line[i - 1])) out[count++] = i;
     }
     return count;
+}
+
+// Dark (0) or light (anything else).
+struct Colour {
+    static int of(uint8_t v) { return v != 0; }
+#if defined(__SSE2__)
+    static __m128i of16(__m128i v) { return _mm_cmpeq_epi8(v, _mm_setzero_si128()); }
+#endif
+};
+
+// Dark (0), light (1) or masked (2 and above, whatever the colour beneath).
+struct MaskedColour {
+    static int of(uint8_t v) { return std::min<int>(v, 2); }
+#if defined(__SSE2__)
+    static __m128i of16(__m128i v) { return _mm_min_epu8(v, _mm_set1_epi8(2)); }
+#endif
+};
+
+}  // namespace
+
+int colourChanges(const uint8_t* line, int length, int32_t* out) { return classChanges<Colour>(line, length, out); }
+
+int maskedColourChanges(const uint8_t* line, int length, int32_t* out) {
+    return classChanges<MaskedColour>(line, length, out);
 }
 
 namespace {

@@ -12,6 +12,10 @@ namespace velmora {
 // out (room for length - 1 entries). Returns their count. Reads nothing past the line.
 int colourChanges(const uint8_t* line, int length, int32_t* out);
 
+// The same for a line whose samples of 2 and more are masked: the changes between dark (0),
+// light (1) and masked samples, masked samples of either colour counting as one class.
+int maskedColourChanges(const uint8_t* line, int length, int32_t* out);
+
 // An inclusive integer range; empty when low > high.
 struct IntRange {
     int32_t low = 1;

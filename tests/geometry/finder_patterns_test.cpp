@@ -109,7 +109,8 @@ namespace {
 // The 1:1:3:1:1 walk of one row sample by sample, as the search describes it, with its float
 // tests: the oracle for the scanner, which walks from one colour change to the next with the
 // tests turned into integer ranges.
-std::vector<std::tuple<float, float, float>> walkRow(const uint8_t* line, int length, int y) {
+std::vector<std::tuple<float, float, float>> walkRow(const uint8_t* line, int length, int y,
+                                                    const uint8_t* masked = nullptr) {
     const float low = 1.0f / kRatio, sideMax = (kRatio + 1.0f) / 2.0f, sideMin = 1.0f / sideMax;
     const float centreMin = 3.0f - kCentre, centreMax = 3.0f + kCentre;
     auto neighbours = [&](int prev, int run) {
@@ -138,6 +139,17 @@ std::vector<std::tuple<float, float, float>> walkRow(const uint8_t* line, int le
     };
     for (int i = 0; i < length; ++i) {
         const int v = line[i];
+        if (masked != nullptr && masked[i] != 0) {
+            if (state < 3) {
+                state = 0;
+                run = prev = 0;
+            } else {
+                evaluate();
+                prev = run;
+                run = 1;
+            }
+            continue;
+        }
         if (v == value) {
             ++run;
             if (state == 3 && i == length - 1) evaluate();
@@ -169,7 +181,7 @@ std::vector<std::tuple<float, float, float>> walkRow(const uint8_t* line, int le
 }  // namespace
 
 // Random rows of runs around finder proportions, at module sizes from 1 to 60 samples, so that
-// runs fall on both sides of every ratio and size bound.
+// runs fall on both sides of every ratio and size bound; half of them partly masked.
 TEST(FinderRunScan, RunByRunWalkMatchesTheSampleBySampleWalk) {
     std::mt19937 random(21);
     for (int trial = 0; trial < 300; ++trial) {
@@ -185,11 +197,86 @@ TEST(FinderRunScan, RunByRunWalkMatchesTheSampleBySampleWalk) {
                 colour ^= 1;
             }
         }
+        // Every other trial masks a few stretches of the rows, from one sample to a module's worth.
+        InputsGuard guard;
+        OwnedRaster mask(7, width);
+        for (int y = 0; y < 7; ++y) std::fill(mask.rows()[y], mask.rows()[y] + width, uint8_t{0});
+        if (trial % 2 == 1) {
+            for (int cut = 0; cut < 12; ++cut) {
+                const int y = static_cast<int>(random() % 7), x = static_cast<int>(random() % static_cast<unsigned>(width));
+                const int span = 1 + static_cast<int>(random() % static_cast<unsigned>(module + 1.0f));
+                for (int k = x; k < std::min(width, x + span); ++k) mask.at(y, k) = 1;
+            }
+            setDecodedAreaMask(mask.raster);
+        }
         Hits hits(4000);
         const int count = scan(0, hits, raster, 4000);
         std::vector<std::tuple<float, float, float>> expected;
         for (int y = 0; y < 7; ++y) {
-            for (const auto& hit : walkRow(raster.rows()[y], width, y)) {
+            for (const auto& hit : walkRow(raster.rows()[y], width, y, mask.rows()[y])) {
+                if (std::get<0>(hit) != 0.0f && std::get<1>(hit) != 0.0f) expected.push_back(hit);
+            }
+        }
+        ASSERT_EQ(count, static_cast<int>(expected.size())) << "trial " << trial;
+        for (int k = 0; k < count; ++k) {
+            ASSERT_EQ(std::make_tuple(hits.x[k], hits.y[k], hits.size[k]), expected[static_cast<std::size_t>(k)])
+                << "trial " << trial << ", hit " << k;
+        }
+    }
+}
+
+// Short rows of nothing but finder proportions at 1 to 4 samples per module, cut anywhere, with
+// masks of one to three samples anywhere: patterns end at the line's end and masks fall inside
+// and right after their last dark run.
+TEST(FinderRunScan, RunByRunWalkMatchesAtLineEndsAndMaskEdges) {
+    {
+        // A mask of two samples right after the first sample of a pattern's last dark run ends
+        // that pattern and drops both runs: the three dark samples after it and the light four
+        // open the next pattern, with m = 3.5.
+        InputsGuard guard;
+        const int runs[] = {10, 4, 4, 12, 4, 6, 4, 12, 4, 4, 10};
+        OwnedRaster raster = lightRaster(3, 74), mask(3, 74);
+        for (int y = 0; y < 3; ++y) std::fill(mask.rows()[y], mask.rows()[y] + 74, uint8_t{0});
+        for (int k = 0, x = 0; k < 11; ++k) {
+            for (int i = 0; i < runs[k]; ++i) raster.at(1, x++) = static_cast<uint8_t>(k % 2 == 0);
+        }
+        mask.at(1, 35) = mask.at(1, 36) = 1;
+        setDecodedAreaMask(mask.raster);
+        Hits hits(200);
+        ASSERT_EQ(scan(0, hits, raster), 1);
+        EXPECT_EQ(std::make_tuple(hits.x[0], hits.y[0], hits.size[0]), std::make_tuple(49.5f, 1.0f, 3.5f));
+    }
+    std::mt19937 random(34);
+    const int proportions[5] = {1, 1, 3, 1, 1};
+    for (int trial = 0; trial < 3000; ++trial) {
+        const int module = 1 + static_cast<int>(random() % 4);
+        std::vector<uint8_t> row;
+        uint8_t colour = 1;
+        for (int k = 0; row.size() < 80; ++k) {
+            const int jitter = static_cast<int>(random() % 3) - 1;
+            const int run = std::max(1, proportions[k % 5] * module + (random() % 3 == 0 ? jitter : 0));
+            row.insert(row.end(), static_cast<std::size_t>(run), colour);
+            colour ^= 1;
+        }
+        const int width = 20 + static_cast<int>(random() % 60);
+        OwnedRaster raster(3, width), mask(3, width);
+        for (int y = 0; y < 3; ++y) {
+            std::copy(row.begin(), row.begin() + width, raster.rows()[y]);
+            std::fill(mask.rows()[y], mask.rows()[y] + width, uint8_t{0});
+        }
+        InputsGuard guard;
+        if (trial % 3 != 0) {
+            for (int cut = 0; cut < 1 + trial % 3; ++cut) {
+                const int x = static_cast<int>(random() % static_cast<unsigned>(width));
+                for (int k = x; k < std::min(width, x + 1 + static_cast<int>(random() % 3)); ++k) mask.at(1, k) = 1;
+            }
+            setDecodedAreaMask(mask.raster);
+        }
+        Hits hits(400);
+        const int count = scan(0, hits, raster, 400);
+        std::vector<std::tuple<float, float, float>> expected;
+        for (int y = 0; y < 3; ++y) {
+            for (const auto& hit : walkRow(raster.rows()[y], width, y, mask.rows()[y])) {
                 if (std::get<0>(hit) != 0.0f && std::get<1>(hit) != 0.0f) expected.push_back(hit);
             }
         }
