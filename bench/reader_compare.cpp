@@ -3,9 +3,10 @@
 // false texts, median and total milliseconds per picture for each reader, and Velmora's times
 // as a ratio of each peer's.
 //
-// Usage: reader_compare [--max N] [FOLDER]   (default: the shared sample pictures)
+// Usage: reader_compare [--max N] [--list] [FOLDER]   (default: the shared sample pictures)
 //   --max N  symbols wanted per picture, 1 to 4 (default 4, the app's setting). Velmora stops
 //            its schedule once it has N; zxing-cpp is told the same limit; zbar has none.
+//   --list   also prints every picture: milliseconds per reader and the passes Velmora ran.
 #define ZX_USE_UTF8 1
 
 #include <zbar.h>
@@ -126,9 +127,16 @@ void printFolder(const std::string& name, const Folder& folder) {
 
 int main(int argc, char** argv) {
     int arg = 1;
-    if (arg + 1 < argc && std::string(argv[arg]) == "--max") {
-        wanted = std::atoi(argv[arg + 1]);
-        arg += 2;
+    bool list = false;
+    for (; arg < argc; ++arg) {
+        const std::string option = argv[arg];
+        if (option == "--max" && arg + 1 < argc) {
+            wanted = std::atoi(argv[++arg]);
+        } else if (option == "--list") {
+            list = true;
+        } else {
+            break;
+        }
     }
     if (wanted < 1 || wanted > 4) {
         std::fprintf(stderr, "reader_compare: --max takes 1 to 4\n");
@@ -156,19 +164,26 @@ int main(int argc, char** argv) {
             ++f->pictures;
             f->symbols += static_cast<int>(picture.expected.size());
         }
+        double pictureMs[kReaders] = {};
         for (int r = 0; r < kReaders; ++r) {
             const auto start = std::chrono::steady_clock::now();
             const std::vector<std::string> texts =
                 r == kVelmora ? readVelmora(grey) : (r == kZxing ? readZxing(grey) : readZbar(grey, scanner));
             const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            pictureMs[r] = ms;
             if (r == kVelmora) longestRequest = std::max(longestRequest, ms);
             for (Folder* f : {&folder, &all}) {
                 f->outcomes[r].milliseconds.push_back(ms);
                 score(texts, picture, f->outcomes[r]);
             }
         }
+        if (list) {
+            std::printf("%-44s velmora %8.2f ms (%2d passes)  zxing-cpp %6.2f ms  zbar %6.2f ms\n", picture.path.c_str(),
+                        pictureMs[kVelmora], velmora::lastRequestSummary().passes, pictureMs[kZxing], pictureMs[kZbar]);
+        }
     }
     zbar::zbar_image_scanner_destroy(scanner);
+    if (list) std::printf("\n");
     for (const auto& [name, folder] : folders) printFolder(name, folder);
     std::printf("symbols wanted per picture: %d\n", wanted);
     printFolder("all", all);
