@@ -9,7 +9,6 @@
 #include <cstring>
 #include <string_view>
 
-#include <emmintrin.h>
 
 #include "codecs/text_encoding.h"
 #include "engine/codec/qr_decoder.h"
@@ -20,6 +19,7 @@
 #include "engine/geometry/alignment_patterns.h"
 #include "engine/geometry/candidate_triples.h"
 #include "engine/geometry/linear_solver.h"
+#include "engine/geometry/perspective.h"
 #include "engine/velmora_engine.h"
 
 namespace velmora {
@@ -81,30 +81,19 @@ int mapBack(const PerspectiveCoefficients& transform, PointF module, PointF& pic
 }
 
 // Sets the mask pixel under every point (j, i) of one row, j from firstColumn up to lastColumn
-// (excluded), mapped through the transform. Four points at a time, each with exactly the
-// single-precision operations of mapPoint, so the pixels are the ones it would give.
+// (excluded), mapped through the transform as mapPoint maps it.
 void markMappedRow(const PerspectiveCoefficients& transform, int i, int firstColumn, int lastColumn,
                    uint8_t* const* maskRows, int width, int height) {
-    const auto& h = transform.h;
-    const float y = static_cast<float>(i);
-    const __m128 h0 = _mm_set1_ps(h[0]), h3 = _mm_set1_ps(h[3]), h6 = _mm_set1_ps(h[6]);
-    // The row's constant terms, added in the order mapPoint adds them.
-    const __m128 yx = _mm_set1_ps(h[1] * y), yy = _mm_set1_ps(h[4] * y), yw = _mm_set1_ps(h[7] * y);
-    const __m128 cx = _mm_set1_ps(h[2]), cy = _mm_set1_ps(h[5]), cw = _mm_set1_ps(h[8]);
     const float right = static_cast<float>(width), bottom = static_cast<float>(height);
-    alignas(16) float px[4], py[4], pw[4];
+    MappedPoints p;
     for (int j = firstColumn; j < lastColumn; j += 4) {
-        const __m128 x = _mm_add_ps(_mm_set1_ps(static_cast<float>(j)), _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f));
-        const __m128 w = _mm_add_ps(_mm_add_ps(_mm_mul_ps(h6, x), yw), cw);
-        _mm_store_ps(pw, w);
-        _mm_store_ps(px, _mm_div_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(h0, x), yx), cx), w));
-        _mm_store_ps(py, _mm_div_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(h3, x), yy), cy), w));
+        mapRowOfFour(transform, static_cast<float>(j), static_cast<float>(i), p);
         const int lanes = std::min(4, lastColumn - j);
         for (int l = 0; l < lanes; ++l) {
-            if (pw[l] == 0.0f) continue;
+            if (p.w[l] == 0.0f) continue;
             // Truncation toward zero: anything above -1 lands on row or column 0.
-            if (!(px[l] > -1.0f && px[l] < right && py[l] > -1.0f && py[l] < bottom)) continue;
-            maskRows[static_cast<int>(py[l])][static_cast<int>(px[l])] = 1;
+            if (!(p.x[l] > -1.0f && p.x[l] < right && p.y[l] > -1.0f && p.y[l] < bottom)) continue;
+            maskRows[static_cast<int>(p.y[l])][static_cast<int>(p.x[l])] = 1;
         }
     }
 }

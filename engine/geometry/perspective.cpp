@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include <emmintrin.h>
+
 #include "engine/geometry/linear_solver.h"
 
 namespace velmora {
@@ -35,6 +37,21 @@ int mapPoint(PointF point, PointF& out, const PerspectiveCoefficients& coefficie
     out.x = (h[0] * point.x + h[1] * point.y + h[2]) / w;
     out.y = (h[3] * point.x + h[4] * point.y + h[5]) / w;
     return 1;
+}
+
+void mapRowOfFour(const PerspectiveCoefficients& coefficients, float x0, float y, MappedPoints& out) {
+    const auto& h = coefficients.h;
+    const __m128 x = _mm_add_ps(_mm_set1_ps(x0), _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f));
+    // Each sum in mapPoint's order: (h0 x + h1 y) + h2.
+    auto row = [&](int k) {
+        return _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(h[static_cast<std::size_t>(k)]), x),
+                                     _mm_set1_ps(h[static_cast<std::size_t>(k + 1)] * y)),
+                          _mm_set1_ps(h[static_cast<std::size_t>(k + 2)]));
+    };
+    const __m128 w = row(6);
+    _mm_store_ps(out.w, w);
+    _mm_store_ps(out.x, _mm_div_ps(row(0), w));
+    _mm_store_ps(out.y, _mm_div_ps(row(3), w));
 }
 
 namespace {
@@ -77,12 +94,14 @@ int warpRaster(const Raster* source, Raster* destination, const PerspectiveCoeff
     const float maxY = static_cast<float>(source->height - 1);
     const uint8_t fillValue = static_cast<uint8_t>(static_cast<int>(fill));
 
+    MappedPoints points;
     for (int r = firstRow; r <= lastRow; ++r) {
         uint8_t* out = destination->rows[r];
         for (int c = firstColumn; c <= lastColumn; ++c) {
-            PointF s;
-            const int mapped = mapPoint({static_cast<float>(c), static_cast<float>(r)}, s, inverse);
-            if (mapped < 0) return mapped;
+            const int lane = (c - firstColumn) % 4;
+            if (lane == 0) mapRowOfFour(inverse, static_cast<float>(c), static_cast<float>(r), points);
+            if (points.w[lane] == 0.0f) return -1;
+            const PointF s{points.x[lane], points.y[lane]};
             // Written so that a point that is not a number counts as outside.
             if (!(s.x >= 0.0f && s.x <= maxX && s.y >= 0.0f && s.y <= maxY)) {
                 out[c] = fillValue;

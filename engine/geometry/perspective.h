@@ -25,6 +25,16 @@ int solvePerspective(const std::array<PointF, 4>& source, const std::array<Point
 // lies on the transform's line at infinity (w exactly 0).
 int mapPoint(PointF point, PointF& out, const PerspectiveCoefficients& coefficients);
 
+// Four neighbouring points of one row, (x0 + l, y) for l = 0..3, mapped with exactly the float
+// operations of mapPoint, four at a time: x[l] and y[l] receive the mapped point and w[l] its
+// denominator (where w[l] is 0, mapPoint fails and x[l], y[l] mean nothing).
+struct MappedPoints {
+    alignas(16) float x[4];
+    alignas(16) float y[4];
+    alignas(16) float w[4];
+};
+void mapRowOfFour(const PerspectiveCoefficients& coefficients, float x0, float y, MappedPoints& out);
+
 // Fills destination rows firstRow..lastRow, columns firstColumn..lastColumn (inclusive, clamped
 // to the destination) by bilinear sampling of source at the points that the transform (source
 // to destination) maps onto them, rounded to the nearest integer; points outside the source get

@@ -140,3 +140,28 @@ TEST(RasterWarp, SamplesAPerspectiveSymbolBackToItsModules) {
     }
     EXPECT_EQ(wrong, 0);
 }
+
+// The warp and the decoded-area marking map four points at a time; every point must land
+// exactly where mapPoint puts it, or the sampled modules and the marked pixels would shift.
+TEST(PerspectiveFit, FourPointsAtATimeMapExactlyAsOneAtATime) {
+    std::mt19937 random(17);
+    std::uniform_real_distribution<float> coefficient(-3.0f, 3.0f), small(-0.01f, 0.01f);
+    for (int trial = 0; trial < 2000; ++trial) {
+        PerspectiveCoefficients h{};
+        for (int k = 0; k < 6; ++k) h.h[static_cast<std::size_t>(k)] = coefficient(random);
+        h.h[6] = small(random);
+        h.h[7] = small(random);
+        h.h[8] = trial % 50 == 0 ? 0.0f : 1.0f;
+        const float x0 = static_cast<float>(random() % 400), y = static_cast<float>(random() % 400);
+        MappedPoints four;
+        mapRowOfFour(h, x0, y, four);
+        for (int l = 0; l < 4; ++l) {
+            PointF one{};
+            const int mapped = mapPoint({x0 + static_cast<float>(l), y}, one, h);
+            ASSERT_EQ(mapped == 1, four.w[l] != 0.0f) << "trial " << trial;
+            if (mapped != 1) continue;
+            ASSERT_EQ(four.x[l], one.x) << "trial " << trial << ", lane " << l;
+            ASSERT_EQ(four.y[l], one.y) << "trial " << trial << ", lane " << l;
+        }
+    }
+}
