@@ -304,10 +304,10 @@ struct WindowHits {
     }
 };
 
-// Scans one line of samples, given by the colour of its first sample and its colour changes, for a dark run between light runs
-// of similar length (the centre module with its light ring) and calls emit(start, end) with the
-// first sample of each such dark run and the first sample after it. The line is walked run by
-// run; the runs are the ones a walk sample by sample would count.
+// Scans one line, given by the colour of its first sample and its colour changes, for a dark run
+// between light runs of similar length (the centre module with its light ring) and calls
+// emit(start, end) with the first sample of each such dark run and the first sample after it.
+// The line is walked run by run; the runs are the ones a walk sample by sample would count.
 template <typename Emit>
 void scanRunTransitions(bool firstLight, int length, const int32_t* transitions, int count, const RunRanges& limits,
                         Emit&& emit) {
