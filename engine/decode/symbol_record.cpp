@@ -238,48 +238,73 @@ int computeSymbolCorners() {
     return result;
 }
 
-int anchorCornersOnAlignment(const uint8_t* const* rows, int height, int width) {
-    const int k = g_QrDecodedData.nParsedNums;
-    const CQR_Decoder& reader = processDecoder();
-    const int version = reader.version();
-    if (k < 0 || k >= kEntries || rows == nullptr || height <= 0 || width <= 0) return 0;
-    if (sampledByAlignmentGrid() || version < 2 || version > kMaxVersion) return 0;
-    if (lastSampleMode() != kSampleParallelogram && lastSampleMode() != kSamplePerspective) return 0;
+namespace {
 
-    // The bottom-right alignment pattern sits at (N - 7, N - 7) in every version from 2 on.
-    const PerspectiveCoefficients& reading = frameTransforms()[0];
-    const float far = static_cast<float>(reader.size() - 7);
+// The transform (picture to module) fitted to the three finder centres and a fourth picture point
+// at the module point given.
+int fitToFinders(PointF picture, PointF module, PerspectiveCoefficients& out) {
+    const auto& f = frameCorners();
+    const float finder = static_cast<float>(processDecoder().size() - 4);
+    const std::array<PointF, 4> picturePoints = {f[kFrameA].point, f[kFrameB].point, f[kFrameC].point, picture};
+    const std::array<PointF, 4> modulePoints = {PointF{3.0f, 3.0f}, PointF{finder, 3.0f}, PointF{3.0f, finder},
+                                                module};
+    return solvePerspective(picturePoints, modulePoints, out);
+}
+
+// The transform puts the picture point within kAnchorReach modules of the module point.
+bool withinReach(const PerspectiveCoefficients& toModules, PointF picture, PointF module) {
+    PointF inModules{};
+    if (mapPoint(picture, inModules, toModules) != 1) return false;
+    const float dx = inModules.x - module.x, dy = inModules.y - module.y;
+    return dx * dx + dy * dy <= kAnchorReach * kAnchorReach;
+}
+
+// Searches for the bottom-right alignment pattern, at (N - 7, N - 7) in every version from 2 on,
+// around where `reading` puts it, and fits `anchored` to the finder centres and the pattern when
+// one is found within reach of that place. False, `anchored` untouched, otherwise.
+bool anchorOnFarPattern(const PerspectiveCoefficients& reading, const uint8_t* const* rows, int height, int width,
+                        PerspectiveCoefficients& anchored) {
+    const float far = static_cast<float>(processDecoder().size() - 7);
     PointF predicted{};
-    if (mapBack(reading, {far, far}, predicted) != 1) return 0;
+    if (mapBack(reading, {far, far}, predicted) != 1) return false;
     if (!(predicted.x >= 0.0f && predicted.x < static_cast<float>(width) && predicted.y >= 0.0f &&
           predicted.y < static_cast<float>(height))) {
-        return 0;
+        return false;
     }
     AlignmentCell cell{predicted.x, predicted.y, 0.0f};
     searchAlignment(cell, static_cast<int>(predicted.x), static_cast<int>(predicted.y), rows, height, width, kFrameA,
                     kAllScanDirections);
-    if (cell.score < kAlignmentFoundScore) return 0;
-
+    if (cell.score < kAlignmentFoundScore) return false;
     // The reading transform put the pattern within a module or so of its place; anything found
     // further away is another dark module of the data, not the pattern.
-    PointF inModules{};
-    if (mapPoint({cell.x, cell.y}, inModules, reading) != 1) return 0;
-    const float dx = inModules.x - far, dy = inModules.y - far;
-    if (!(dx * dx + dy * dy <= kAnchorReach * kAnchorReach)) return 0;
+    if (!withinReach(reading, {cell.x, cell.y}, {far, far})) return false;
+    PerspectiveCoefficients fitted{};
+    if (fitToFinders({cell.x, cell.y}, {far, far}, fitted) != 1) return false;
+    anchored = fitted;
+    return true;
+}
 
-    const auto& f = frameCorners();
-    const float finder = static_cast<float>(reader.size() - 4);
-    const std::array<PointF, 4> picturePoints = {f[kFrameA].point, f[kFrameB].point, f[kFrameC].point,
-                                                 PointF{cell.x, cell.y}};
-    const std::array<PointF, 4> modulePoints = {PointF{3.0f, 3.0f}, PointF{finder, 3.0f}, PointF{3.0f, finder},
-                                                PointF{far, far}};
-    PerspectiveCoefficients anchored{};
-    if (solvePerspective(picturePoints, modulePoints, anchored) != 1) return 0;
+// Maps the corners and the fourth finder centre through one transform trusted over the whole
+// symbol into entry k; false, the entry untouched, when a point cannot be mapped.
+bool storeCornersThrough(const PerspectiveCoefficients& transform, int k) {
     SymbolCorners c;
     int mapped = 0;
-    if (mapSymbolCorners({&anchored, &anchored, &anchored, &anchored}, true, c, mapped) != 1) return 0;
+    if (mapSymbolCorners({&transform, &transform, &transform, &transform}, true, c, mapped) != 1) return false;
     storeSymbolCorners(k, c, 4, true);
-    return 1;
+    return true;
+}
+
+}  // namespace
+
+int anchorCornersOnAlignment(const uint8_t* const* rows, int height, int width) {
+    const int k = g_QrDecodedData.nParsedNums;
+    const int version = processDecoder().version();
+    if (k < 0 || k >= kEntries || rows == nullptr || height <= 0 || width <= 0) return 0;
+    if (sampledByAlignmentGrid() || version < 2 || version > kMaxVersion) return 0;
+    if (lastSampleMode() != kSampleParallelogram && lastSampleMode() != kSamplePerspective) return 0;
+    PerspectiveCoefficients anchored{};
+    if (!anchorOnFarPattern(frameTransforms()[0], rows, height, width, anchored)) return 0;
+    return storeCornersThrough(anchored, k) ? 1 : 0;
 }
 
 void markDecodedArea(uint8_t* const* maskRows, int width, int height) {
