@@ -249,7 +249,8 @@ int tryFinderTriples(const uint8_t* const* rows, int height, int width, int conv
         if (budgetSpent()) break;
         if (anyScoreBelowFound(triple)) continue;
         if (attemptSymbol(rows, height, width) != 1 || !foundFindersSampledAsFinders()) continue;
-        // A read through a guessed fourth point gets its corners from the alignment pattern.
+        // A read through a guessed fourth point, or through a grid whose bottom-right centre is a
+        // look-alike, gets its corners from the alignment pattern.
         anchorCornersOnAlignment(rows, height, width);
         if (!recordRead(k, convertFlag)) continue;
         k = g_QrDecodedData.nParsedNums;
@@ -275,7 +276,8 @@ int tryFinderPairs(const uint8_t* const* rows, int height, int width, int conver
         if (budgetSpent()) break;
         if (anyScoreBelowFound(triple)) continue;
         if (attemptSymbol(rows, height, width) != 1 || !foundFindersSampledAsFinders()) continue;
-        // A read through a guessed fourth point gets its corners from the alignment pattern.
+        // A read through a guessed fourth point, or through a grid whose bottom-right centre is a
+        // look-alike, gets its corners from the alignment pattern.
         anchorCornersOnAlignment(rows, height, width);
         if (!recordRead(k, convertFlag)) continue;
         k = g_QrDecodedData.nParsedNums;

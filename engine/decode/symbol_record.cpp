@@ -32,6 +32,11 @@ constexpr int kAllScanDirections = 3;
 // a found pattern may lie and still be taken for it. The two modules around the pattern's centre
 // are its own rings, so a look-alike centre in the data lies three modules away or more.
 constexpr float kAnchorReach = 1.5f;
+// How close (in modules) a transform fitted to the finder centres and one alignment pattern puts
+// the other found patterns when the symbol lies flat in the picture: about the precision of the
+// centres themselves. A bent or creased symbol puts some of them further away, and then a
+// pattern missed by a module or two may well be in its place.
+constexpr float kFlatReach = 0.5f;
 
 // Reduced to letters and digits in upper case, so that "utf8" and "UTF-8" compare equal.
 std::string canonicalCharset(std::string_view name) {
@@ -227,48 +232,134 @@ int computeSymbolCorners() {
     return result;
 }
 
-int anchorCornersOnAlignment(const uint8_t* const* rows, int height, int width) {
-    const int k = g_QrDecodedData.nParsedNums;
-    const CQR_Decoder& reader = processDecoder();
-    const int version = reader.version();
-    if (k < 0 || k >= kEntries || rows == nullptr || height <= 0 || width <= 0) return 0;
-    if (sampledByAlignmentGrid() || version < 2 || version > kMaxVersion) return 0;
-    if (lastSampleMode() != kSampleParallelogram && lastSampleMode() != kSamplePerspective) return 0;
+namespace {
 
-    // The bottom-right alignment pattern sits at (N - 7, N - 7) in every version from 2 on.
-    const PerspectiveCoefficients& reading = frameTransforms()[0];
-    const float far = static_cast<float>(reader.size() - 7);
+// The transform (picture to module) fitted to the three finder centres and a fourth picture point
+// at the module point given.
+int fitToFinders(PointF picture, PointF module, PerspectiveCoefficients& out) {
+    const auto& f = frameCorners();
+    const float finder = static_cast<float>(processDecoder().size() - 4);
+    const std::array<PointF, 4> picturePoints = {f[kFrameA].point, f[kFrameB].point, f[kFrameC].point, picture};
+    const std::array<PointF, 4> modulePoints = {PointF{3.0f, 3.0f}, PointF{finder, 3.0f}, PointF{3.0f, finder},
+                                                module};
+    return solvePerspective(picturePoints, modulePoints, out);
+}
+
+// The transform puts the picture point within `reach` modules of the module point.
+bool withinReach(const PerspectiveCoefficients& toModules, PointF picture, PointF module, float reach) {
+    PointF inModules{};
+    if (mapPoint(picture, inModules, toModules) != 1) return false;
+    const float dx = inModules.x - module.x, dy = inModules.y - module.y;
+    return dx * dx + dy * dy <= reach * reach;
+}
+
+// Searches for the bottom-right alignment pattern, at (N - 7, N - 7) in every version from 2 on,
+// around where `reading` puts it, and fits `anchored` to the finder centres and the pattern when
+// one is found within reach of that place. False, `anchored` untouched, otherwise.
+bool anchorOnFarPattern(const PerspectiveCoefficients& reading, const uint8_t* const* rows, int height, int width,
+                        PerspectiveCoefficients& anchored) {
+    const float far = static_cast<float>(processDecoder().size() - 7);
     PointF predicted{};
-    if (mapBack(reading, {far, far}, predicted) != 1) return 0;
+    if (mapBack(reading, {far, far}, predicted) != 1) return false;
     if (!(predicted.x >= 0.0f && predicted.x < static_cast<float>(width) && predicted.y >= 0.0f &&
           predicted.y < static_cast<float>(height))) {
-        return 0;
+        return false;
     }
     AlignmentCell cell{predicted.x, predicted.y, 0.0f};
     searchAlignment(cell, static_cast<int>(predicted.x), static_cast<int>(predicted.y), rows, height, width, kFrameA,
                     kAllScanDirections);
-    if (cell.score < kAlignmentFoundScore) return 0;
-
+    if (cell.score < kAlignmentFoundScore) return false;
     // The reading transform put the pattern within a module or so of its place; anything found
     // further away is another dark module of the data, not the pattern.
-    PointF inModules{};
-    if (mapPoint({cell.x, cell.y}, inModules, reading) != 1) return 0;
-    const float dx = inModules.x - far, dy = inModules.y - far;
-    if (!(dx * dx + dy * dy <= kAnchorReach * kAnchorReach)) return 0;
+    if (!withinReach(reading, {cell.x, cell.y}, {far, far}, kAnchorReach)) return false;
+    PerspectiveCoefficients fitted{};
+    if (fitToFinders({cell.x, cell.y}, {far, far}, fitted) != 1) return false;
+    anchored = fitted;
+    return true;
+}
 
-    const auto& f = frameCorners();
-    const float finder = static_cast<float>(reader.size() - 4);
-    const std::array<PointF, 4> picturePoints = {f[kFrameA].point, f[kFrameB].point, f[kFrameC].point,
-                                                 PointF{cell.x, cell.y}};
-    const std::array<PointF, 4> modulePoints = {PointF{3.0f, 3.0f}, PointF{finder, 3.0f}, PointF{3.0f, finder},
-                                                PointF{far, far}};
-    PerspectiveCoefficients anchored{};
-    if (solvePerspective(picturePoints, modulePoints, anchored) != 1) return 0;
+// Maps the corners and the fourth finder centre through one transform trusted over the whole
+// symbol into entry k; false, the entry untouched, when a point cannot be mapped.
+bool storeCornersThrough(const PerspectiveCoefficients& transform, int k) {
     SymbolCorners c;
     int mapped = 0;
-    if (mapSymbolCorners({&anchored, &anchored, &anchored, &anchored}, true, c, mapped) != 1) return 0;
+    if (mapSymbolCorners({&transform, &transform, &transform, &transform}, true, c, mapped) != 1) return false;
     storeSymbolCorners(k, c, 4, true);
-    return 1;
+    return true;
+}
+
+// The transform that sees a grid read's symbol flat: fitted to the finder centres and one found
+// alignment pattern, the one that puts the most found patterns within kFlatReach of their modules
+// (the first in the sampling's bottom-right-first order on ties). The patterns of the first row
+// and column are not fitted to, since they lie nearly in line with two finders, and the
+// bottom-right one is left out: it is the one to be judged. False unless a majority of the found
+// patterns, and at least two, agree with it so closely.
+bool flatView(PerspectiveCoefficients& flat) {
+    const int n = alignmentPositionCount();
+    const AlignmentGrid& grid = alignmentGrid();
+    const AlignmentCoordinates& modules = alignmentCoordinates();
+    auto cell = [&](int i, int j) { return grid[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]; };
+    auto module = [&](int i, int j) { return modules[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]; };
+    auto witness = [&](int i, int j) {
+        const bool corner = (i == 0 || i == n - 1) && (j == 0 || j == n - 1);
+        return !corner && cell(i, j).score >= kAlignmentFoundScore;
+    };
+    int witnesses = 0, most = 0;
+    for (int i = 0; i < n; ++i) {
+        for (int j = 0; j < n; ++j) witnesses += witness(i, j) ? 1 : 0;
+    }
+    for (int i = n - 1; i >= 1; --i) {
+        for (int j = n - 1; j >= 1; --j) {
+            if (!witness(i, j)) continue;
+            PerspectiveCoefficients fitted{};
+            if (fitToFinders({cell(i, j).x, cell(i, j).y}, module(i, j), fitted) != 1) continue;
+            int agreeing = 0;
+            for (int r = 0; r < n; ++r) {
+                for (int c = 0; c < n; ++c) {
+                    const PointF at = {cell(r, c).x, cell(r, c).y};
+                    if (witness(r, c) && withinReach(fitted, at, module(r, c), kFlatReach)) ++agreeing;
+                }
+            }
+            if (agreeing <= most) continue;
+            most = agreeing;
+            flat = fitted;
+        }
+    }
+    return most >= 2 && 2 * most > witnesses;
+}
+
+// A grid read takes its far corner and fourth finder point through the transform of the
+// bottom-right cell, which extrapolates from the bottom-right alignment centre. That centre can
+// be a look-alike of the data, found around a prediction that earlier look-alikes along the last
+// row or column had already moved; error correction absorbs the modules it displaces and the
+// symbol reads, but the corner comes out modules off. When the symbol lies flat and the transform
+// that sees it so puts that centre out of reach of its module, the corners come from the pattern
+// searched for around where that transform puts it, or, when none is found there (the search
+// keeps to the look-alike), from that transform itself.
+bool mendGridFarCorner(const uint8_t* const* rows, int height, int width, int k) {
+    const int n = alignmentPositionCount();
+    PerspectiveCoefficients flat{};
+    if (n < 2 || !flatView(flat)) return false;
+    const auto last = static_cast<std::size_t>(n - 1);
+    const AlignmentCell& far = alignmentGrid()[last][last];
+    if (withinReach(flat, {far.x, far.y}, alignmentCoordinates()[last][last], kAnchorReach)) return false;
+    PerspectiveCoefficients anchored = flat;
+    anchorOnFarPattern(flat, rows, height, width, anchored);
+    return storeCornersThrough(anchored, k);
+}
+
+}  // namespace
+
+int anchorCornersOnAlignment(const uint8_t* const* rows, int height, int width) {
+    const int k = g_QrDecodedData.nParsedNums;
+    const int version = processDecoder().version();
+    if (k < 0 || k >= kEntries || rows == nullptr || height <= 0 || width <= 0) return 0;
+    if (version < 2 || version > kMaxVersion) return 0;
+    if (sampledByAlignmentGrid()) return mendGridFarCorner(rows, height, width, k) ? 1 : 0;
+    if (lastSampleMode() != kSampleParallelogram && lastSampleMode() != kSamplePerspective) return 0;
+    PerspectiveCoefficients anchored{};
+    if (!anchorOnFarPattern(frameTransforms()[0], rows, height, width, anchored)) return 0;
+    return storeCornersThrough(anchored, k) ? 1 : 0;
 }
 
 void markDecodedArea(uint8_t* const* maskRows, int width, int height) {

@@ -39,9 +39,15 @@ int computeSymbolCorners();
 // alignment pattern of the read version is found within a module and a half of where the
 // reading transform puts it, the corners and the fourth finder point of the entry about to be
 // recorded (the current count) are mapped again through the transform fitted to the three finder
-// centres and that pattern. rows is the searched binary picture, height by width. Returns 1 when
-// they were; 0 when the read went through an alignment pattern already, the symbol has none, or
-// it is not found, and the corners stay as the read left them.
+// centres and that pattern. A read through the alignment grid can put the far corner modules off
+// when the grid's bottom-right centre is a look-alike in the data: when the other found patterns
+// agree on a flat view of the symbol that puts that centre more than a module and a half from its
+// place, the corners and fourth finder point are mapped again through the transform fitted to the
+// finder centres and the pattern found around where that view puts it, or through that view when
+// none is found there. rows is the searched binary picture, height by width. Returns 1 when they
+// were; 0 otherwise (a read through an alignment pattern, a symbol without one, a pattern not
+// found, a grid read whose centre is trusted or whose patterns do not lie flat), and the corners
+// stay as the read left them.
 int anchorCornersOnAlignment(const uint8_t* const* rows, int height, int width);
 
 // Marks the area of the most recently recorded symbol, from the centre of module 1 to the

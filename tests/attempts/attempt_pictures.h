@@ -232,12 +232,11 @@ inline PlacedSymbol placeTurnedInPerspective(const EncodedSymbol& symbol, int sc
     return placed;
 }
 
-// Searches the binary picture for finders and frames the candidate triple made of the placed
-// symbol's own three finders (within two pixels). False when there is none.
-inline bool frameTrueTriple(OwnedRaster& binary, const PlacedSymbol& placed) {
+// Searches the binary picture for finders and frames the candidate triple made of the three
+// finder centres given in frame order (within two pixels). False when there is none.
+inline bool frameTripleAt(OwnedRaster& binary, const std::array<cv::Point2f, 3>& finders) {
     findFinderPatterns(binary.rows(), binary.height(), binary.width(), 2.2f, 0.85f, 1.65f, 3);
     if (buildTriples() != 1) return false;
-    const std::array<cv::Point2f, 3> finders = placed.frameFinders();
     int cursor = -1;
     while (nextTriple(cursor) == 1) {
         if (buildSymbolFrame(framePoints()) != 1) continue;
@@ -250,6 +249,11 @@ inline bool frameTrueTriple(OwnedRaster& binary, const PlacedSymbol& placed) {
         if (own) return true;
     }
     return false;
+}
+
+// Frames the candidate triple made of the placed symbol's own three finders.
+inline bool frameTrueTriple(OwnedRaster& binary, const PlacedSymbol& placed) {
+    return frameTripleAt(binary, placed.frameFinders());
 }
 
 // Runs the finder search on the binary picture and then the triple loop, as a pass does.

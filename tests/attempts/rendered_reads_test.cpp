@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/decode/frame_sampling.h"
+#include "engine/geometry/alignment_patterns.h"
 #include "tests/attempts/attempt_pictures.h"
 
 using namespace velmora;
@@ -118,6 +119,49 @@ TEST(ReaderReadsRenderedSymbols, GuessedFourthPointLeavesTheFarCornerInPlace) {
         EXPECT_TRUE(!sampledByAlignmentGrid() &&
                     (lastSampleMode() == kSampleParallelogram || lastSampleMode() == kSamplePerspective))
             << what << ": read through another sampling";
+        const double m = placed.n() - 4;
+        const cv::Point2f fourth = placed.moduleToPicture(m, m);
+        EXPECT_LE(std::hypot(g_QrDecodedData.dXY_FP[0][3] - fourth.x, g_QrDecodedData.dXY_FP[0][7] - fourth.y), 1.0f)
+            << what << ": fourth finder point";
+    }
+}
+
+// Turned and mirrored symbols in perspective that read only through the alignment grid, and
+// only because error correction absorbs the modules around its bottom-right centre: that centre
+// is a look-alike in the data, found up to several modules off (some around a prediction that
+// look-alikes along the last row or column had already moved). The far corner and the fourth
+// finder point must not follow it.
+TEST(ReaderReadsRenderedSymbols, LookAlikeGridCornerLeavesTheFarCornerInPlace) {
+    struct Case {
+        int version, scale, degrees;
+        bool mirrored;
+        int shorterSide;
+        float pull;
+    };
+    constexpr std::array<Case, 8> kCases = {{{14, 3, 0, false, 2, 0.04f},
+                                             {14, 4, 330, true, 2, 0.04f},
+                                             {18, 5, 180, true, 1, 0.04f},
+                                             {24, 3, 0, true, 1, 0.02f},
+                                             {24, 3, 90, true, 0, 0.02f},
+                                             {27, 3, 240, false, 3, 0.04f},
+                                             {32, 5, 180, false, 2, 0.03f},
+                                             {35, 4, 90, false, 2, 0.02f}}};
+    for (const Case& c : kCases) {
+        const PlacedSymbol placed = placeTurnedInPerspective(encodeSymbol(textFor(c.version), c.version), c.scale,
+                                                             c.degrees, c.mirrored, keystone(c.shorterSide, c.pull));
+        const std::string what = "version " + std::to_string(c.version) + " scale " + std::to_string(c.scale) +
+                                 " angle " + std::to_string(c.degrees) + (c.mirrored ? " mirrored" : "");
+        EXPECT_TRUE(readsPlaced(placed)) << what;
+        if (!sampledByAlignmentGrid()) {
+            ADD_FAILURE() << what << ": read through another sampling";
+            continue;
+        }
+        // The grid's bottom-right centre is not the pattern.
+        const int n = alignmentPositionCount();
+        const AlignmentCell& far = alignmentGrid()[static_cast<std::size_t>(n - 1)][static_cast<std::size_t>(n - 1)];
+        const cv::Point2f place = placed.moduleToPicture(placed.n() - 7, placed.n() - 7);
+        EXPECT_GT(std::hypot(far.x - place.x, far.y - place.y), 1.5f * static_cast<float>(c.scale))
+            << what << ": the grid found the pattern itself";
         const double m = placed.n() - 4;
         const cv::Point2f fourth = placed.moduleToPicture(m, m);
         EXPECT_LE(std::hypot(g_QrDecodedData.dXY_FP[0][3] - fourth.x, g_QrDecodedData.dXY_FP[0][7] - fourth.y), 1.0f)

@@ -369,6 +369,166 @@ TEST(SymbolGeometryRecorded, FarCornerAnchoredOnTheAlignmentPatternItselfOnly) {
     }
 }
 
+// Reads the binary picture through the alignment grid of the frame at the given finder centres,
+// as an attempt does for versions 7 and above, after `change` has had its way with the grid the
+// search found (n cells per side), and leaves that read's corners in entry 0.
+template <typename Change>
+testing::AssertionResult readThroughGrid(OwnedRaster& binary, const std::array<cv::Point2f, 3>& finders, int v,
+                                         Change&& change) {
+    if (!frameTripleAt(binary, finders)) return testing::AssertionFailure() << "no frame";
+    setAlignmentCoordinates(v);
+    locateAlignmentPatterns(v, binary.rows(), binary.height(), binary.width(), 3);
+    change(alignmentGrid(), alignmentPositionCount());
+    prepareAlignmentGrid(v);
+    if (sampleAlignmentGrid(binary.rows(), binary.height(), binary.width(), v) != 1) {
+        return testing::AssertionFailure() << "not sampled";
+    }
+    if (processDecoder().ReadSymbol(4 * v + 17, v) < 0) return testing::AssertionFailure() << "not read";
+    if (computeSymbolCorners() != 1) return testing::AssertionFailure() << "no corners";
+    return testing::AssertionSuccess();
+}
+
+AlignmentCell& bottomRightCell(AlignmentGrid& grid, int n) {
+    return grid[static_cast<std::size_t>(n - 1)][static_cast<std::size_t>(n - 1)];
+}
+
+// Every corner and the fourth finder point of entry 0 within a pixel of where they belong.
+void expectCornersWithinAPixel(const std::array<cv::Point2f, 4>& corners, cv::Point2f fourth, const std::string& what) {
+    const std::array<float, 4> errors = cornerErrors(0, corners);
+    for (int i = 0; i < 4; ++i) EXPECT_LE(errors[i], 1.0f) << what << ": corner " << i;
+    EXPECT_LE(std::hypot(g_QrDecodedData.dXY_FP[0][3] - fourth.x, g_QrDecodedData.dXY_FP[0][7] - fourth.y), 1.0f)
+        << what << ": fourth finder point";
+}
+
+TEST(SymbolGeometryRecorded, GridFarCornerTakenOffALookAlikeCentre) {
+    const int v = 14, scale = 4;
+    const EncodedSymbol symbol = encodeSymbol(textFor(v), v);
+    const PlacedSymbol placed = placeTurnedInPerspective(symbol, scale, 60.0, false, keystone(2, 0.03f));
+    OwnedRaster binary = binarise(placed.grey);
+    RequestSetUp request(binary.height(), binary.width());
+    const int size = placed.n();
+    const cv::Point2f fourth = placed.moduleToPicture(size - 4, size - 4);
+    const cv::Point2f pattern = placed.moduleToPicture(size - 7, size - 7);
+
+    // The grid as the search found it, the bottom-right pattern in its place: the corners stay as
+    // the grid's transforms give them, and those are right.
+    ASSERT_TRUE(readThroughGrid(binary, placed.frameFinders(), v, [&](AlignmentGrid& grid, int n) {
+        const AlignmentCell& far = bottomRightCell(grid, n);
+        EXPECT_LE(std::hypot(far.x - pattern.x, far.y - pattern.y), 1.0f) << "the search missed the pattern";
+    }));
+    const std::array<float, 10> asRead = entryGeometry(0);
+    EXPECT_EQ(anchorCornersOnAlignment(binary.rows(), binary.height(), binary.width()), 0);
+    EXPECT_EQ(entryGeometry(0), asRead);
+    expectCornersWithinAPixel(placed.frameCorners(), fourth, "pattern in its place");
+
+    // The bottom-right centre three modules left of the pattern, where a look-alike in the data
+    // lies: the symbol still reads, and the far corner through the grid follows the look-alike.
+    auto lookAlike = [&](AlignmentGrid& grid, int n) {
+        AlignmentCell& far = bottomRightCell(grid, n);
+        const cv::Point2f p = placed.moduleToPicture(size - 10, size - 7);
+        far.x = p.x;
+        far.y = p.y;
+    };
+    ASSERT_TRUE(readThroughGrid(binary, placed.frameFinders(), v, lookAlike));
+    EXPECT_GT(cornerErrors(0, placed.frameCorners())[3], 2.0f * scale) << "the look-alike does not move the corner";
+    EXPECT_EQ(anchorCornersOnAlignment(binary.rows(), binary.height(), binary.width()), 1);
+    expectCornersWithinAPixel(placed.frameCorners(), fourth, "pattern found again");
+
+    // The same read, with the pattern painted over in the picture searched after it: nothing is
+    // found where the other patterns put it, and the corners come from their flat view itself.
+    EncodedSymbol painted = symbol;
+    painted.modules(cv::Rect(size - 9, size - 9, 5, 5)).setTo(255);
+    OwnedRaster withoutPattern =
+        binarise(placeTurnedInPerspective(painted, scale, 60.0, false, keystone(2, 0.03f)).grey);
+    AlignmentCell searched{pattern.x, pattern.y, 0.0f};
+    searchAlignment(searched, static_cast<int>(pattern.x), static_cast<int>(pattern.y), withoutPattern.rows(),
+                    withoutPattern.height(), withoutPattern.width(), kFrameA, 3);
+    ASSERT_TRUE(searched.score < 1.5f || std::hypot(searched.x - pattern.x, searched.y - pattern.y) > 1.5f * scale)
+        << "a pattern is still found in its place";
+    ASSERT_TRUE(readThroughGrid(binary, placed.frameFinders(), v, lookAlike));
+    EXPECT_EQ(anchorCornersOnAlignment(withoutPattern.rows(), withoutPattern.height(), withoutPattern.width()), 1);
+    expectCornersWithinAPixel(placed.frameCorners(), fourth, "pattern painted over");
+}
+
+// The placed symbol's picture sagging like a sheet held at its edges: picture row y shows the
+// drawing at row y + amplitude sin(pi x / width), times sin(pi y / height) when it sags both
+// ways. No perspective maps the drawing onto it.
+struct SaggingPicture {
+    cv::Mat grey;
+    float amplitude = 0.0f;
+    bool bothWays = false;
+
+    float sag(float x, float y) const {
+        const float across = std::sin(static_cast<float>(CV_PI) * x / static_cast<float>(grey.cols));
+        return amplitude * (bothWays ? across * std::sin(static_cast<float>(CV_PI) * y / static_cast<float>(grey.rows))
+                                     : across);
+    }
+    // Where a point of the drawing lands (pixel centres).
+    cv::Point2f land(cv::Point2f p) const {
+        float y = p.y;
+        for (int i = 0; i < 30; ++i) y = p.y - sag(p.x, y);
+        return {p.x, y};
+    }
+};
+
+SaggingPicture sagging(const PlacedSymbol& placed, float modules, bool bothWays) {
+    SaggingPicture s;
+    s.amplitude = modules * static_cast<float>(placed.scale);
+    s.bothWays = bothWays;
+    s.grey = placed.grey;
+    cv::Mat mapX(placed.grey.size(), CV_32F), mapY(placed.grey.size(), CV_32F);
+    for (int y = 0; y < placed.grey.rows; ++y) {
+        for (int x = 0; x < placed.grey.cols; ++x) {
+            mapX.at<float>(y, x) = static_cast<float>(x);
+            mapY.at<float>(y, x) = static_cast<float>(y) + s.sag(static_cast<float>(x), static_cast<float>(y));
+        }
+    }
+    cv::remap(placed.grey, s.grey, mapX, mapY, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar(255));
+    return s;
+}
+
+// A sagging symbol read through its grid, every pattern found in its place: no flat view explains
+// the patterns to half a module, and one fitted to a few of them would put the bottom-right
+// pattern out of reach of its place. The grid's own corners stay.
+TEST(SymbolGeometryRecorded, GridFarCornerKeptInASaggingSymbol) {
+    struct Case {
+        int version;
+        float sagModules;
+        bool bothWays;
+    };
+    constexpr std::array<Case, 3> kCases = {{{7, 2.0f, false}, {10, 3.0f, false}, {14, 3.0f, true}}};
+    for (const Case& c : kCases) {
+        const std::string what = "version " + std::to_string(c.version) + " sagging " +
+                                 std::to_string(static_cast<int>(c.sagModules)) + " modules";
+        const PlacedSymbol placed = placeTurnedInPerspective(encodeSymbol(textFor(c.version), c.version), 4, 0.0, false,
+                                                             keystone(2, 0.03f));
+        const SaggingPicture picture = sagging(placed, c.sagModules, c.bothWays);
+        OwnedRaster binary = binarise(picture.grey);
+        RequestSetUp request(binary.height(), binary.width());
+        std::array<cv::Point2f, 3> finders = placed.frameFinders();
+        for (cv::Point2f& f : finders) f = picture.land(f);
+        ASSERT_TRUE(readThroughGrid(binary, finders, c.version, [&](AlignmentGrid& grid, int n) {
+            for (int i = 0; i < n; ++i) {
+                for (int j = 0; j < n; ++j) {
+                    if ((i == 0 || i == n - 1) && (j == 0 || j == n - 1) && !(i == n - 1 && j == n - 1)) continue;
+                    const AlignmentCell& cell = grid[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+                    const PointF m = alignmentCoordinates()[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+                    const cv::Point2f t = picture.land(placed.moduleToPicture(m.x, m.y));
+                    EXPECT_TRUE(cell.score >= 1.5f && std::hypot(cell.x - t.x, cell.y - t.y) <= 1.5f * static_cast<float>(placed.scale))
+                        << what << ": cell " << i << ", " << j << " not found in its place";
+                }
+            }
+        })) << what;
+        const std::array<float, 10> asRead = entryGeometry(0);
+        EXPECT_EQ(anchorCornersOnAlignment(binary.rows(), binary.height(), binary.width()), 0) << what;
+        EXPECT_EQ(entryGeometry(0), asRead) << what;
+        // The grid follows the sag to within half a module.
+        std::array<cv::Point2f, 4> corners = placed.frameCorners();
+        for (cv::Point2f& p : corners) p = picture.land(p - cv::Point2f(0.5f, 0.5f)) + cv::Point2f(0.5f, 0.5f);
+        EXPECT_LE(cornerErrors(0, corners)[3], 0.5f * static_cast<float>(placed.scale)) << what;
+    }
+}
+
 TEST(SymbolGeometryRecorded, CornersHookOnlyWhileTheLoopsRun) {
     const PlacedSymbol placed = placeRotated(encodeSymbol("HOOK", 2), 4, 0.0, false);
     OwnedRaster binary = binarise(placed.grey);
