@@ -8,11 +8,16 @@ uint8_t PolyEvalAscending(const uint8_t* coefficients, int count, uint8_t x, int
     const int modulus = gfModulus(m);
     const int logX = GfLog[x];
     uint8_t sum = 0;
-    for (int j = 0; j < count; ++j) {
+    // The exponent of x^j kept below the modulus step by step rather than divided each time.
+    for (int j = 0, power = 0; j < count; ++j) {
         const uint8_t c = coefficients[j];
-        if (c == 0) continue;
-        const uint8_t power = GfExp[(j * logX) % modulus];
-        sum ^= GfMul(c, power, m);
+        if (c != 0) {
+            int e = GfLog[c] + power;
+            if (e >= modulus) e -= modulus;
+            sum ^= GfExp[e];
+        }
+        power += logX;
+        if (power >= modulus) power -= modulus;
     }
     return sum;
 }

@@ -190,13 +190,23 @@ int RsCorrect(uint8_t* block, int n, int k, int t, int m, int firstRoot) {
     const uint8_t* sigma = locator.sigma.data();
     const int l = locator.degree;
 
-    // Chien search over every non-zero field element.
+    // Chien search over every non-zero field element alpha^e, in order. Term j of sigma(alpha^e)
+    // is sigma_j alpha^(j e): each step multiplies it by alpha^j, an addition of logs.
+    std::array<int, kMaxCoefficients> termLog{};
+    for (int j = 0; j <= l; ++j) termLog[static_cast<std::size_t>(j)] = sigma[j] != 0 ? GfLog[sigma[j]] : -1;
     int rootCount = 0;
     for (int e = 0; e < modulus; ++e) {
-        const uint8_t x = GfExp[e];
-        if (PolyEvalAscending(sigma, l + 1, x, m) != 0) continue;
+        uint8_t sum = 0;
+        for (int j = 0; j <= l; ++j) {
+            int& exponent = termLog[static_cast<std::size_t>(j)];
+            if (exponent < 0) continue;
+            sum ^= GfExp[exponent];
+            exponent += j;
+            if (exponent >= modulus) exponent -= modulus;
+        }
+        if (sum != 0) continue;
         if (rootCount == t) return -2;
-        work.roots[rootCount++] = x;
+        work.roots[rootCount++] = GfExp[e];
     }
     for (int i = 0; i < rootCount; ++i) {
         const int position = n - 1 - GfLog[GfInv(work.roots[i], m)];
