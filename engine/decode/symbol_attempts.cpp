@@ -144,6 +144,15 @@ bool recordRead(int k, int convertFlag) {
     }
 }
 
+// Attempts the current candidate and records what it reads as entry k. A read through a guessed
+// fourth point, or through a grid whose bottom-right centre is a look-alike, gets its corners
+// from the alignment pattern first.
+bool readAndRecord(const uint8_t* const* rows, int height, int width, int k, int convertFlag) {
+    if (attemptSymbol(rows, height, width) != 1 || !foundFindersSampledAsFinders()) return false;
+    anchorCornersOnAlignment(rows, height, width);
+    return recordRead(k, convertFlag);
+}
+
 // Masks the symbol just recorded in the request's mask, when there is one. The mask only keeps
 // later candidates off the symbol, so once the wanted count is reached there is nothing to mask
 // for: the request ends with this symbol.
@@ -248,11 +257,7 @@ int tryFinderTriples(const uint8_t* const* rows, int height, int width, int conv
         if (nextTriple(cursor) != 1) break;
         if (budgetSpent()) break;
         if (anyScoreBelowFound(triple)) continue;
-        if (attemptSymbol(rows, height, width) != 1 || !foundFindersSampledAsFinders()) continue;
-        // A read through a guessed fourth point, or through a grid whose bottom-right centre is a
-        // look-alike, gets its corners from the alignment pattern.
-        anchorCornersOnAlignment(rows, height, width);
-        if (!recordRead(k, convertFlag)) continue;
+        if (!readAndRecord(rows, height, width, k, convertFlag)) continue;
         k = g_QrDecodedData.nParsedNums;
         disableSharingTriples(cursor, kTripleMode);
         markPatternsUsed(cursor, kTripleMode);
@@ -275,11 +280,7 @@ int tryFinderPairs(const uint8_t* const* rows, int height, int width, int conver
         if (next != 1) break;
         if (budgetSpent()) break;
         if (anyScoreBelowFound(triple)) continue;
-        if (attemptSymbol(rows, height, width) != 1 || !foundFindersSampledAsFinders()) continue;
-        // A read through a guessed fourth point, or through a grid whose bottom-right centre is a
-        // look-alike, gets its corners from the alignment pattern.
-        anchorCornersOnAlignment(rows, height, width);
-        if (!recordRead(k, convertFlag)) continue;
+        if (!readAndRecord(rows, height, width, k, convertFlag)) continue;
         k = g_QrDecodedData.nParsedNums;
         disableSharingTriples(entry, kPairMode);
         markPatternsUsed(entry, kPairMode);

@@ -89,17 +89,28 @@ TEST(ReaderReadsRenderedSymbols, EveryVersionInPerspective) {
     }
 }
 
+// A symbol turned, perhaps mirrored, and seen with one side shortened (keystone).
+struct KeystoneCase {
+    int version, scale, degrees;
+    bool mirrored;
+    int shorterSide;
+    float pull;
+
+    PlacedSymbol place() const {
+        return placeTurnedInPerspective(encodeSymbol(textFor(version), version), scale, degrees, mirrored,
+                                        keystone(shorterSide, pull));
+    }
+    std::string describe() const {
+        return "version " + std::to_string(version) + " scale " + std::to_string(scale) + " angle " +
+               std::to_string(degrees) + (mirrored ? " mirrored" : "");
+    }
+};
+
 // Turned and mirrored symbols in perspective that read through one transform fitted to the
 // finders and a guessed fourth point (the parallelogram's, or the one the module sizes suggest).
 // The guess lies modules off; the far corner and the fourth finder point must not.
 TEST(ReaderReadsRenderedSymbols, GuessedFourthPointLeavesTheFarCornerInPlace) {
-    struct Case {
-        int version, scale, degrees;
-        bool mirrored;
-        int shorterSide;
-        float pull;
-    };
-    constexpr std::array<Case, 11> kCases = {{{2, 7, 30, true, 0, 0.03f},
+    constexpr std::array<KeystoneCase, 11> kCases = {{{2, 7, 30, true, 0, 0.03f},
                                               {3, 3, 210, true, 3, 0.03f},
                                               {4, 8, 210, false, 3, 0.03f},
                                               {5, 8, 150, false, 2, 0.02f},
@@ -110,11 +121,9 @@ TEST(ReaderReadsRenderedSymbols, GuessedFourthPointLeavesTheFarCornerInPlace) {
                                               {27, 5, 240, false, 3, 0.03f},
                                               {29, 3, 300, false, 3, 0.02f},
                                               {38, 4, 240, true, 3, 0.04f}}};
-    for (const Case& c : kCases) {
-        const PlacedSymbol placed = placeTurnedInPerspective(encodeSymbol(textFor(c.version), c.version), c.scale,
-                                                             c.degrees, c.mirrored, keystone(c.shorterSide, c.pull));
-        const std::string what = "version " + std::to_string(c.version) + " scale " + std::to_string(c.scale) +
-                                 " angle " + std::to_string(c.degrees) + (c.mirrored ? " mirrored" : "");
+    for (const KeystoneCase& c : kCases) {
+        const PlacedSymbol placed = c.place();
+        const std::string what = c.describe();
         EXPECT_TRUE(readsPlaced(placed)) << what;
         EXPECT_TRUE(!sampledByAlignmentGrid() &&
                     (lastSampleMode() == kSampleParallelogram || lastSampleMode() == kSamplePerspective))
@@ -132,13 +141,7 @@ TEST(ReaderReadsRenderedSymbols, GuessedFourthPointLeavesTheFarCornerInPlace) {
 // look-alikes along the last row or column had already moved). The far corner and the fourth
 // finder point must not follow it.
 TEST(ReaderReadsRenderedSymbols, LookAlikeGridCornerLeavesTheFarCornerInPlace) {
-    struct Case {
-        int version, scale, degrees;
-        bool mirrored;
-        int shorterSide;
-        float pull;
-    };
-    constexpr std::array<Case, 8> kCases = {{{14, 3, 0, false, 2, 0.04f},
+    constexpr std::array<KeystoneCase, 8> kCases = {{{14, 3, 0, false, 2, 0.04f},
                                              {14, 4, 330, true, 2, 0.04f},
                                              {18, 5, 180, true, 1, 0.04f},
                                              {24, 3, 0, true, 1, 0.02f},
@@ -146,11 +149,9 @@ TEST(ReaderReadsRenderedSymbols, LookAlikeGridCornerLeavesTheFarCornerInPlace) {
                                              {27, 3, 240, false, 3, 0.04f},
                                              {32, 5, 180, false, 2, 0.03f},
                                              {35, 4, 90, false, 2, 0.02f}}};
-    for (const Case& c : kCases) {
-        const PlacedSymbol placed = placeTurnedInPerspective(encodeSymbol(textFor(c.version), c.version), c.scale,
-                                                             c.degrees, c.mirrored, keystone(c.shorterSide, c.pull));
-        const std::string what = "version " + std::to_string(c.version) + " scale " + std::to_string(c.scale) +
-                                 " angle " + std::to_string(c.degrees) + (c.mirrored ? " mirrored" : "");
+    for (const KeystoneCase& c : kCases) {
+        const PlacedSymbol placed = c.place();
+        const std::string what = c.describe();
         EXPECT_TRUE(readsPlaced(placed)) << what;
         if (!sampledByAlignmentGrid()) {
             ADD_FAILURE() << what << ": read through another sampling";

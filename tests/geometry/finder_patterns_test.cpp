@@ -178,6 +178,29 @@ std::vector<std::tuple<float, float, float>> walkRow(const uint8_t* line, int le
     return hits;
 }
 
+// The row scan of the picture against the walk of each row, hit by hit (a hit on row or column 0
+// is not counted).
+testing::AssertionResult rowScanMatchesWalk(const OwnedRaster& raster, const OwnedRaster& mask) {
+    const int capacity = 4000;
+    Hits hits(capacity);
+    const int count = scan(0, hits, raster, capacity);
+    std::vector<std::tuple<float, float, float>> expected;
+    for (int y = 0; y < raster.height(); ++y) {
+        for (const auto& hit : walkRow(raster.rows()[y], raster.width(), y, mask.rows()[y])) {
+            if (std::get<0>(hit) != 0.0f && std::get<1>(hit) != 0.0f) expected.push_back(hit);
+        }
+    }
+    if (count != static_cast<int>(expected.size())) {
+        return testing::AssertionFailure() << count << " hits, the walk finds " << expected.size();
+    }
+    for (int k = 0; k < count; ++k) {
+        if (std::make_tuple(hits.x[k], hits.y[k], hits.size[k]) != expected[static_cast<std::size_t>(k)]) {
+            return testing::AssertionFailure() << "hit " << k << " differs";
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
 }  // namespace
 
 // Random rows of runs around finder proportions, at module sizes from 1 to 60 samples, so that
@@ -209,19 +232,7 @@ TEST(FinderRunScan, RunByRunWalkMatchesTheSampleBySampleWalk) {
             }
             setDecodedAreaMask(mask.raster);
         }
-        Hits hits(4000);
-        const int count = scan(0, hits, raster, 4000);
-        std::vector<std::tuple<float, float, float>> expected;
-        for (int y = 0; y < 7; ++y) {
-            for (const auto& hit : walkRow(raster.rows()[y], width, y, mask.rows()[y])) {
-                if (std::get<0>(hit) != 0.0f && std::get<1>(hit) != 0.0f) expected.push_back(hit);
-            }
-        }
-        ASSERT_EQ(count, static_cast<int>(expected.size())) << "trial " << trial;
-        for (int k = 0; k < count; ++k) {
-            ASSERT_EQ(std::make_tuple(hits.x[k], hits.y[k], hits.size[k]), expected[static_cast<std::size_t>(k)])
-                << "trial " << trial << ", hit " << k;
-        }
+        ASSERT_TRUE(rowScanMatchesWalk(raster, mask)) << "trial " << trial;
     }
 }
 
@@ -272,19 +283,7 @@ TEST(FinderRunScan, RunByRunWalkMatchesAtLineEndsAndMaskEdges) {
             }
             setDecodedAreaMask(mask.raster);
         }
-        Hits hits(400);
-        const int count = scan(0, hits, raster, 400);
-        std::vector<std::tuple<float, float, float>> expected;
-        for (int y = 0; y < 3; ++y) {
-            for (const auto& hit : walkRow(raster.rows()[y], width, y, mask.rows()[y])) {
-                if (std::get<0>(hit) != 0.0f && std::get<1>(hit) != 0.0f) expected.push_back(hit);
-            }
-        }
-        ASSERT_EQ(count, static_cast<int>(expected.size())) << "trial " << trial;
-        for (int k = 0; k < count; ++k) {
-            ASSERT_EQ(std::make_tuple(hits.x[k], hits.y[k], hits.size[k]), expected[static_cast<std::size_t>(k)])
-                << "trial " << trial << ", hit " << k;
-        }
+        ASSERT_TRUE(rowScanMatchesWalk(raster, mask)) << "trial " << trial;
     }
 }
 
