@@ -304,21 +304,21 @@ struct WindowHits {
     }
 };
 
-// Scans one line, given by the colour of its first sample and its colour changes, for a dark run
-// between light runs of similar length (the centre module with its light ring) and calls
-// emit(start, end) with the first sample of each such dark run and the first sample after it.
-// The line is walked run by run; the runs are the ones a walk sample by sample would count.
-template <typename Emit>
-void scanRunTransitions(bool firstLight, int length, const int32_t* transitions, int count, const RunRanges& limits,
-                        Emit&& emit) {
-    if (length <= 0) return;
-    bool light = firstLight;
-    int run = count > 0 ? transitions[0] : length, prev = 0, start = 0, end = 0;
+// The walk of one line for one pass: a dark run between light runs of similar length (the
+// centre module with its light ring) makes a hit. The walk goes run by run; the runs are the
+// ones a walk sample by sample would count.
+struct RunWalk {
+    int run = 0;
+    int prev = 0;
+    int start = 0;
+    int end = 0;
     bool candidate = false;
-    for (int k = 0; k < count; ++k) {
-        const int i = transitions[k];
-        const int next = k + 1 < count ? transitions[k + 1] : length;
-        light = !light;
+
+    // Takes the colour change at i (the run starting there is light or not; the next change is
+    // at next, or the line's end) and calls emit(start, end) with the first sample of a found
+    // dark run and the first sample after it.
+    template <typename Emit>
+    void step(bool light, int i, int next, const RunRanges& limits, Emit&& emit) {
         bool keepCounting = false;
         if (!candidate) {
             if (light && limits.ratio(prev, run) && limits.size(prev, run)) {
@@ -334,7 +334,7 @@ void scanRunTransitions(bool firstLight, int length, const int32_t* transitions,
         } else {
             // The runs are in proportion but too long or too short for the module size: the
             // candidate stays, the run just ended and the one starting here count as one, and
-            // the next transition decides.
+            // the next change decides.
             keepCounting = true;
         }
         if (keepCounting) {
@@ -342,6 +342,27 @@ void scanRunTransitions(bool firstLight, int length, const int32_t* transitions,
         } else {
             prev = run;
             run = next - i;
+        }
+    }
+};
+
+// Walks one line, given by the colour of its first sample and its colour changes (positions
+// transitions[k] - offset along the line), for each set of run tests in limits at once, and
+// calls emit(pass, start, end) for every hit of pass (the index into limits).
+template <typename T, std::size_t Passes, typename Emit>
+void scanRunTransitions(bool firstLight, int length, const T* transitions, int count, int offset,
+                        const std::array<RunRanges, Passes>& limits, Emit&& emit) {
+    if (length <= 0) return;
+    const int firstRun = count > 0 ? static_cast<int>(transitions[0]) - offset : length;
+    std::array<RunWalk, Passes> walks{};
+    for (RunWalk& walk : walks) walk.run = firstRun;
+    bool light = firstLight;
+    for (int k = 0; k < count; ++k) {
+        const int i = static_cast<int>(transitions[k]) - offset;
+        const int next = k + 1 < count ? static_cast<int>(transitions[k + 1]) - offset : length;
+        light = !light;
+        for (std::size_t pass = 0; pass < Passes; ++pass) {
+            walks[pass].step(light, i, next, limits[pass], [&](int start, int end) { emit(pass, start, end); });
         }
     }
 }
@@ -386,25 +407,25 @@ RecordedLine recordedLineAt(ScanFamily family, int y, int x, int width) {
     }
 }
 
-// The colour changes of one window line, positions along the line, into out; returns their
-// count. With a record of the picture's line changes the line is sliced out of it, else the
-// gathered samples are searched.
-int windowLineChanges(ScanFamily family, int width, const Window& w, const WindowLine& line, const uint8_t* samples,
-                      bool recorded, int32_t* out) {
-    if (!recorded) return colourChanges(samples, line.length, out);
-    const RecordedLine at = recordedLineAt(family, w.y0 + line.row, w.x0 + line.column, width);
-    const LineChangeList list = lineChangesOf(family, at.line);
-    const uint16_t* first = std::upper_bound(list.begin, list.end, static_cast<uint16_t>(at.offset));
-    int count = 0;
-    for (const uint16_t* c = first; c != list.end && *c < at.offset + line.length; ++c) out[count++] = *c - at.offset;
-    return count;
+// The first position in [begin, end) (ascending) above value, or end; the halving takes no
+// branch on the data.
+const uint16_t* firstAbove(const uint16_t* begin, const uint16_t* end, int value) {
+    std::size_t length = static_cast<std::size_t>(end - begin);
+    if (length == 0) return begin;
+    const uint16_t* base = begin;
+    while (length > 1) {
+        const std::size_t half = length / 2;
+        base += static_cast<int>(base[half - 1]) <= value ? half : 0;
+        length -= half;
+    }
+    return base + (static_cast<int>(*base) <= value ? 1 : 0);
 }
 
 // Every line of one family across the window, scanned for both passes at once (they differ only
 // in the ratio bound): hits in window coordinates with the expected module size (diagonal sizes
-// measured along the diagonal, as the finder search measures them). Rows are read in place; the
-// other families come from their gathered lines, or from the record of the picture's line
-// changes when there is one (then nothing is gathered).
+// measured along the diagonal, as the finder search measures them). With a record of the
+// picture's line changes each line is sliced out of it; otherwise rows are read in place and the
+// other families come from their gathered lines.
 void scanWindowFamily(ScanFamily family, const uint8_t* const* rows, int width, const Window& w, float module,
                       bool recorded, std::array<WindowHits*, kPasses> hits) {
     const bool diagonal = family == kScanDiagonals || family == kScanAntiDiagonals;
@@ -416,31 +437,36 @@ void scanWindowFamily(ScanFamily family, const uint8_t* const* rows, int width, 
     const std::array<RunRanges, kPasses> ranges = {runRangesOf(0, lineModule, longest), runRangesOf(1, lineModule, longest)};
     for (int L = 0; L < lines; ++L) {
         const WindowLine line = lineOf(family, L, w);
-        const uint8_t* samples = family == kScanRows || recorded
-                                     ? nullptr
-                                     : buffer + static_cast<std::ptrdiff_t>(L) * scratch.lineStride;
-        if (family == kScanRows && !recorded) samples = rows[w.y0 + L] + w.x0;
-        const int count = windowLineChanges(family, width, w, line, samples, recorded, transitions);
         const bool firstLight = rows[w.y0 + line.row][w.x0 + line.column] != 0;
-        for (int pass = 0; pass < kPasses; ++pass) {
-            WindowHits& out = *hits[static_cast<std::size_t>(pass)];
-            const RunRanges& limits = ranges[static_cast<std::size_t>(pass)];
-            scanRunTransitions(firstLight, line.length, transitions, count, limits, [&](int start, int end) {
-                const float startRow = static_cast<float>(line.row + line.rowStep * start);
-                const float endRow = static_cast<float>(line.row + line.rowStep * end);
-                const float startColumn = static_cast<float>(line.column + line.columnStep * start);
-                const float endColumn = static_cast<float>(line.column + line.columnStep * end);
-                switch (family) {
-                    case kScanRows: out.add((startColumn + endColumn) / 2.0f - 0.5f, startRow, module, w); break;
-                    case kScanColumns: out.add(startColumn, (startRow + endRow) / 2.0f - 0.5f, module, w); break;
-                    case kScanDiagonals:
-                        out.add((startColumn + endColumn) / 2.0f - 0.5f, (startRow + endRow) / 2.0f - 0.5f, module, w);
-                        break;
-                    default:
-                        out.add((startColumn + endColumn) / 2.0f + 0.5f, (startRow + endRow) / 2.0f - 0.5f, module, w);
-                        break;
-                }
-            });
+        auto emit = [&](std::size_t pass, int start, int end) {
+            WindowHits& out = *hits[pass];
+            const float startRow = static_cast<float>(line.row + line.rowStep * start);
+            const float endRow = static_cast<float>(line.row + line.rowStep * end);
+            const float startColumn = static_cast<float>(line.column + line.columnStep * start);
+            const float endColumn = static_cast<float>(line.column + line.columnStep * end);
+            switch (family) {
+                case kScanRows: out.add((startColumn + endColumn) / 2.0f - 0.5f, startRow, module, w); break;
+                case kScanColumns: out.add(startColumn, (startRow + endRow) / 2.0f - 0.5f, module, w); break;
+                case kScanDiagonals:
+                    out.add((startColumn + endColumn) / 2.0f - 0.5f, (startRow + endRow) / 2.0f - 0.5f, module, w);
+                    break;
+                default:
+                    out.add((startColumn + endColumn) / 2.0f + 0.5f, (startRow + endRow) / 2.0f - 0.5f, module, w);
+                    break;
+            }
+        };
+        if (recorded) {
+            const RecordedLine at = recordedLineAt(family, w.y0 + line.row, w.x0 + line.column, width);
+            const LineChangeList list = lineChangesOf(family, at.line);
+            const uint16_t* first = firstAbove(list.begin, list.end, at.offset);
+            const uint16_t* last = first;
+            while (last != list.end && static_cast<int>(*last) < at.offset + line.length) ++last;
+            scanRunTransitions(firstLight, line.length, first, static_cast<int>(last - first), at.offset, ranges, emit);
+        } else {
+            const uint8_t* samples = family == kScanRows ? rows[w.y0 + L] + w.x0
+                                                         : buffer + static_cast<std::ptrdiff_t>(L) * scratch.lineStride;
+            const int count = colourChanges(samples, line.length, transitions);
+            scanRunTransitions(firstLight, line.length, transitions, count, 0, ranges, emit);
         }
     }
 }
@@ -682,8 +708,9 @@ int alignmentCentreRuns(const uint8_t* samples, int length, float lineModule, fl
     const int changes = colourChanges(samples, length, transitions.data());
     std::vector<IntRange> ratios;
     growRatioRanges(ratios, ratioBound, length);
-    scanRunTransitions(samples[0] != 0, length, transitions.data(), changes, RunRanges{&ratios, sizeRange(lineModule)},
-                       [&](int start, int end) {
+    const std::array<RunRanges, 1> limits = {RunRanges{&ratios, sizeRange(lineModule)}};
+    scanRunTransitions(samples[0] != 0, length, transitions.data(), changes, 0, limits,
+                       [&](std::size_t, int start, int end) {
         if (runs != nullptr && count < capacity) runs[count] = {start, end};
         ++count;
     });

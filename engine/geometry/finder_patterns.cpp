@@ -302,13 +302,29 @@ bool anyCovered(const Raster& mask) {
     return false;
 }
 
+// The answer of maskFor while a search runs its scans, so that the mask is looked over once.
+struct SearchMask {
+    bool decided = false;
+    const Raster* mask = nullptr;
+};
+SearchMask searchMask;
+
 // The mask of decoded areas, when there is one of the searched picture's size that covers
 // anything (a clear mask changes no line, so the scan can do without it).
 const Raster* maskFor(int height, int width) {
+    if (searchMask.decided) return searchMask.mask;
     const Raster* mask = decodedAreaMask();
     if (mask == nullptr || mask->rows == nullptr || mask->height != height || mask->width != width) return nullptr;
     return anyCovered(*mask) ? mask : nullptr;
 }
+
+// Holds one search's answer of maskFor for the scans it runs, and forgets it when it ends.
+struct SearchMaskDecision {
+    SearchMaskDecision(int height, int width) { searchMask = {true, maskFor(height, width)}; }
+    ~SearchMaskDecision() { searchMask = {}; }
+    SearchMaskDecision(const SearchMaskDecision&) = delete;
+    SearchMaskDecision& operator=(const SearchMaskDecision&) = delete;
+};
 
 // One line of a scan family: its first pixel and its length in samples.
 struct LineGeometry {
@@ -559,16 +575,15 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
     const ScanLimits limits(ratioBound, centreTolerance);
     const Raster* mask = maskFor(height, width);
     HitSink sink{*table, maxHits};
-    std::vector<uint8_t> buffers;
-    std::vector<int32_t> changes;
+    // Line buffers kept from one scan to the next: only their first samples are used.
+    static std::vector<uint8_t> buffers;
+    static std::vector<int32_t> changes;
     const int longest = std::max(height, width);
     try {
-        if (family == kScanRows) {
-            if (mask != nullptr) buffers.resize(static_cast<std::size_t>(width));
-        } else {
-            buffers.resize(static_cast<std::size_t>(kLineBatch) * static_cast<std::size_t>(height));
-        }
-        changes.resize(static_cast<std::size_t>(longest));
+        const std::size_t needed = family == kScanRows ? (mask != nullptr ? static_cast<std::size_t>(width) : 0)
+                                                       : static_cast<std::size_t>(kLineBatch) * static_cast<std::size_t>(height);
+        if (buffers.size() < needed) buffers.resize(needed);
+        if (changes.size() < static_cast<std::size_t>(longest)) changes.resize(static_cast<std::size_t>(longest));
     } catch (const std::bad_alloc&) {
         return 0;
     }
@@ -876,25 +891,78 @@ int scanRunsCrossing(int family, int& hitCount, const HitTable* table, int maxHi
                    ratioBound, centreTolerance);
 }
 
+namespace {
+
+// Tables of the pairing, grown to the largest call seen and kept: one search at a time.
+struct PairingScratch {
+    std::vector<char> liveA;
+    std::vector<char> liveB;
+    std::vector<float> toleranceB;
+    std::vector<float> keyB;
+    std::vector<int> nearby;
+    HitGrid grid;
+};
+
+PairingScratch pairing;
+
+// The coordinate along which B's hits are ordered when they come line by line: x for the
+// columns, x + y for the anti-diagonals.
+float pairingKey(bool diagonal, float x, float y) { return diagonal ? x + y : x; }
+
+}  // namespace
+
 void pairFinderHits(const HitTable& a, int countA, const HitTable& b, int countB, bool diagonal, float pairTolerance,
                     PairedHits& out) {
     if (countA <= 0 || countB <= 0) return;
     const PairRule rule{diagonal, pairTolerance};
     const int familyA = diagonal ? kScanDiagonals : kScanRows;
     const int familyB = diagonal ? kScanAntiDiagonals : kScanColumns;
-    std::vector<char> liveA(static_cast<std::size_t>(countA), 1), liveB(static_cast<std::size_t>(countB), 1);
+    const std::size_t na = static_cast<std::size_t>(countA), nb = static_cast<std::size_t>(countB);
+    if (pairing.liveA.size() < na) pairing.liveA.resize(na);
+    if (pairing.liveB.size() < nb) pairing.liveB.resize(nb);
+    if (pairing.toleranceB.size() < nb) pairing.toleranceB.resize(nb);
+    if (pairing.keyB.size() < nb) pairing.keyB.resize(nb);
+    std::fill_n(pairing.liveA.begin(), na, char{1});
+    std::fill_n(pairing.liveB.begin(), nb, char{1});
+    char* liveA = pairing.liveA.data();
+    char* liveB = pairing.liveB.data();
+    float* toleranceB = pairing.toleranceB.data();
+    float* keyB = pairing.keyB.data();
+    float largestB = 0.0f;
+    bool ordered = true;
+    for (int j = 0; j < countB; ++j) {
+        toleranceB[j] = rule.tolerance(b.size[j]);
+        largestB = std::max(largestB, toleranceB[j]);
+        keyB[j] = pairingKey(diagonal, b.x[j], b.y[j]);
+        ordered = ordered && (j == 0 || keyB[j - 1] <= keyB[j]);
+    }
     auto tryPair = [&](int i, float ta, int j) {
-        const float tb = rule.tolerance(b.size[j]);
-        if (!rule.accepts(a.x[i], a.y[i], ta, b.x[j], b.y[j], tb)) return;
-        if (liveA[static_cast<std::size_t>(i)]) {
+        if (!rule.accepts(a.x[i], a.y[i], ta, b.x[j], b.y[j], toleranceB[j])) return;
+        if (liveA[i]) {
             appendPaired(out, a.x[i], a.y[i], a.size[i], familyA);
-            liveA[static_cast<std::size_t>(i)] = 0;
+            liveA[i] = 0;
         }
-        if (liveB[static_cast<std::size_t>(j)]) {
+        if (liveB[j]) {
             appendPaired(out, b.x[j], b.y[j], b.size[j], familyB);
-            liveB[static_cast<std::size_t>(j)] = 0;
+            liveB[j] = 0;
         }
     };
+    if (ordered) {
+        // B comes line by line, so the partners of an A hit lie in one stretch of B's order:
+        // a partner's key differs by at most the x tolerance (straight) or twice the larger
+        // tolerance (diagonal). The stretch is taken a little wider than that, so that no
+        // rounding loses a partner, and tested in B's order.
+        for (int i = 0; i < countA; ++i) {
+            const float ta = rule.tolerance(a.size[i]);
+            const float reach = (diagonal ? 2.0f * std::max(ta, largestB) : ta) * 1.001f + 1.0f;
+            const float key = pairingKey(diagonal, a.x[i], a.y[i]);
+            for (int j = static_cast<int>(std::lower_bound(keyB, keyB + countB, key - reach) - keyB);
+                 j < countB && keyB[j] <= key + reach; ++j) {
+                tryPair(i, ta, j);
+            }
+        }
+        return;
+    }
     if (static_cast<long>(countA) * countB <= kDirectPairingLimit) {
         for (int i = 0; i < countA; ++i) {
             const float ta = rule.tolerance(a.size[i]);
@@ -902,14 +970,12 @@ void pairFinderHits(const HitTable& a, int countA, const HitTable& b, int countB
         }
         return;
     }
-    HitGrid grid;
-    grid.build(b, countB);
-    std::vector<int> nearby;
+    pairing.grid.build(b, countB);
     for (int i = 0; i < countA; ++i) {
         const float ta = rule.tolerance(a.size[i]);
         // A partner's tolerance is at most 2.5 times ta, and no coordinate may differ by more.
-        grid.near(a.x[i], a.y[i], 2.5f * ta * 1.001f + 1.0f, nearby);
-        for (int j : nearby) tryPair(i, ta, j);
+        pairing.grid.near(a.x[i], a.y[i], 2.5f * ta * 1.001f + 1.0f, pairing.nearby);
+        for (int j : pairing.nearby) tryPair(i, ta, j);
     }
 }
 
@@ -972,7 +1038,9 @@ int findFinderPatterns(const uint8_t* const* rows, int height, int width, float 
     if (rows != nullptr && height > 0 && width > 0) {
         // A picture recorded earlier in the pass has only been inverted since: its line changes
         // stand, and the scans read them instead of the pixels.
-        const bool masked = maskFor(height, width) != nullptr;
+        // Whether the mask covers anything is decided once for the search's four scans.
+        const SearchMaskDecision decision(height, width);
+        const bool masked = searchMask.mask != nullptr;
         if (masked || !lineChangesReady(rows, height, width)) beginLineChanges(rows, height, width, masked);
         const int maxHits = finderMaxHits(height, width);
         SearchTables t;

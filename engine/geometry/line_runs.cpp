@@ -124,7 +124,7 @@ void recordLineChanges(int family, const int32_t* changes, int count) {
     if (!record.recording) return;
     auto& list = record.changes[static_cast<std::size_t>(family)];
     try {
-        for (int k = 0; k < count; ++k) list.push_back(static_cast<uint16_t>(changes[k]));
+        list.insert(list.end(), changes, changes + std::max(count, 0));
         record.lineStarts[static_cast<std::size_t>(family)].push_back(static_cast<uint32_t>(list.size()));
     } catch (const std::bad_alloc&) {
         record.forget();
