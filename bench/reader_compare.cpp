@@ -3,16 +3,21 @@
 // false texts, median and total milliseconds per picture for each reader, and Velmora's times
 // as a ratio of each peer's.
 //
-// Usage: reader_compare [--max N] [--list] [FOLDER]   (default: the shared sample pictures)
-//   --max N  symbols wanted per picture, 1 to 4 (default 4, the app's setting). Velmora stops
-//            its schedule once it has N; zxing-cpp is told the same limit; zbar has none.
-//   --list   also prints every picture: milliseconds per reader and the passes Velmora ran.
+// Usage: reader_compare [--max N] [--repeat R] [--list] [FOLDER]   (default: the shared sample
+// pictures)
+//   --max N     symbols wanted per picture, 1 to 4 (default 4, the app's setting). Velmora stops
+//               its schedule once it has N; zxing-cpp is told the same limit; zbar has none.
+//   --repeat R  each reader reads each picture R times in turn (default 5); a picture's time is
+//               the median of its R readings, which keeps one slow reading (a cold cache, the
+//               machine busy elsewhere) from deciding it. --repeat 1 times single cold reads.
+//   --list      also prints every picture: milliseconds per reader and the passes Velmora ran.
 #define ZX_USE_UTF8 1
 
 #include <zbar.h>
 
 #include <ZXing/ReadBarcode.h>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
@@ -46,6 +51,7 @@ struct Folder {
 };
 
 int wanted = 4;
+int repeats = 5;
 
 std::vector<std::string> readVelmora(cv::Mat& grey) {
     const int count = QR_Decode_Matrix(0, grey.data, grey.cols, grey.rows, wanted, 1, nullptr);
@@ -132,6 +138,8 @@ int main(int argc, char** argv) {
         const std::string option = argv[arg];
         if (option == "--max" && arg + 1 < argc) {
             wanted = std::atoi(argv[++arg]);
+        } else if (option == "--repeat" && arg + 1 < argc) {
+            repeats = std::atoi(argv[++arg]);
         } else if (option == "--list") {
             list = true;
         } else {
@@ -140,6 +148,10 @@ int main(int argc, char** argv) {
     }
     if (wanted < 1 || wanted > 4) {
         std::fprintf(stderr, "reader_compare: --max takes 1 to 4\n");
+        return 2;
+    }
+    if (repeats < 1 || repeats > 1000) {
+        std::fprintf(stderr, "reader_compare: --repeat takes 1 to 1000\n");
         return 2;
     }
     const std::string root = arg < argc ? argv[arg] : velmora::test::sampleCorpusRoot();
@@ -165,16 +177,23 @@ int main(int argc, char** argv) {
             f->symbols += static_cast<int>(picture.expected.size());
         }
         double pictureMs[kReaders] = {};
+        std::array<std::vector<double>, kReaders> readings;
+        std::array<std::vector<std::string>, kReaders> texts;
+        for (int k = 0; k < repeats; ++k) {
+            for (int r = 0; r < kReaders; ++r) {
+                const auto start = std::chrono::steady_clock::now();
+                texts[r] = r == kVelmora ? readVelmora(grey) : (r == kZxing ? readZxing(grey) : readZbar(grey, scanner));
+                const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+                readings[r].push_back(ms);
+                if (r == kVelmora) longestRequest = std::max(longestRequest, ms);
+            }
+        }
         for (int r = 0; r < kReaders; ++r) {
-            const auto start = std::chrono::steady_clock::now();
-            const std::vector<std::string> texts =
-                r == kVelmora ? readVelmora(grey) : (r == kZxing ? readZxing(grey) : readZbar(grey, scanner));
-            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            const double ms = median(readings[r]);
             pictureMs[r] = ms;
-            if (r == kVelmora) longestRequest = std::max(longestRequest, ms);
             for (Folder* f : {&folder, &all}) {
                 f->outcomes[r].milliseconds.push_back(ms);
-                score(texts, picture, f->outcomes[r]);
+                score(texts[r], picture, f->outcomes[r]);
             }
         }
         if (list) {
@@ -185,7 +204,7 @@ int main(int argc, char** argv) {
     zbar::zbar_image_scanner_destroy(scanner);
     if (list) std::printf("\n");
     for (const auto& [name, folder] : folders) printFolder(name, folder);
-    std::printf("symbols wanted per picture: %d\n", wanted);
+    std::printf("symbols wanted per picture: %d; each time the median of %d readings\n", wanted, repeats);
     printFolder("all", all);
     std::printf("longest Velmora request: %.1f ms\n", longestRequest);
     return 0;
