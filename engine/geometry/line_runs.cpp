@@ -32,23 +32,7 @@ int classChanges(const uint8_t* line, int length, int32_t* out) {
             changed &= changed - 1;
         }
     };
-    // Most blocks of sixteen hold few changes: four positions are written whatever the count
-    // (the ones past it are overwritten later), so that the count decides no branch. The
-    // slots are in bounds: before block i there are at most i - 1 changes, and i + 16 <= length.
-    for (; i + 16 <= length; i += 16) {
-        unsigned changed = changedAt(i);
-        const int found = std::popcount(changed);
-        for (int k = 0; k < 4; ++k) {
-            out[count + k] = i + std::countr_zero(changed);
-            changed &= changed - 1;
-        }
-        if (found <= 4) {
-            count += found;
-        } else {
-            count += 4;
-            emit(i, changed);
-        }
-    }
+    for (; i + 16 <= length; i += 16) emit(i, changedAt(i));
     // The last few pairs through one more load that ends at the line's end, its pairs before i
     // already counted.
     if (i < length && length >= 17) {
