@@ -304,6 +304,33 @@ struct WindowHits {
     }
 };
 
+// Whether a hit of the line can lie at least one module inside the window (the hit table drops
+// every other hit): a row or column has one coordinate fixed, a diagonal keeps x - y fixed and
+// an anti-diagonal x + y. Lines that cannot are not walked. The diagonal tests keep a margin of
+// one sample, so that no rounding skips a line that could hit.
+bool lineMayHit(ScanFamily family, const WindowLine& line, const Window& w, float size) {
+    const float right = static_cast<float>(w.width) - size - 1.0f;
+    const float bottom = static_cast<float>(w.height) - size - 1.0f;
+    switch (family) {
+        case kScanRows: {
+            const float y = static_cast<float>(line.row);
+            return size <= y && y <= bottom;
+        }
+        case kScanColumns: {
+            const float x = static_cast<float>(line.column);
+            return size <= x && x <= right;
+        }
+        case kScanDiagonals: {
+            const float d = static_cast<float>(line.column - line.row);
+            return std::max(size, size + d) <= std::min(right, bottom + d) + 1.0f;
+        }
+        default: {
+            const float sum = static_cast<float>(line.column + line.row);
+            return std::max(size, sum - bottom) <= std::min(right, sum - size) + 1.0f;
+        }
+    }
+}
+
 // The walk of one line for one pass: a dark run between light runs of similar length (the
 // centre module with its light ring) makes a hit. The walk goes run by run; the runs are the
 // ones a walk sample by sample would count.
@@ -437,6 +464,7 @@ void scanWindowFamily(ScanFamily family, const uint8_t* const* rows, int width, 
     const std::array<RunRanges, kPasses> ranges = {runRangesOf(0, lineModule, longest), runRangesOf(1, lineModule, longest)};
     for (int L = 0; L < lines; ++L) {
         const WindowLine line = lineOf(family, L, w);
+        if (!lineMayHit(family, line, w, module)) continue;
         const bool firstLight = rows[w.y0 + line.row][w.x0 + line.column] != 0;
         auto emit = [&](std::size_t pass, int start, int end) {
             WindowHits& out = *hits[pass];
