@@ -511,11 +511,18 @@ struct Candidate {
 // The candidate nearest (px, py) among the four best-scored clusters whose score lies in
 // [1.5, 5); score 0 when there is none. Equal scores rank by cluster index.
 Candidate chooseCandidate(const ClusterStatistics& scored, int px, int py, const Window& w) {
+    // Clusters by falling score, equal scores in cluster order: an insertion sort, which keeps
+    // that order and needs no buffer for twenty entries.
     std::array<int, kClusters> order{};
-    for (int c = 0; c < kClusters; ++c) order[static_cast<std::size_t>(c)] = c;
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return scored[static_cast<std::size_t>(a)][kFinderScore] > scored[static_cast<std::size_t>(b)][kFinderScore];
-    });
+    auto scoreOf = [&](int c) { return scored[static_cast<std::size_t>(c)][kFinderScore]; };
+    for (int c = 0; c < kClusters; ++c) {
+        int place = c;
+        while (place > 0 && scoreOf(c) > scoreOf(order[static_cast<std::size_t>(place - 1)])) {
+            order[static_cast<std::size_t>(place)] = order[static_cast<std::size_t>(place - 1)];
+            --place;
+        }
+        order[static_cast<std::size_t>(place)] = c;
+    }
     Candidate best{0.0f, 0.0f, 0.0f};
     float bestDistance = 0.0f;
     for (int place = 0; place < kCandidatePlaces; ++place) {

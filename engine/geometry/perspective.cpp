@@ -80,6 +80,60 @@ AxisPosition axisPosition(float s, int size) {
 
 }  // namespace
 
+namespace {
+
+// The bilinear value of the source at a point inside it, rounded, as warpRaster defines it.
+uint8_t sampleAt(const Raster& source, PointF s) {
+    const AxisPosition row = axisPosition(s.y, source.height);
+    const AxisPosition column = axisPosition(s.x, source.width);
+    const float p00 = source.rows[row.lower][column.lower];
+    const float p01 = source.rows[row.lower][column.upper];
+    const float p10 = source.rows[row.upper][column.lower];
+    const float p11 = source.rows[row.upper][column.upper];
+    const float fy = row.fraction, fx = column.fraction;
+    const float value = p00 + 0.5f + (p10 - p00) * fy + (p01 - p00) * fx + (p00 + p11 - p10 - p01) * fx * fy;
+    return static_cast<uint8_t>(static_cast<int>(value));
+}
+
+// Four mapped points at once when all of them lie inside the source and off its last row and
+// column (so that neither axis needs the nudge of axisPosition): the very operations of sampleAt,
+// lane by lane, into out[0..3]. False, with nothing written, for any other four.
+bool sampleFourInside(const Raster& source, const MappedPoints& points, float maxX, float maxY, uint8_t* out) {
+    const __m128 x = _mm_load_ps(points.x), y = _mm_load_ps(points.y), zero = _mm_setzero_ps();
+    const __m128 inside = _mm_and_ps(_mm_and_ps(_mm_cmpge_ps(x, zero), _mm_cmple_ps(x, _mm_set1_ps(maxX))),
+                                     _mm_and_ps(_mm_cmpge_ps(y, zero), _mm_cmple_ps(y, _mm_set1_ps(maxY))));
+    if (_mm_movemask_ps(inside) != 0xF) return false;
+    const __m128i lowerX = _mm_cvttps_epi32(x), lowerY = _mm_cvttps_epi32(y);
+    const __m128i lastX = _mm_cmpeq_epi32(lowerX, _mm_set1_epi32(source.width - 1));
+    const __m128i lastY = _mm_cmpeq_epi32(lowerY, _mm_set1_epi32(source.height - 1));
+    if (_mm_movemask_epi8(_mm_or_si128(lastX, lastY)) != 0) return false;
+    const __m128 fx = _mm_sub_ps(x, _mm_cvtepi32_ps(lowerX)), fy = _mm_sub_ps(y, _mm_cvtepi32_ps(lowerY));
+    alignas(16) int32_t columns[4], rows[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(columns), lowerX);
+    _mm_store_si128(reinterpret_cast<__m128i*>(rows), lowerY);
+    alignas(16) float q00[4], q01[4], q10[4], q11[4];
+    for (int k = 0; k < 4; ++k) {
+        const uint8_t* top = source.rows[rows[k]] + columns[k];
+        const uint8_t* bottom = source.rows[rows[k] + 1] + columns[k];
+        q00[k] = top[0];
+        q01[k] = top[1];
+        q10[k] = bottom[0];
+        q11[k] = bottom[1];
+    }
+    const __m128 p00 = _mm_load_ps(q00), p01 = _mm_load_ps(q01), p10 = _mm_load_ps(q10), p11 = _mm_load_ps(q11);
+    __m128 value = _mm_add_ps(p00, _mm_set1_ps(0.5f));
+    value = _mm_add_ps(value, _mm_mul_ps(_mm_sub_ps(p10, p00), fy));
+    value = _mm_add_ps(value, _mm_mul_ps(_mm_sub_ps(p01, p00), fx));
+    const __m128 cross = _mm_sub_ps(_mm_sub_ps(_mm_add_ps(p00, p11), p10), p01);
+    value = _mm_add_ps(value, _mm_mul_ps(_mm_mul_ps(cross, fx), fy));
+    alignas(16) int32_t rounded[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(rounded), _mm_cvttps_epi32(value));
+    for (int k = 0; k < 4; ++k) out[k] = static_cast<uint8_t>(rounded[k]);
+    return true;
+}
+
+}  // namespace
+
 int warpRaster(const Raster* source, Raster* destination, const PerspectiveCoefficients& coefficients, float fill,
                int firstRow, int lastRow, int firstColumn, int lastColumn) {
     if (!isUsableByteRaster(source) || !isUsableByteRaster(destination)) return -1;
@@ -97,25 +151,19 @@ int warpRaster(const Raster* source, Raster* destination, const PerspectiveCoeff
     MappedPoints points;
     for (int r = firstRow; r <= lastRow; ++r) {
         uint8_t* out = destination->rows[r];
-        for (int c = firstColumn; c <= lastColumn; ++c) {
-            const int lane = (c - firstColumn) % 4;
-            if (lane == 0) mapRowOfFour(inverse, static_cast<float>(c), static_cast<float>(r), points);
-            if (points.w[lane] == 0.0f) return -1;
-            const PointF s{points.x[lane], points.y[lane]};
-            // Written so that a point that is not a number counts as outside.
-            if (!(s.x >= 0.0f && s.x <= maxX && s.y >= 0.0f && s.y <= maxY)) {
-                out[c] = fillValue;
+        for (int c = firstColumn; c <= lastColumn; c += 4) {
+            mapRowOfFour(inverse, static_cast<float>(c), static_cast<float>(r), points);
+            const int lanes = std::min(4, lastColumn - c + 1);
+            if (lanes == 4 && _mm_movemask_ps(_mm_cmpeq_ps(_mm_load_ps(points.w), _mm_setzero_ps())) == 0 &&
+                sampleFourInside(*source, points, maxX, maxY, out + c)) {
                 continue;
             }
-            const AxisPosition row = axisPosition(s.y, source->height);
-            const AxisPosition column = axisPosition(s.x, source->width);
-            const float p00 = source->rows[row.lower][column.lower];
-            const float p01 = source->rows[row.lower][column.upper];
-            const float p10 = source->rows[row.upper][column.lower];
-            const float p11 = source->rows[row.upper][column.upper];
-            const float fy = row.fraction, fx = column.fraction;
-            const float value = p00 + 0.5f + (p10 - p00) * fy + (p01 - p00) * fx + (p00 + p11 - p10 - p01) * fx * fy;
-            out[c] = static_cast<uint8_t>(static_cast<int>(value));
+            for (int lane = 0; lane < lanes; ++lane) {
+                if (points.w[lane] == 0.0f) return -1;
+                const PointF s{points.x[lane], points.y[lane]};
+                // Written so that a point that is not a number counts as outside.
+                out[c + lane] = s.x >= 0.0f && s.x <= maxX && s.y >= 0.0f && s.y <= maxY ? sampleAt(*source, s) : fillValue;
+            }
         }
     }
     return 1;

@@ -165,3 +165,55 @@ TEST(PerspectiveFit, FourPointsAtATimeMapExactlyAsOneAtATime) {
         }
     }
 }
+
+// The warp samples four destination pixels at a time when they all fall inside the source; every
+// pixel must come out as the plain bilinear sample at the point mapPoint gives, including points
+// on the source's last row or column (nudged) and points outside (filled).
+TEST(RasterWarp, FourSamplesAtATimeMatchThePlainBilinearSample) {
+    std::mt19937 random(23);
+    OwnedRaster source(29, 37), destination(31, 41);
+    for (int y = 0; y < 29; ++y) {
+        for (int x = 0; x < 37; ++x) source.at(y, x) = static_cast<uint8_t>(random() % 256);
+    }
+    auto plainSample = [&](PointF s) -> int {
+        if (!(s.x >= 0.0f && s.x <= 36.0f && s.y >= 0.0f && s.y <= 28.0f)) return 200;
+        auto axis = [](float v, int size, int& lower, int& upper, float& fraction) {
+            lower = static_cast<int>(v);
+            if (lower == size - 1) {
+                v = static_cast<float>(v - 0.0001);
+                lower = static_cast<int>(v);
+            }
+            upper = std::min(lower + 1, size - 1);
+            fraction = v - static_cast<float>(lower);
+        };
+        int r0, r1, c0, c1;
+        float fy, fx;
+        axis(s.y, 29, r0, r1, fy);
+        axis(s.x, 37, c0, c1, fx);
+        const float p00 = source.at(r0, c0), p01 = source.at(r0, c1), p10 = source.at(r1, c0), p11 = source.at(r1, c1);
+        return static_cast<int>(p00 + 0.5f + (p10 - p00) * fy + (p01 - p00) * fx + (p00 + p11 - p10 - p01) * fx * fy);
+    };
+    std::uniform_real_distribution<float> scale(0.6f, 1.2f), angle(-0.4f, 0.4f), shift(-6.0f, 6.0f), tilt(-0.002f, 0.002f);
+    for (int trial = 0; trial < 300; ++trial) {
+        PerspectiveCoefficients h{};
+        if (trial % 3 == 0) {
+            // Whole-pixel shifts land on sample positions, the source's last row and column among them.
+            h = PerspectiveCoefficients{{1, 0, static_cast<float>(random() % 9) - 4.0f, 0, 1,
+                                         static_cast<float>(random() % 9) - 4.0f, 0, 0, 1}};
+        } else {
+            const float s = scale(random), a = angle(random);
+            h = PerspectiveCoefficients{{s * std::cos(a), -s * std::sin(a), shift(random), s * std::sin(a),
+                                         s * std::cos(a), shift(random), tilt(random), tilt(random), 1.0f}};
+        }
+        ASSERT_EQ(warpRaster(source.raster, destination.raster, h, 200.0f, 0, 30, 0, 40), 1);
+        PerspectiveCoefficients inverse;
+        ASSERT_EQ(invertMatrix(inverse.h.data(), h.h.data(), 3, 0), 1);
+        for (int r = 0; r < 31; ++r) {
+            for (int c = 0; c < 41; ++c) {
+                PointF s{};
+                ASSERT_EQ(mapPoint({static_cast<float>(c), static_cast<float>(r)}, s, inverse), 1);
+                ASSERT_EQ(destination.at(r, c), plainSample(s)) << "trial " << trial << " at " << c << "," << r;
+            }
+        }
+    }
+}
