@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace velmora {
 namespace {
 
@@ -30,7 +34,17 @@ void applyThreshold(uint8_t* const* binaryRows, const uint8_t* const* greyRows, 
             std::fill(binary, binary + w, uint8_t{0});
             continue;
         }
-        for (int x = 0; x < w; ++x) binary[x] = static_cast<uint8_t>(grey[x] > t);
+        int x = 0;
+#if defined(__SSE2__)
+        // grey - t, saturated at 0, is non-zero exactly where grey > t; its minimum with 1 is
+        // the binary sample.
+        const __m128i threshold = _mm_set1_epi8(static_cast<char>(t)), one = _mm_set1_epi8(1);
+        for (; x + 16 <= w; x += 16) {
+            const __m128i above = _mm_subs_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(grey + x)), threshold);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(binary + x), _mm_min_epu8(above, one));
+        }
+#endif
+        for (; x < w; ++x) binary[x] = static_cast<uint8_t>(grey[x] > t);
     }
 }
 
@@ -126,6 +140,9 @@ int otsuThreshold(const uint8_t* const* greyRows, int x0, int y0, int windowWidt
     int64_t wB = 0;
     int result = 1;
     for (int t = 0; t < 255; ++t) {
+        // An empty bin repeats the step before it (or another empty start), which cannot beat
+        // the best so far.
+        if (histogram[t] == 0) continue;
         wB += histogram[t];
         if (wB == 0) continue;
         const int64_t wF = n - wB;

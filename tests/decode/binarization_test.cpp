@@ -142,3 +142,27 @@ TEST(GreyResampling, LastSampleReadsTheRowAndColumnBefore) {
     EXPECT_EQ(tall.at(2, 8), 1);
     EXPECT_EQ(resampleBilinear(line.r, tall.r, 0), -1);
 }
+
+// Sixteen samples are thresholded at a time: every grey value against thresholds across the
+// whole range, on a row whose length leaves a remainder, must give 1 exactly where grey > t.
+TEST(BinarizationThresholds, EveryGreyValueAgainstThresholdsAcrossTheRange) {
+    constexpr int kWidth = 256 + 7;
+    Owned grey(1, kWidth), binary(1, kWidth);
+    for (int x = 0; x < kWidth; ++x) grey.at(0, x) = static_cast<uint8_t>((x * 37) % 256);
+    for (int stored = 0; stored <= 254; ++stored) {
+        // The Otsu threshold of a picture of the values s and 255 is s: it becomes the stored
+        // threshold that the derived strategies scale.
+        Owned twoValued(1, 2), ignored(1, 2);
+        twoValued.at(0, 0) = static_cast<uint8_t>(stored);
+        twoValued.at(0, 1) = 255;
+        ASSERT_EQ(binarize(0, ignored, twoValued, 2, 1), 0);
+        ASSERT_EQ(thresholdTable()[0][0], static_cast<float>(stored));
+        for (int strategy = 1; strategy <= 4; ++strategy) {
+            ASSERT_EQ(binarize(strategy, binary, grey, kWidth, 1), 0);
+            const int t = derivedThreshold(strategy, static_cast<float>(stored));
+            for (int x = 0; x < kWidth; ++x) {
+                ASSERT_EQ(binary.at(0, x), grey.at(0, x) > t ? 1 : 0) << "x " << x << " t " << t;
+            }
+        }
+    }
+}
