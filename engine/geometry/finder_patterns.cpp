@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -322,38 +323,54 @@ struct HitSink {
     }
 };
 
-// True when some pixel of the mask is covered.
-bool anyCovered(const Raster& mask) {
+// The smallest rectangle holding every covered pixel of a mask; empty when none is covered.
+struct CoveredBox {
+    int left = 1;
+    int top = 1;
+    int right = 0;
+    int bottom = 0;
+
+    bool empty() const { return right < left; }
+};
+
+CoveredBox coveredBox(const Raster& mask) {
+    CoveredBox box;
     for (int y = 0; y < mask.height; ++y) {
         const uint8_t* row = mask.rows[y];
-        int x = 0;
-        // Eight samples at a time: most masks are clear.
-        for (; x + 8 <= mask.width; x += 8) {
-            uint64_t word;
-            std::memcpy(&word, row + x, sizeof word);
-            if (word != 0) return true;
-        }
-        for (; x < mask.width; ++x) {
-            if (row[x] != 0) return true;
-        }
+        if (!rowCovered(row, mask.width)) continue;
+        int first = 0, last = mask.width - 1;
+        while (row[first] == 0) ++first;
+        while (row[last] == 0) --last;
+        if (box.empty()) box = {first, y, last, y};
+        box.left = std::min(box.left, first);
+        box.right = std::max(box.right, last);
+        box.bottom = y;
     }
-    return false;
+    return box;
 }
+
+// The decoded-area mask a search merges into its lines, with the box of what it covers.
+struct MaskView {
+    const Raster* mask = nullptr;
+    CoveredBox box;
+};
 
 // The answer of maskFor while a search runs its scans, so that the mask is looked over once.
 struct SearchMask {
     bool decided = false;
-    const Raster* mask = nullptr;
+    MaskView view;
 };
 SearchMask searchMask;
 
 // The mask of decoded areas, when there is one of the searched picture's size that covers
 // anything (a clear mask changes no line, so the scan can do without it).
-const Raster* maskFor(int height, int width) {
-    if (searchMask.decided) return searchMask.mask;
+MaskView maskFor(int height, int width) {
+    if (searchMask.decided) return searchMask.view;
     const Raster* mask = decodedAreaMask();
-    if (mask == nullptr || mask->rows == nullptr || mask->height != height || mask->width != width) return nullptr;
-    return anyCovered(*mask) ? mask : nullptr;
+    if (mask == nullptr || mask->rows == nullptr || mask->height != height || mask->width != width) return {};
+    const CoveredBox box = coveredBox(*mask);
+    if (box.empty()) return {};
+    return {mask, box};
 }
 
 // Holds one search's answer of maskFor for the scans it runs, and forgets it when it ends.
@@ -544,18 +561,49 @@ void addLineHit(HitSink& sink, ScanFamily family, const LineGeometry& g, int sta
     }
 }
 
+// Whether some line of the batch passes through the box.
+bool batchMeetsBox(ScanFamily family, const BatchGeometry& batch, const CoveredBox& box) {
+    for (int b = 0; b < batch.count; ++b) {
+        const LineGeometry& g = batch.lines[static_cast<std::size_t>(b)];
+        int low = std::max(box.top, g.row), high = std::min(box.bottom, g.row + g.length - 1);
+        if (family == kScanColumns) {
+            if (g.column < box.left || g.column > box.right) continue;
+        } else if (family == kScanDiagonals) {
+            const int d = g.column - g.row;  // x - y along the line
+            low = std::max(low, box.left - d);
+            high = std::min(high, box.right - d);
+        } else {
+            const int sum = g.column + g.row;  // x + y along the line
+            low = std::max(low, sum - box.right);
+            high = std::min(high, sum - box.left);
+        }
+        if (low <= high) return true;
+    }
+    return false;
+}
+
 template <bool Masked>
-void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height,
-                      int width, const RunRanges& ranges, std::vector<uint8_t>& buffers, int32_t* changes) {
+void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* rows, const MaskView& maskView,
+                      int height, int width, const RunRanges& ranges, std::vector<uint8_t>& buffers, int32_t* changes) {
     const int lineCount = family == kScanColumns ? width : height + width - 1;
     const int bufferLength = std::max(height, 1);
     for (int first = 0; first < lineCount; first += kLineBatch) {
         const BatchGeometry batch = batchOf(family, first, std::min(kLineBatch, lineCount - first), height, width);
-        gatherBatch<Masked>(family, batch, rows, mask, buffers.data(), bufferLength);
-        for (int b = 0; b < batch.count; ++b) {
-            const LineGeometry& g = batch.lines[static_cast<std::size_t>(b)];
-            scanAnyLine<Masked>(family, buffers.data() + static_cast<std::ptrdiff_t>(b) * bufferLength, g.length, ranges,
-                                changes, [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
+        auto scanBatch = [&](auto masked) {
+            constexpr bool kMasked = decltype(masked)::value;
+            gatherBatch<kMasked>(family, batch, rows, maskView.mask, buffers.data(), bufferLength);
+            for (int b = 0; b < batch.count; ++b) {
+                const LineGeometry& g = batch.lines[static_cast<std::size_t>(b)];
+                scanAnyLine<kMasked>(family, buffers.data() + static_cast<std::ptrdiff_t>(b) * bufferLength, g.length,
+                                     ranges, changes,
+                                     [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
+            }
+        };
+        // Lines that miss the box of covered pixels have no masked sample: they scan as unmasked.
+        if (Masked && batchMeetsBox(family, batch, maskView.box)) {
+            scanBatch(std::true_type{});
+        } else {
+            scanBatch(std::false_type{});
         }
     }
 }
@@ -608,7 +656,8 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
     }
     if (rows == nullptr || height <= 0 || width <= 0) return 0;
     const ScanLimits limits(ratioBound, centreTolerance);
-    const Raster* mask = maskFor(height, width);
+    const MaskView maskView = maskFor(height, width);
+    const Raster* mask = maskView.mask;
     HitSink sink{*table, maxHits};
     // Line buffers kept from one scan to the next: only their first samples are used.
     static std::vector<uint8_t> buffers;
@@ -633,9 +682,9 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
     if (family == kScanRows) {
         scanRowLines(sink, rows, mask, height, width, ranges, buffers, changes.data());
     } else if (mask != nullptr) {
-        scanSteppedLines<true>(family, sink, rows, mask, height, width, ranges, buffers, changes.data());
+        scanSteppedLines<true>(family, sink, rows, maskView, height, width, ranges, buffers, changes.data());
     } else {
-        scanSteppedLines<false>(family, sink, rows, mask, height, width, ranges, buffers, changes.data());
+        scanSteppedLines<false>(family, sink, rows, maskView, height, width, ranges, buffers, changes.data());
     }
     endLineChanges(family, family == kScanRows ? height : (family == kScanColumns ? width : height + width - 1));
     hitCount = sink.count;
@@ -1075,7 +1124,7 @@ int findFinderPatterns(const uint8_t* const* rows, int height, int width, float 
         // stand, and the scans read them instead of the pixels.
         // Whether the mask covers anything is decided once for the search's four scans.
         const SearchMaskDecision decision(height, width);
-        const bool masked = searchMask.mask != nullptr;
+        const bool masked = searchMask.view.mask != nullptr;
         if (masked || !lineChangesReady(rows, height, width)) beginLineChanges(rows, height, width, masked);
         const int maxHits = finderMaxHits(height, width);
         SearchTables t;

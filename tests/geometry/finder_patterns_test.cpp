@@ -341,6 +341,52 @@ TEST(FinderRunScan, EveryFamilyAgreesWithItsMirrorImage) {
     }
 }
 
+// Lines that miss the mask's covered box are scanned as unmasked lines, the others merge the
+// mask: with a small covered block, columns must still give what the rows of the transposed
+// picture and mask give, and diagonals what the anti-diagonals of the mirrored ones give.
+TEST(FinderRunScan, MaskedFamiliesAgreeWithTheirMirrorImages) {
+    InputsGuard guard;
+    std::mt19937 random(12);
+    for (const auto& [height, width] : std::vector<std::pair<int, int>>{{97, 131}, {150, 37}, {211, 200}}) {
+        cv::Mat picture(height, width, CV_8UC1, cv::Scalar(255)), cover(height, width, CV_8UC1, cv::Scalar(0));
+        for (int y = -6; y < height; y += 24) {
+            for (int x = -6; x < width; x += 24) drawFinder(picture, x + int(random() % 4), y + int(random() % 4), 1 + int(random() % 3));
+        }
+        const int top = height / 3, left = width / 4;
+        cover(cv::Rect(left, top, std::max(1, width / 5), std::max(1, height / 6))) = 1;
+        cv::Mat pictureT, coverT, pictureM, coverM;
+        cv::transpose(picture, pictureT);
+        cv::transpose(cover, coverT);
+        cv::flip(picture, pictureM, 1);
+        cv::flip(cover, coverM, 1);
+        auto maskOf = [](const cv::Mat& m) {
+            OwnedRaster r(m.rows, m.cols);
+            for (int y = 0; y < m.rows; ++y) std::copy(m.ptr(y), m.ptr(y) + m.cols, r.rows()[y]);
+            return r;
+        };
+        OwnedRaster original = binaryOf(picture), across = binaryOf(pictureT), flipped = binaryOf(pictureM);
+        OwnedRaster mask = maskOf(cover), maskT = maskOf(coverT), maskM = maskOf(coverM);
+        Hits rows(9999), columns(9999), diagonals(9999), antiDiagonals(9999), unmasked(9999);
+        setDecodedAreaMask(maskT.raster);
+        const int rowCount = scan(0, rows, across, 9999);
+        setDecodedAreaMask(mask.raster);
+        const int columnCount = scan(2, columns, original, 9999), diagonalCount = scan(1, diagonals, original, 9999);
+        setDecodedAreaMask(maskM.raster);
+        const int antiCount = scan(3, antiDiagonals, flipped, 9999);
+        setDecodedAreaMask(nullptr);
+        EXPECT_NE(scan(2, unmasked, original, 9999), columnCount) << "the covered block hides some hits";
+        EXPECT_GT(columnCount, 10);
+        ASSERT_EQ(rowCount, columnCount);
+        for (int i = 0; i < columnCount; ++i) {
+            ASSERT_EQ(std::make_pair(columns.x[i], columns.y[i]), std::make_pair(rows.y[i], rows.x[i])) << i;
+        }
+        ASSERT_EQ(diagonalCount, antiCount);
+        for (int i = 0; i < diagonalCount; ++i) {
+            ASSERT_EQ(std::make_pair(antiDiagonals.x[i], antiDiagonals.y[i]), std::make_pair(width - 1 - diagonals.x[i], diagonals.y[i])) << i;
+        }
+    }
+}
+
 // The bucketed pairing must give exactly what testing every pair in turn gives.
 TEST(FinderPairing, MatchesTheExhaustivePairing) {
     std::mt19937 random(17);
