@@ -56,7 +56,7 @@ struct LocatorRow {
     // Takes the first count coefficients from values and clears the rest.
     void assign(const uint8_t* values, int count) {
         std::copy(values, values + count, sigma.begin());
-        if (extent > count) std::fill(sigma.begin() + count, sigma.begin() + extent, uint8_t{0});
+        for (int i = count; i < extent; ++i) sigma[static_cast<std::size_t>(i)] = 0;
         extent = count;
     }
 };
