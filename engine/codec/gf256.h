@@ -47,6 +47,8 @@ constexpr int gfModulus(int m) { return (1 << m) - 1; }
 // Product of a and b; 0 when either is 0.
 inline uint8_t GfMul(uint8_t a, uint8_t b, int m = 8) {
     if (a == 0 || b == 0) return 0;
+    // The doubled table spares GF(2^8) the division.
+    if (m == 8) return GfExpDoubled[GfLog[a] + GfLog[b]];
     return GfExp[(GfLog[a] + GfLog[b]) % gfModulus(m)];
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "engine/codec/format_version_words.h"
 #include "engine/codec/mask_patterns.h"
@@ -39,7 +40,93 @@ ModulePosition secondCopyModule(int i, int s, bool mirrored) {
     return {8, s - 15 + i};
 }
 
+// Sets the function modules of a symbol of the version in grid (byte [x * 177 + y]) to 1: the
+// finders with their separators, the alignment and timing patterns, the format areas with the
+// dark module and the version areas. The rest are the data modules.
+void markFunctionModules(int version, uint8_t* grid) {
+    const int s = symbolSizeOf(version);
+    auto markArea = [grid](int x0, int y0, int width, int height) {
+        for (int x = x0; x < x0 + width; ++x) {
+            for (int y = y0; y < y0 + height; ++y) grid[x * kMatrixStride + y] = 1;
+        }
+    };
+    // Finders with their separators.
+    markArea(0, 0, 8, 8);
+    markArea(s - 8, 0, 8, 8);
+    markArea(0, s - 8, 8, 8);
+    // Alignment patterns; the last coordinate lies beside a finder on the timing rows.
+    const VersionInfo& info = VersionTable[version];
+    for (int a = 0; a < info.alignmentCount; ++a) {
+        const int p = info.alignmentPositions[a];
+        if (a + 1 < info.alignmentCount) {
+            markArea(6 - 2, p - 2, 5, 5);
+            markArea(p - 2, 6 - 2, 5, 5);
+        }
+        for (int b = 0; b < info.alignmentCount; ++b) markArea(p - 2, info.alignmentPositions[b] - 2, 5, 5);
+    }
+    // Timing patterns.
+    markArea(8, 6, s - 16, 1);
+    markArea(6, 8, 1, s - 16);
+    // Format areas, the dark module included.
+    markArea(8, 0, 1, 9);
+    markArea(0, 8, 9, 1);
+    markArea(8, s - 8, 1, 8);
+    markArea(s - 8, 8, 8, 1);
+    if (version >= 7) {
+        markArea(0, s - 11, 6, 3);
+        markArea(s - 11, 0, 3, 6);
+    }
+}
+
+// Every version's codeword layout has a place of its own in one static area, sized by the
+// modules of each symbol (more than its codewords need), so that no read ever allocates.
+constexpr std::array<int, kMaxVersion + 2> kLayoutStarts = [] {
+    std::array<int, kMaxVersion + 2> starts{};
+    for (int v = kMinVersion; v <= kMaxVersion; ++v) starts[v + 1] = starts[v] + symbolSizeOf(v) * symbolSizeOf(v) / 8;
+    return starts;
+}();
+
+std::array<CodewordModules, kLayoutStarts[kMaxVersion + 1]> layoutArea;
+std::array<std::once_flag, kMaxVersion + 1> layoutBuilt;
+
+// Follows the placement path over the data modules of the version and records the modules of
+// each codeword; the modules past the last codeword are remainder bits.
+void buildLayout(int version, CodewordModules* layout) {
+    std::array<uint8_t, kMatrixStride * kMatrixStride> function{};
+    markFunctionModules(version, function.data());
+    const int totalBits = VersionTable[version].totalCodewords * 8;
+    int bit = 0;
+    int x = 0;
+    int y = 0;
+    PlacementPath path(symbolSizeOf(version));
+    while (bit < totalBits && path.next(x, y)) {
+        if (function[x * kMatrixStride + y] != 0) continue;
+        CodewordModules& codeword = layout[bit >> 3];
+        const int i = bit & 7;
+        codeword.x[i] = static_cast<uint8_t>(x);
+        codeword.y[i] = static_cast<uint8_t>(y);
+        for (int k = 0; k < 8; ++k) {
+            if (maskCondition(k, y, x)) codeword.maskBits[k] |= static_cast<uint8_t>(0x80 >> i);
+        }
+        ++bit;
+    }
+}
+
+// Codeword index of data codeword j of block b (blocks in all, the first shortBlocks of them
+// holding shortData codewords): codeword j of every block was sent before codeword j + 1 of any
+// block, and the extra codeword of the longer blocks comes last.
+int dataCodewordIndex(int b, int j, int blocks, int shortBlocks, int shortData) {
+    return (b >= shortBlocks && j == shortData) ? shortData * blocks + (b - shortBlocks) : j * blocks + b;
+}
+
 }  // namespace
+
+const CodewordModules* codewordModulesOf(int version) {
+    if (version < kMinVersion || version > kMaxVersion) return nullptr;
+    CodewordModules* layout = &layoutArea[static_cast<std::size_t>(kLayoutStarts[version])];
+    std::call_once(layoutBuilt[static_cast<std::size_t>(version)], buildLayout, version, layout);
+    return layout;
+}
 
 void setSymbolCornersHook(SymbolCornersHook hook) { symbolCornersHook = hook; }
 
@@ -70,7 +157,6 @@ int CQR_Decoder::ReadSymbol(int size, int version) {
             if (symbolCornersHook != nullptr) symbolCornersHook();
             return result;
         }
-        loadMatrix(Orientation::Normal);
     }
 
     candidates = ReadFormat(Orientation::Mirrored);
@@ -138,7 +224,7 @@ int CQR_Decoder::ReadFormat(Orientation orientation) {
 }
 
 // Reads the symbol with the primary format candidate and, when ReadFormat found two, with the
-// alternative; each attempt starts again from the sampled modules.
+// alternative; each attempt reads the codewords afresh from the sampled modules.
 int CQR_Decoder::DecodeWithFormat(int candidates, Orientation orientation) {
     mirrored_ = orientation == Orientation::Mirrored ? 1 : 0;
     const int attempts = candidates == 1 ? 2 : 1;
@@ -147,15 +233,8 @@ int CQR_Decoder::DecodeWithFormat(int candidates, Orientation orientation) {
         if (attempt == 1) {
             level_ = level2_;
             mask_ = mask2_;
-            loadMatrix(orientation);
-        } else if (orientation == Orientation::Mirrored) {
-            loadMatrix(orientation);
         }
-        Unmask(mask_);
-        MarkFunctionModules();
-        ReadCodewords();
-        Deinterleave();
-        result = CorrectBlocks();
+        result = CorrectBlocks(orientation);
         correctedCodewords_ = result;
         if (result < 0) continue;
         result = ParseSegments();
@@ -164,115 +243,32 @@ int CQR_Decoder::DecodeWithFormat(int candidates, Orientation orientation) {
     return result;
 }
 
-// Fills the matrix from the sampled copy, transposed for a mirror image.
-void CQR_Decoder::loadMatrix(Orientation orientation) {
-    if (orientation == Orientation::Normal) {
-        for (int x = 0; x < size_; ++x) {
-            std::memcpy(&matrix_[x * kMatrixStride], &sampled_[x * kMatrixStride], size_);
-        }
-        return;
+// Codeword index of the symbol with the current mask removed, most significant bit first. A
+// mirror image is read transposed: module (x, y) of the symbol is sample (y, x).
+uint8_t CQR_Decoder::readCodeword(const CodewordModules& codeword, Orientation orientation) const {
+    const int xStride = orientation == Orientation::Normal ? kMatrixStride : 1;
+    const int yStride = orientation == Orientation::Normal ? 1 : kMatrixStride;
+    const uint8_t* modules = matrix_.data();
+    unsigned bits = 0;
+    for (int i = 0; i < 8; ++i) {
+        bits = (bits << 1) | (modules[codeword.x[i] * xStride + codeword.y[i] * yStride] != 0 ? 1u : 0u);
     }
-    for (int x = 0; x < size_; ++x) {
-        for (int y = 0; y < size_; ++y) module(x, y) = sampled_[y * kMatrixStride + x];
-    }
+    return static_cast<uint8_t>(bits ^ codeword.maskBits[static_cast<std::size_t>(mask_)]);
 }
 
-// Every module becomes 0 or 1 with mask k removed; function modules are overwritten next.
-void CQR_Decoder::Unmask(int k) {
-    for (int x = 0; x < size_; ++x) {
-        for (int y = 0; y < size_; ++y) {
-            const bool dark = module(x, y) != 0;
-            module(x, y) = (dark != maskCondition(k, y, x)) ? 1 : 0;
-        }
-    }
-}
-
-// Overwrites a width x height block of modules with the function marker.
-void CQR_Decoder::markArea(int x0, int y0, int width, int height) {
-    for (int x = x0; x < x0 + width; ++x) {
-        for (int y = y0; y < y0 + height; ++y) module(x, y) = kFunctionMarker;
-    }
-}
-
-// Marks exactly the modules the encoder reserves for patterns and format and version words, so
-// that what is left are the data modules in placement order.
-void CQR_Decoder::MarkFunctionModules() {
-    const int s = size_;
-    // Finders with their separators.
-    markArea(0, 0, 8, 8);
-    markArea(s - 8, 0, 8, 8);
-    markArea(0, s - 8, 8, 8);
-    // Alignment patterns; the last coordinate lies beside a finder on the timing rows.
+// Reads and repairs the blocks one after the other and puts their data codewords in block
+// order; the total of repaired codewords, or the first block's failure, in which case the
+// blocks after it are not read at all.
+int CQR_Decoder::CorrectBlocks(Orientation orientation) {
     const VersionInfo& info = VersionTable[version_];
-    for (int a = 0; a < info.alignmentCount; ++a) {
-        const int p = info.alignmentPositions[a];
-        if (a + 1 < info.alignmentCount) {
-            markArea(6 - 2, p - 2, 5, 5);
-            markArea(p - 2, 6 - 2, 5, 5);
-        }
-        for (int b = 0; b < info.alignmentCount; ++b) markArea(p - 2, info.alignmentPositions[b] - 2, 5, 5);
-    }
-    // Timing patterns.
-    markArea(8, 6, s - 16, 1);
-    markArea(6, 8, 1, s - 16);
-    // Format areas, the dark module included.
-    markArea(8, 0, 1, 9);
-    markArea(0, 8, 9, 1);
-    markArea(8, s - 8, 1, 8);
-    markArea(s - 8, 8, 8, 1);
-    if (version_ >= 7) {
-        markArea(0, s - 11, 6, 3);
-        markArea(s - 11, 0, 3, 6);
-    }
-}
-
-// Collects the codewords along the placement path, most significant bit first; modules past
-// the last codeword are remainder bits.
-void CQR_Decoder::ReadCodewords() {
-    const int total = VersionTable[version_].totalCodewords;
-    std::fill(raw_.begin(), raw_.begin() + total, uint8_t{0});
-    const int totalBits = total * 8;
-    int bit = 0;
-    int x = 0;
-    int y = 0;
-    PlacementPath path(size_);
-    while (bit < totalBits && path.next(x, y)) {
-        const uint8_t value = module(x, y);
-        if (value == kFunctionMarker) continue;
-        if (value != 0) raw_[bit >> 3] |= static_cast<uint8_t>(0x80 >> (bit & 7));
-        ++bit;
-    }
-}
-
-// Puts the data codewords back in block order: codeword j of every block was sent before
-// codeword j + 1 of any block, and the extra codeword of the longer blocks comes last.
-void CQR_Decoder::Deinterleave() {
-    const VersionInfo& info = VersionTable[version_];
+    const CodewordModules* layout = codewordModulesOf(version_);
     const BlockGroup& first = info.blockGroups[0][level_];
     const BlockGroup& second = info.blockGroups[1][level_];
     const int shortBlocks = first.blockCount;
     const int blocks = shortBlocks + second.blockCount;
     const int shortData = first.dataCodewordsPerBlock;
-    int out = 0;
-    for (int b = 0; b < blocks; ++b) {
-        const int d = b < shortBlocks ? shortData : second.dataCodewordsPerBlock;
-        for (int j = 0; j < d; ++j) {
-            const int index = (b >= shortBlocks && j == shortData) ? shortData * blocks + (b - shortBlocks)
-                                                                   : j * blocks + b;
-            data_[out++] = raw_[index];
-        }
-    }
-    dataBitCount_ = 8 * info.dataCodewords[level_];
-}
-
-// Repairs every block in place; the total of repaired codewords, or the first block's failure.
-int CQR_Decoder::CorrectBlocks() {
-    const VersionInfo& info = VersionTable[version_];
-    const BlockGroup& first = info.blockGroups[0][level_];
-    const BlockGroup& second = info.blockGroups[1][level_];
-    const int shortBlocks = first.blockCount;
-    const int blocks = shortBlocks + second.blockCount;
     const int dataTotal = info.dataCodewords[level_];
+    dataBitCount_ = 8 * dataTotal;
     int offset = 0;
     int corrected = 0;
     for (int b = 0; b < blocks; ++b) {
@@ -280,11 +276,13 @@ int CQR_Decoder::CorrectBlocks() {
         const int c = group.codewordsPerBlock;
         const int d = group.dataCodewordsPerBlock;
         const int e = c - d;
-        std::copy(data_.begin() + offset, data_.begin() + offset + d, block_.begin());
-        for (int j = 0; j < e; ++j) block_[d + j] = raw_[dataTotal + j * blocks + b];
+        for (int j = 0; j < d; ++j) {
+            block_[j] = readCodeword(layout[dataCodewordIndex(b, j, blocks, shortBlocks, shortData)], orientation);
+        }
+        for (int j = 0; j < e; ++j) block_[d + j] = readCodeword(layout[dataTotal + j * blocks + b], orientation);
         const int result = RsCorrect(block_.data(), c, d, e / 2, 8, 0);
         if (result < 0) return result;
-        if (result > 0) std::copy(block_.begin(), block_.begin() + d, data_.begin() + offset);
+        std::copy(block_.begin(), block_.begin() + d, data_.begin() + offset);
         corrected += result;
         offset += d;
     }

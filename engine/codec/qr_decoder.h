@@ -16,6 +16,19 @@ namespace velmora {
 using SymbolCornersHook = int (*)();
 void setSymbolCornersHook(SymbolCornersHook hook);
 
+// The eight modules of one codeword, most significant bit first: column x[i] and row y[i] of
+// bit i, and for each mask k the bits the mask inverts there (bit 7 - i for module i).
+struct CodewordModules {
+    std::array<uint8_t, 8> x;
+    std::array<uint8_t, 8> y;
+    std::array<uint8_t, 8> maskBits;
+};
+
+// The modules of every codeword of a symbol of the version in codeword order, the remainder
+// bits left out; nullptr for a version outside 1..40. Built on first use of the version in a
+// static area, so that reads allocate nothing.
+const CodewordModules* codewordModulesOf(int version);
+
 class CQR_Decoder {
 public:
     CQR_Decoder() = default;
@@ -32,8 +45,7 @@ public:
     int ReadSymbol(int size, int version);
 
     // The module matrix, byte [x * 177 + y] for column x and row y, 1 dark and 0 light; any
-    // non-zero byte counts as dark. After a read it holds the unmasked modules (transposed for
-    // a mirror image) with the function modules overwritten by kFunctionMarker.
+    // non-zero byte counts as dark. A read leaves it as it was handed over.
     uint8_t* matrix() { return matrix_.data(); }
     const uint8_t* matrix() const { return matrix_.data(); }
     // Copy of the matrix as it was handed to the last read. Between reads the decode driver
@@ -58,25 +70,16 @@ public:
     // not repair.
     int correctedCodewords() const { return correctedCodewords_; }
 
-    // Written over function modules while reading; neither 0 nor 1.
-    static constexpr uint8_t kFunctionMarker = 'o';
-
 private:
     enum class Orientation { Normal, Mirrored };
 
     int ReadFormat(Orientation orientation);
     int DecodeWithFormat(int candidates, Orientation orientation);
-    void Unmask(int k);
-    void MarkFunctionModules();
-    void ReadCodewords();
-    void Deinterleave();
-    int CorrectBlocks();
+    int CorrectBlocks(Orientation orientation);
     int ParseSegments();
 
     int readFormatCopy(int copy, Orientation orientation, int& level, int& mask) const;
-    void loadMatrix(Orientation orientation);
-    void markArea(int x0, int y0, int width, int height);
-    uint8_t& module(int x, int y) { return matrix_[x * kMatrixStride + y]; }
+    uint8_t readCodeword(const CodewordModules& codeword, Orientation orientation) const;
     uint8_t module(int x, int y) const { return matrix_[x * kMatrixStride + y]; }
 
     int mirrored_ = 0;
@@ -91,7 +94,6 @@ private:
 
     std::array<uint8_t, kMatrixStride * kMatrixStride> matrix_{};
     std::array<uint8_t, kMatrixStride * kMatrixStride> sampled_{};
-    std::array<uint8_t, kMaxCodewords> raw_{};
     int dataBitCount_ = 0;
     std::array<uint8_t, kMaxDataCodewords> data_{};
     std::array<uint8_t, kMaxBlockCodewords> block_{};

@@ -24,6 +24,10 @@ const uint8_t* RsParity(const uint8_t* block, int n, int k, int m = 8);
 // 0 when block[k..n-1] is the parity of block[0..k-1], else -4.
 int RsVerify(const uint8_t* block, int n, int k, int m = 8);
 
+// syndromes[i] = the block's value at alpha^i (byte 0 the highest power) for i < count, where
+// count is at most kMaxParity. Touches no shared state.
+void RsSyndromes(const uint8_t* block, int n, int count, uint8_t* syndromes);
+
 // Corrects block in place allowing t symbol errors. Returns the number of corrected bytes, or
 // -1 (locator would outgrow its table), -2 (more roots than t), -3 (root outside the block) or
 // -4 (parity still wrong after correction; the block keeps the changes).

@@ -15,6 +15,7 @@
 #include "engine/codec/qr_decoder.h"
 #include "engine/codec/qr_encode.h"
 #include "engine/codec/version_table.h"
+#include "tests/codec/reader_test_support.h"
 
 using namespace velmora;
 
@@ -68,20 +69,10 @@ Bytes readText() {
     return Bytes(processDecoder().text(), processDecoder().text() + processDecoder().textLength());
 }
 
-// The modules of every codeword bit in placement order, taken from a clean upright read, after
-// which the reader's matrix shows which modules are data.
+// The modules of every codeword bit in placement order; the undamaged symbol must read.
 std::vector<Position> dataModules(const ReaderSymbol& symbol) {
     EXPECT_EQ(readModules(symbol), 1);
-    std::vector<Position> positions;
-    PlacementPath path(symbol.size);
-    int x = 0;
-    int y = 0;
-    while (path.next(x, y)) {
-        if (processDecoder().matrix()[x * kMatrixStride + y] != CQR_Decoder::kFunctionMarker) {
-            positions.emplace_back(x, y);
-        }
-    }
-    return positions;
+    return test::dataModulesInPlacementOrder(symbol.version);
 }
 
 Bytes textOfLength(int length, uint32_t seed) {

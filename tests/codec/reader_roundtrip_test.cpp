@@ -309,20 +309,29 @@ TEST(ReaderReportsToCaller, CornersHookRunsAfterEverySuccessfulRead) {
     EXPECT_EQ(cornersCalls, 2);
 }
 
+// Reads that succeed upright, succeed as a mirror image or fail leave the matrix as it was handed
+// over and keep a copy of it.
 TEST(ReaderReportsToCaller, SampledCopyKeepsTheModulesAsHandedOver) {
     const Bytes text = {'A', 'B', 'C', '1', '2', '3'};
     Symbol symbol;
     ASSERT_TRUE(encodeAt(text, LevelH, 3, 5, symbol));
-    presentToReader(symbol, true);
-    std::vector<uint8_t> before(processDecoder().matrix(), processDecoder().matrix() + kMatrixStride * symbol.size);
-    ASSERT_EQ(processDecoder().ReadSymbol(symbol.size, 3), 1);
-    for (int x = 0; x < symbol.size; ++x) {
-        for (int y = 0; y < symbol.size; ++y) {
-            ASSERT_EQ(processDecoder().sampledCopy()[x * kMatrixStride + y], before[x * kMatrixStride + y]);
+    for (const bool transposed : {false, true}) {
+        for (const int version : {3, 2}) {
+            presentToReader(symbol, transposed);
+            const int size = symbolSizeOf(version);
+            const std::vector<uint8_t> before(processDecoder().matrix(),
+                                              processDecoder().matrix() + kMatrixStride * kMatrixStride);
+            const int result = processDecoder().ReadSymbol(size, version);
+            EXPECT_EQ(result >= 0, version == 3) << "transposed " << transposed << " version " << version;
+            const uint8_t* matrix = processDecoder().matrix();
+            EXPECT_TRUE(std::equal(before.begin(), before.end(), matrix)) << "transposed " << transposed;
+            for (int x = 0; x < size; ++x) {
+                for (int y = 0; y < size; ++y) {
+                    ASSERT_EQ(processDecoder().sampledCopy()[x * kMatrixStride + y], before[x * kMatrixStride + y]);
+                }
+            }
         }
     }
-    // The matrix itself now holds the transposed, unmasked modules with the patterns marked.
-    EXPECT_EQ(processDecoder().matrix()[0], CQR_Decoder::kFunctionMarker);
 }
 
 TEST(ReaderReportsToCaller, TextCapKeepsTheZeroByte) {

@@ -3,6 +3,7 @@ velmora_add_test(codec_reader_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/reader_roundtrip_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/reader_damage_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/reader_layout_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/segment_parser_test.cpp
   LIBRARIES velmora_engine
   LABELS engine)

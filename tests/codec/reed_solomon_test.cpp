@@ -119,3 +119,71 @@ TEST(ReedSolomonCorrection, RejectsArgumentsBeyondItsTables) {
     EXPECT_EQ(RsCorrect(block.data(), 26, 30, 3), -1);
     EXPECT_EQ(RsCorrect(block.data(), 26, 19, -1), -1);
 }
+
+TEST(ReedSolomonSyndromes, MatchPlainEvaluationForEveryCount) {
+    std::mt19937 random(11);
+    for (const int n : {1, 2, 26, 100, 255}) {
+        std::vector<uint8_t> block(n);
+        for (auto& b : block) b = static_cast<uint8_t>(random() % 4 == 0 ? 0 : random());
+        for (int count = 1; count <= kMaxParity; ++count) {
+            std::vector<uint8_t> syndromes(count, 0xAA);
+            RsSyndromes(block.data(), n, count, syndromes.data());
+            for (int i = 0; i < count; ++i) {
+                ASSERT_EQ(syndromes[i], PolyEvalDescending(block.data(), n, GfExp[i])) << n << " " << count << " " << i;
+            }
+        }
+    }
+}
+
+// Blocks beyond repair fail with the code of the step that gives up and stay as they were
+// (-4 after a correction keeps the changed bytes).
+TEST(ReedSolomonCorrection, FailureCodesOfBlocksBeyondRepair) {
+    std::mt19937 random(5);
+    std::vector<uint8_t> data(16);
+    for (auto& b : data) b = static_cast<uint8_t>(random());
+    const auto clean = codeword(data, 10);
+
+    // One error at x^40, past the 26 bytes of the block: the syndromes point outside it.
+    std::vector<uint8_t> far(31, 0);
+    far[0] = 0x5C;
+    const auto remainder = codeword(far, 10);
+    auto outside = clean;
+    for (int j = 0; j < 10; ++j) outside[16 + j] ^= remainder[31 + j];
+    const auto outsideBefore = outside;
+    EXPECT_EQ(RsCorrect(outside.data(), 26, 16, 5), -3);
+    EXPECT_EQ(outside, outsideBefore);
+
+    // With 7 parity bytes only 6 syndromes locate errors: an error pattern vanishing at alpha^0
+    // .. alpha^5 but not at alpha^6 leaves them all zero, yet the block is no codeword.
+    std::vector<uint8_t> pattern = {1};  // ascending coefficients of (x - alpha^0)...(x - alpha^5)
+    for (int i = 0; i < 6; ++i) {
+        std::vector<uint8_t> next(pattern.size() + 1, 0);
+        for (std::size_t j = 0; j < pattern.size(); ++j) {
+            next[j + 1] ^= pattern[j];
+            next[j] ^= GfMul(pattern[j], GfExp[i]);
+        }
+        pattern = next;
+    }
+    auto odd = codeword(std::vector<uint8_t>(19, 0x42), 7);
+    for (int j = 0; j < 7; ++j) odd[25 - j] ^= pattern[j];
+    const auto oddBefore = odd;
+    EXPECT_EQ(RsCorrect(odd.data(), 26, 19, 3), -4);
+    EXPECT_EQ(odd, oddBefore);
+
+    // A random block (found by search) whose locator has more roots than the five it may have.
+    const std::vector<uint8_t> manyRoots = {0x02, 0x5E, 0x37, 0x0A, 0x37, 0x32, 0x3A, 0x0C, 0x42, 0x25, 0x70, 0x23, 0xD5,
+                                            0x4B, 0xD5, 0x4E, 0x26, 0x3B, 0x66, 0x6C, 0x8E, 0xEB, 0x28, 0x91, 0x69, 0x3E};
+    auto block = manyRoots;
+    EXPECT_EQ(RsCorrect(block.data(), 26, 16, 5), -2);
+    EXPECT_EQ(block, manyRoots);
+
+    // Six errors in a block that can take five (found by search): one byte is changed, the
+    // parity still does not match.
+    const std::vector<uint8_t> sixErrors = {0xA1, 0x4B, 0x35, 0xD3, 0x3C, 0x84, 0x02, 0xE1, 0x3D, 0xAC, 0x5C, 0xF0, 0x96,
+                                            0xCA, 0x41, 0xE9, 0x36, 0x27, 0x9A, 0xB3, 0x09, 0x99, 0x8D, 0x3B, 0x17, 0x26};
+    block = sixErrors;
+    EXPECT_EQ(RsCorrect(block.data(), 26, 16, 5), -4);
+    int changed = 0;
+    for (int i = 0; i < 26; ++i) changed += block[i] != sixErrors[i] ? 1 : 0;
+    EXPECT_EQ(changed, 1);
+}
