@@ -702,8 +702,14 @@ struct PairRule {
         return diagonal ? static_cast<float>(static_cast<double>(factor) * kDiagonalPairFactor * size) : factor * size;
     }
     bool accepts(float xa, float ya, float ta, float xb, float yb, float tb) const {
+        return sizesFit(ta, tb) && close(xa, ya, ta, xb, yb, tb);
+    }
+    // The two hits' sizes are within a factor of 2.5 of each other.
+    static bool sizesFit(float ta, float tb) {
         const float ratio = ta / tb;
-        if (!(ratio >= 0.4 && ratio <= 2.5)) return false;
+        return ratio >= 0.4 && ratio <= 2.5;
+    }
+    bool close(float xa, float ya, float ta, float xb, float yb, float tb) const {
         if (diagonal) {
             const float t = std::max(ta, tb);
             return std::fabs(xa - xb) <= t && std::fabs(ya - yb) <= t;
@@ -1013,15 +1019,25 @@ void pairFinderHits(const HitTable& a, int countA, const HitTable& b, int countB
     float* toleranceB = pairing.toleranceB.data();
     float* keyB = pairing.keyB.data();
     float largestB = 0.0f;
-    bool ordered = true;
+    bool ordered = true, oneSizeB = true;
     for (int j = 0; j < countB; ++j) {
         toleranceB[j] = rule.tolerance(b.size[j]);
         largestB = std::max(largestB, toleranceB[j]);
         keyB[j] = pairingKey(diagonal, b.x[j], b.y[j]);
         ordered = ordered && (j == 0 || keyB[j - 1] <= keyB[j]);
+        oneSizeB = oneSizeB && b.size[j] == b.size[0];
     }
+    bool oneSizeA = true;
+    for (int i = 1; i < countA && oneSizeA; ++i) oneSizeA = a.size[i] == a.size[0];
+    // With one size in each table (as in the alignment windows) every pair has the same size
+    // ratio: it is judged once.
+    const bool sizesJudged = oneSizeA && oneSizeB;
+    if (sizesJudged && !PairRule::sizesFit(rule.tolerance(a.size[0]), toleranceB[0])) return;
     auto tryPair = [&](int i, float ta, int j) {
-        if (!rule.accepts(a.x[i], a.y[i], ta, b.x[j], b.y[j], toleranceB[j])) return;
+        if (sizesJudged ? !rule.close(a.x[i], a.y[i], ta, b.x[j], b.y[j], toleranceB[j])
+                        : !rule.accepts(a.x[i], a.y[i], ta, b.x[j], b.y[j], toleranceB[j])) {
+            return;
+        }
         if (liveA[i]) {
             appendPaired(out, a.x[i], a.y[i], a.size[i], familyA);
             liveA[i] = 0;

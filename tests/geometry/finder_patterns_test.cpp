@@ -387,17 +387,36 @@ TEST(FinderRunScan, MaskedFamiliesAgreeWithTheirMirrorImages) {
     }
 }
 
-// The bucketed pairing must give exactly what testing every pair in turn gives.
+// The pairing takes shortcuts (buckets for scattered hits, one stretch of B for hits that come
+// line by line, one size judgement when each table holds one size): it must give exactly what
+// testing every pair in turn gives.
 TEST(FinderPairing, MatchesTheExhaustivePairing) {
     std::mt19937 random(17);
-    for (int trial = 0; trial < 8; ++trial) {
+    for (int trial = 0; trial < 32; ++trial) {
         const bool diagonal = trial % 2 == 1;
-        const int countA = 100 + trial * 60, countB = 90 + trial * 50;
+        const int layout = trial / 8;  // 0 scattered, 1 B in line order, 2 and 3 also one size per table
+        const int countA = 100 + (trial % 8) * 60, countB = 90 + (trial % 8) * 50;
         Hits a(countA), b(countB);
         std::uniform_real_distribution<float> position(0.0f, 300.0f), size(1.0f, 12.0f);
         for (int i = 0; i < countA; ++i) a.x[i] = position(random), a.y[i] = position(random), a.size[i] = size(random);
         for (int j = 0; j < countB; ++j) b.x[j] = position(random), b.y[j] = position(random), b.size[j] = size(random);
         for (int j = 0; j < countB / 3; ++j) b.x[j] = a.x[j] + a.size[j] * 1.65f, b.y[j] = a.y[j];  // on the edge
+        if (layout >= 2) {
+            // One size per table; in layout 3 the two sizes lie more than 2.5 apart.
+            std::fill(a.size.begin(), a.size.end(), 6.0f);
+            std::fill(b.size.begin(), b.size.end(), layout == 2 ? 4.0f : 2.3f);
+        }
+        if (layout >= 1) {
+            // Columns (or anti-diagonals) come in line order: x (or x + y) never falls.
+            std::vector<int> order(countB);
+            for (int j = 0; j < countB; ++j) order[j] = j;
+            auto key = [&](int j) { return diagonal ? b.x[j] + b.y[j] : b.x[j]; };
+            std::stable_sort(order.begin(), order.end(), [&](int p, int q) { return key(p) < key(q); });
+            Hits sorted(countB);
+            for (int j = 0; j < countB; ++j) sorted.x[j] = b.x[order[j]], sorted.y[j] = b.y[order[j]], sorted.size[j] = b.size[order[j]];
+            b.x = sorted.x, b.y = sorted.y, b.size = sorted.size;
+            b.table = {b.x.data(), b.y.data(), b.size.data()};
+        }
         std::vector<float> px(countA + countB), py(countA + countB), ps(countA + countB);
         std::vector<int32_t> pf(countA + countB);
         PairedHits got{px.data(), py.data(), ps.data(), pf.data(), 0};
