@@ -252,10 +252,10 @@ struct RunLimits {
 // lies in sums. The ratio ranges depend only on the bound and are kept from one window to the
 // next, grown as longer lines come.
 struct RunRanges {
-    const std::vector<IntRange>* prevRanges;
+    const IntRange* prevRanges;
     IntRange sums;
 
-    bool ratio(int prev, int run) const { return (*prevRanges)[static_cast<std::size_t>(run)].contains(prev); }
+    bool ratio(int prev, int run) const { return prevRanges[run].contains(prev); }
     bool size(int prev, int run) const { return sums.contains(prev + run); }
 };
 
@@ -283,7 +283,7 @@ std::array<std::vector<IntRange>, kPasses> passRatioRanges;
 RunRanges runRangesOf(int pass, float lineModule, int longestRun) {
     std::vector<IntRange>& ratios = passRatioRanges[static_cast<std::size_t>(pass)];
     growRatioRanges(ratios, kRatioBounds[static_cast<std::size_t>(pass)], longestRun);
-    return {&ratios, sizeRange(lineModule)};
+    return {ratios.data(), sizeRange(lineModule)};
 }
 
 // Appends hits that lie at least one module inside the window; the table's last slot is
@@ -453,8 +453,9 @@ const uint16_t* firstAbove(const uint16_t* begin, const uint16_t* end, int value
 // measured along the diagonal, as the finder search measures them). With a record of the
 // picture's line changes each line is sliced out of it; otherwise rows are read in place and the
 // other families come from their gathered lines.
-void scanWindowFamily(ScanFamily family, const uint8_t* const* rows, int width, const Window& w, float module,
-                      bool recorded, std::array<WindowHits*, kPasses> hits) {
+template <ScanFamily family>
+void scanWindowFamily(const uint8_t* const* rows, int width, const Window& w, float module, bool recorded,
+                      std::array<WindowHits*, kPasses> hits) {
     const bool diagonal = family == kScanDiagonals || family == kScanAntiDiagonals;
     const float lineModule = diagonal ? static_cast<float>(module * kHalfRoot2) : module;
     const int lines = lineCount(family, w);
@@ -743,7 +744,7 @@ int alignmentCentreRuns(const uint8_t* samples, int length, float lineModule, fl
     const int changes = colourChanges(samples, length, transitions.data());
     std::vector<IntRange> ratios;
     growRatioRanges(ratios, ratioBound, length);
-    const std::array<RunRanges, 1> limits = {RunRanges{&ratios, sizeRange(lineModule)}};
+    const std::array<RunRanges, 1> limits = {RunRanges{ratios.data(), sizeRange(lineModule)}};
     scanRunTransitions(samples[0] != 0, length, transitions.data(), changes, 0, limits,
                        [&](std::size_t, int start, int end) {
         if (runs != nullptr && count < capacity) runs[count] = {start, end};
@@ -775,8 +776,15 @@ void searchAlignment(AlignmentCell& cell, int px, int py, const uint8_t* const* 
         if (!families[static_cast<std::size_t>(f)]) continue;
         const ScanFamily family = static_cast<ScanFamily>(f);
         if (family != kScanRows && !recorded) gatherWindowLines(family, rows, w);
-        scanWindowFamily(family, rows, width, w, expected[static_cast<std::size_t>(f)], recorded,
-                         {&hits[0][static_cast<std::size_t>(f)], &hits[1][static_cast<std::size_t>(f)]});
+        const float module = expected[static_cast<std::size_t>(f)];
+        const std::array<WindowHits*, kPasses> familyHits = {&hits[0][static_cast<std::size_t>(f)],
+                                                              &hits[1][static_cast<std::size_t>(f)]};
+        switch (family) {
+            case kScanRows: scanWindowFamily<kScanRows>(rows, width, w, module, recorded, familyHits); break;
+            case kScanColumns: scanWindowFamily<kScanColumns>(rows, width, w, module, recorded, familyHits); break;
+            case kScanDiagonals: scanWindowFamily<kScanDiagonals>(rows, width, w, module, recorded, familyHits); break;
+            default: scanWindowFamily<kScanAntiDiagonals>(rows, width, w, module, recorded, familyHits); break;
+        }
     }
     for (int pass = 0; pass < kPasses; ++pass) {
         const Candidate found = searchWindowOnce(w, hits[static_cast<std::size_t>(pass)], families, px, py);
