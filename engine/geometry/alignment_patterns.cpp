@@ -463,6 +463,7 @@ void scanWindowFamily(const uint8_t* const* rows, int width, const Window& w, fl
     int32_t* transitions = scratch.transitions.data();
     const int longest = std::max(w.width, w.height);
     const std::array<RunRanges, kPasses> ranges = {runRangesOf(0, lineModule, longest), runRangesOf(1, lineModule, longest)};
+    const LineChangeFamily record = recorded ? lineChangesOfFamily(family) : LineChangeFamily{nullptr, nullptr};
     for (int L = 0; L < lines; ++L) {
         const WindowLine line = lineOf(family, L, w);
         if (!lineMayHit(family, line, w, module)) continue;
@@ -486,7 +487,7 @@ void scanWindowFamily(const uint8_t* const* rows, int width, const Window& w, fl
         };
         if (recorded) {
             const RecordedLine at = recordedLineAt(family, w.y0 + line.row, w.x0 + line.column, width);
-            const LineChangeList list = lineChangesOf(family, at.line);
+            const LineChangeList list = record.line(at.line);
             const uint16_t* first = firstAbove(list.begin, list.end, at.offset);
             const uint16_t* last = first;
             while (last != list.end && static_cast<int>(*last) < at.offset + line.length) ++last;

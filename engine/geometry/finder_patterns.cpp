@@ -629,9 +629,10 @@ void scanRowLines(HitSink& sink, const uint8_t* const* rows, const Raster* mask,
 // recorded before it was inverted): no pixel is read but each line's first.
 void scanRecordedLines(ScanFamily family, HitSink& sink, const uint8_t* const* rows, int height, int width,
                        const RunRanges& ranges) {
+    const LineChangeFamily record = lineChangesOfFamily(family);
     if (family == kScanRows) {
         for (int y = 0; y < height; ++y) {
-            const LineChangeList changes = lineChangesOf(kScanRows, y);
+            const LineChangeList changes = record.line(y);
             scanLineByRuns(rows[y][0] != 0, width, changes.begin, static_cast<int>(changes.end - changes.begin), ranges,
                            [&](int start, int end, float m) {
                                sink.add(static_cast<float>(start + end) / 2.0f - 0.5f, static_cast<float>(y), m);
@@ -642,7 +643,7 @@ void scanRecordedLines(ScanFamily family, HitSink& sink, const uint8_t* const* r
     const int lineCount = family == kScanColumns ? width : height + width - 1;
     for (int L = 0; L < lineCount; ++L) {
         const LineGeometry g = lineOf(family, L, height, width);
-        const LineChangeList changes = lineChangesOf(family, L);
+        const LineChangeList changes = record.line(L);
         scanLineByRuns(rows[g.row][g.column] != 0, g.length, changes.begin, static_cast<int>(changes.end - changes.begin),
                        ranges, [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
     }

@@ -142,11 +142,9 @@ bool lineChangesReady(const uint8_t* const* rows, int height, int width) {
            record.complete[0] && record.complete[1] && record.complete[2] && record.complete[3];
 }
 
-LineChangeList lineChangesOf(int family, int line) {
-    const auto& list = record.changes[static_cast<std::size_t>(family)];
-    const auto& starts = record.lineStarts[static_cast<std::size_t>(family)];
-    const uint16_t* base = list.data();
-    return {base + starts[static_cast<std::size_t>(line)], base + starts[static_cast<std::size_t>(line) + 1]};
+LineChangeFamily lineChangesOfFamily(int family) {
+    return {record.changes[static_cast<std::size_t>(family)].data(),
+            record.lineStarts[static_cast<std::size_t>(family)].data()};
 }
 
 }  // namespace velmora

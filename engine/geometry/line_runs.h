@@ -73,7 +73,15 @@ void endLineChanges(int family, int lines);
 
 // True when all four families of this picture are recorded.
 bool lineChangesReady(const uint8_t* const* rows, int height, int width);
-// The recorded changes of line L of the family (positions along the line, ascending).
-LineChangeList lineChangesOf(int family, int line);
+// The record of one family: line(L) gives the recorded changes of line L (positions along the
+// line, ascending).
+struct LineChangeFamily {
+    const uint16_t* changes;
+    const uint32_t* lineStarts;
+
+    LineChangeList line(int L) const { return {changes + lineStarts[L], changes + lineStarts[L + 1]}; }
+};
+// Valid until the record changes.
+LineChangeFamily lineChangesOfFamily(int family);
 
 }  // namespace velmora
