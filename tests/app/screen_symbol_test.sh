@@ -16,7 +16,9 @@ if [ "${VELMORA_INSIDE_XVFB:-}" != 1 ]; then
     fi
   done
   export VELMORA_INSIDE_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+  # -noreset: the server would otherwise reset when the first program quits, and the second
+  # start could find no display while it does.
+  exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$0" "$@"
 fi
 
 mkdir -p "$shots"
