@@ -373,6 +373,10 @@ struct RunWalk {
     }
 };
 
+// A hit needs a change where the centre module begins, one where it ends and one where the light
+// run after it ends: a line with fewer changes holds none.
+constexpr int kChangesOfAHit = 3;
+
 // Walks one line, given by the colour of its first sample and its colour changes (positions
 // transitions[k] - offset along the line), for each set of run tests in limits at once, and
 // calls emit(pass, start, end) for every hit of pass (the index into limits).
@@ -467,7 +471,8 @@ void scanWindowFamily(const uint8_t* const* rows, int width, const Window& w, fl
     for (int L = 0; L < lines; ++L) {
         const WindowLine line = lineOf(family, L, w);
         if (!lineMayHit(family, line, w, module)) continue;
-        const bool firstLight = rows[w.y0 + line.row][w.x0 + line.column] != 0;
+        // The colour of the line's first sample, read only for lines that are walked.
+        auto firstLight = [&]() { return rows[w.y0 + line.row][w.x0 + line.column] != 0; };
         auto emit = [&](std::size_t pass, int start, int end) {
             WindowHits& out = *hits[pass];
             const float startRow = static_cast<float>(line.row + line.rowStep * start);
@@ -491,12 +496,13 @@ void scanWindowFamily(const uint8_t* const* rows, int width, const Window& w, fl
             const uint16_t* first = firstAbove(list.begin, list.end, at.offset);
             const uint16_t* last = first;
             while (last != list.end && static_cast<int>(*last) < at.offset + line.length) ++last;
-            scanRunTransitions(firstLight, line.length, first, static_cast<int>(last - first), at.offset, ranges, emit);
+            const int count = static_cast<int>(last - first);
+            if (count >= kChangesOfAHit) scanRunTransitions(firstLight(), line.length, first, count, at.offset, ranges, emit);
         } else {
             const uint8_t* samples = family == kScanRows ? rows[w.y0 + L] + w.x0
                                                          : buffer + static_cast<std::ptrdiff_t>(L) * scratch.lineStride;
             const int count = colourChanges(samples, line.length, transitions);
-            scanRunTransitions(firstLight, line.length, transitions, count, 0, ranges, emit);
+            if (count >= kChangesOfAHit) scanRunTransitions(firstLight(), line.length, transitions, count, 0, ranges, emit);
         }
     }
 }
