@@ -304,6 +304,41 @@ TEST(FinderRunScan, CleanPatternHitCountsPerFamily) {
     EXPECT_NEAR(hits.size[0], 8 * std::sqrt(2.0), 1e-4);
 }
 
+namespace {
+
+// The hits of one scan and their count.
+struct ScannedHits {
+    const Hits& hits;
+    int count;
+};
+
+// The rows of a transposed picture give the columns of the original with x and y swapped, and
+// the anti-diagonals of a mirrored picture give its diagonals with x mirrored, hit for hit.
+testing::AssertionResult mirrorImagesAgree(ScannedHits rows, ScannedHits columns, ScannedHits diagonals,
+                                           ScannedHits antiDiagonals, int width) {
+    if (rows.count != columns.count) {
+        return testing::AssertionFailure() << rows.count << " row hits, " << columns.count << " column hits";
+    }
+    for (int i = 0; i < columns.count; ++i) {
+        if (std::make_pair(columns.hits.x[i], columns.hits.y[i]) != std::make_pair(rows.hits.y[i], rows.hits.x[i])) {
+            return testing::AssertionFailure() << "column hit " << i << " differs";
+        }
+    }
+    if (diagonals.count != antiDiagonals.count) {
+        return testing::AssertionFailure() << diagonals.count << " diagonal hits, " << antiDiagonals.count
+                                           << " anti-diagonal hits";
+    }
+    for (int i = 0; i < diagonals.count; ++i) {
+        if (std::make_pair(antiDiagonals.hits.x[i], antiDiagonals.hits.y[i]) !=
+            std::make_pair(width - 1 - diagonals.hits.x[i], diagonals.hits.y[i])) {
+            return testing::AssertionFailure() << "diagonal hit " << i << " differs";
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
+}  // namespace
+
 // The columns and anti-diagonals are copied out of the picture in transposed tiles: on a
 // transposed (or mirrored) picture they must give exactly what the row (or diagonal) scan gives
 // on the original, and an all-clear mask must change nothing.
@@ -326,14 +361,8 @@ TEST(FinderRunScan, EveryFamilyAgreesWithItsMirrorImage) {
         const int diagonalCount = scan(1, diagonals, original, 9999), antiCount = scan(3, antiDiagonals, flipped, 9999);
         EXPECT_GT(columnCount, 10);
         EXPECT_GT(diagonalCount, 5);
-        ASSERT_EQ(rowCount, columnCount);
-        for (int i = 0; i < columnCount; ++i) {
-            ASSERT_EQ(std::make_pair(columns.x[i], columns.y[i]), std::make_pair(rows.y[i], rows.x[i])) << i;
-        }
-        ASSERT_EQ(diagonalCount, antiCount);
-        for (int i = 0; i < diagonalCount; ++i) {
-            ASSERT_EQ(std::make_pair(antiDiagonals.x[i], antiDiagonals.y[i]), std::make_pair(width - 1 - diagonals.x[i], diagonals.y[i])) << i;
-        }
+        ASSERT_TRUE(mirrorImagesAgree({rows, rowCount}, {columns, columnCount}, {diagonals, diagonalCount},
+                                      {antiDiagonals, antiCount}, width));
         setDecodedAreaMask(clear.raster);
         ASSERT_EQ(scan(3, masked, flipped, 9999), antiCount);
         for (int i = 0; i < antiCount; ++i) ASSERT_EQ(masked.x[i], antiDiagonals.x[i]);
@@ -394,16 +423,8 @@ TEST(FinderRunScan, MaskedFamiliesAgreeWithTheirMirrorImages) {
                 EXPECT_TRUE(hidden) << "the covered block hides or cuts some hits";
             }
             EXPECT_GT(columnCount, 10);
-            ASSERT_EQ(rowCount, columnCount);
-            for (int i = 0; i < columnCount; ++i) {
-                ASSERT_EQ(std::make_pair(columns.x[i], columns.y[i]), std::make_pair(rows.y[i], rows.x[i])) << i;
-            }
-            ASSERT_EQ(diagonalCount, antiCount);
-            for (int i = 0; i < diagonalCount; ++i) {
-                ASSERT_EQ(std::make_pair(antiDiagonals.x[i], antiDiagonals.y[i]),
-                          std::make_pair(width - 1 - diagonals.x[i], diagonals.y[i]))
-                    << i;
-            }
+            ASSERT_TRUE(mirrorImagesAgree({rows, rowCount}, {columns, columnCount}, {diagonals, diagonalCount},
+                                          {antiDiagonals, antiCount}, width));
         }
     }
 }
