@@ -423,21 +423,6 @@ void gatherWindowLines(ScanFamily family, const uint8_t* const* rows, const Wind
     }
 }
 
-// Where the line starting at picture pixel (y, x) lies in the recorded lines of its family: the
-// line's number and the index of that pixel along it.
-struct RecordedLine {
-    int line;
-    int offset;
-};
-RecordedLine recordedLineAt(ScanFamily family, int y, int x, int width) {
-    switch (family) {
-        case kScanRows: return {y, x};
-        case kScanColumns: return {x, y};
-        case kScanDiagonals: return {width - 1 - x + y, std::min(y, x)};
-        default: return {y + x, std::min(y, width - 1 - x)};
-    }
-}
-
 // The first position in [begin, end) (ascending) above value, or end; the halving takes no
 // branch on the data.
 const uint16_t* firstAbove(const uint16_t* begin, const uint16_t* end, int value) {
@@ -467,7 +452,7 @@ void scanWindowFamily(const uint8_t* const* rows, int width, const Window& w, fl
     int32_t* transitions = scratch.transitions.data();
     const int longest = std::max(w.width, w.height);
     const std::array<RunRanges, kPasses> ranges = {runRangesOf(0, lineModule, longest), runRangesOf(1, lineModule, longest)};
-    const LineChangeFamily record = recorded ? lineChangesOfFamily(family) : LineChangeFamily{nullptr, nullptr};
+    const LineChangeFamily record = recorded ? lineChangesOfFamily(family) : LineChangeFamily{nullptr, nullptr, nullptr};
     for (int L = 0; L < lines; ++L) {
         const WindowLine line = lineOf(family, L, w);
         if (!lineMayHit(family, line, w, module)) continue;
@@ -491,7 +476,7 @@ void scanWindowFamily(const uint8_t* const* rows, int width, const Window& w, fl
             }
         };
         if (recorded) {
-            const RecordedLine at = recordedLineAt(family, w.y0 + line.row, w.x0 + line.column, width);
+            const LinePlace at = linePlaceOf(family, w.y0 + line.row, w.x0 + line.column, width);
             const LineChangeList list = record.line(at.line);
             const uint16_t* first = firstAbove(list.begin, list.end, at.offset);
             const uint16_t* last = first;

@@ -295,17 +295,22 @@ void mergeMaskRow(const uint8_t* row, const uint8_t* maskRow, uint8_t* out, int 
 
 // Scans one line, by runs when no sample of it is masked (then any nonzero sample is light), else
 // sample by sample.
-// The changes of unmasked lines go to the picture's record of line changes as well.
 template <bool Masked, typename Emit>
-void scanAnyLine(ScanFamily family, const uint8_t* line, int length, const RunRanges& ranges, int32_t* changes,
-                 Emit&& emit) {
+void scanAnyLine(const uint8_t* line, int length, const RunRanges& ranges, int32_t* changes, Emit&& emit) {
     if (Masked && anyMasked(line, length)) {
         scanMaskedLineByRuns(line, length, changes, maskedColourChanges(line, length, changes), ranges, emit);
         return;
     }
-    const int count = colourChanges(line, length, changes);
-    recordLineChanges(family, changes, count);
-    scanLineByRuns(line[0] != 0, length, changes, count, ranges, emit);
+    scanLineByRuns(line[0] != 0, length, changes, colourChanges(line, length, changes), ranges, emit);
+}
+
+// Scans one line from the record of the picture's line changes; firstLight is the colour of its
+// first sample.
+template <typename Emit>
+void scanRecordedLine(const LineChangeFamily& record, int L, bool firstLight, int length, const RunRanges& ranges,
+                      Emit&& emit) {
+    const LineChangeList changes = record.line(L);
+    scanLineByRuns(firstLight, length, changes.begin, static_cast<int>(changes.end - changes.begin), ranges, emit);
 }
 
 // Appends hits to a table. A hit on the picture's first row or column (x or y exactly 0) is
@@ -355,17 +360,19 @@ struct MaskView {
     CoveredBox box;
 };
 
-// The answer of maskFor while a search runs its scans, so that the mask is looked over once.
-struct SearchMask {
+// What a search decides once for the scans it runs: the mask (looked over once) and whether
+// the record of the picture's line changes holds its lines.
+struct SearchScope {
     bool decided = false;
     MaskView view;
+    bool recorded = false;
 };
-SearchMask searchMask;
+SearchScope searchScope;
 
 // The mask of decoded areas, when there is one of the searched picture's size that covers
 // anything (a clear mask changes no line, so the scan can do without it).
 MaskView maskFor(int height, int width) {
-    if (searchMask.decided) return searchMask.view;
+    if (searchScope.decided) return searchScope.view;
     const Raster* mask = decodedAreaMask();
     if (mask == nullptr || mask->rows == nullptr || mask->height != height || mask->width != width) return {};
     const CoveredBox box = coveredBox(*mask);
@@ -373,12 +380,23 @@ MaskView maskFor(int height, int width) {
     return {mask, box};
 }
 
-// Holds one search's answer of maskFor for the scans it runs, and forgets it when it ends.
-struct SearchMaskDecision {
-    SearchMaskDecision(int height, int width) { searchMask = {true, maskFor(height, width)}; }
-    ~SearchMaskDecision() { searchMask = {}; }
-    SearchMaskDecision(const SearchMaskDecision&) = delete;
-    SearchMaskDecision& operator=(const SearchMaskDecision&) = delete;
+// Whether the record holds the picture's lines, recording them unless a search has done so. A
+// masked scan gathers most lines from the pixels to merge the mask into them; it reads the rest
+// from the pixels too rather than sweep the whole picture for them.
+bool recordedFor(const uint8_t* const* rows, int height, int width, const MaskView& maskView) {
+    if (searchScope.decided) return searchScope.recorded;
+    return maskView.mask == nullptr && recordLineChanges(rows, height, width);
+}
+
+// Holds one search's decisions for the scans it runs, and forgets them when it ends.
+struct SearchScopeDecision {
+    SearchScopeDecision(const uint8_t* const* rows, int height, int width) {
+        const MaskView view = maskFor(height, width);
+        searchScope = {true, view, recordedFor(rows, height, width, view)};
+    }
+    ~SearchScopeDecision() { searchScope = {}; }
+    SearchScopeDecision(const SearchScopeDecision&) = delete;
+    SearchScopeDecision& operator=(const SearchScopeDecision&) = delete;
 };
 
 // One line of a scan family: its first pixel and its length in samples.
@@ -582,25 +600,38 @@ bool batchMeetsBox(ScanFamily family, const BatchGeometry& batch, const CoveredB
     return false;
 }
 
+// Lines of the family, gathered from the picture in batches; with a record, batches that the
+// mask leaves clear scan from the record instead.
 template <bool Masked>
 void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* rows, const MaskView& maskView,
-                      int height, int width, const RunRanges& ranges, std::vector<uint8_t>& buffers, int32_t* changes) {
+                      int height, int width, const RunRanges& ranges, const LineChangeFamily* record,
+                      std::vector<uint8_t>& buffers, int32_t* changes) {
     const int lineCount = family == kScanColumns ? width : height + width - 1;
     const int bufferLength = std::max(height, 1);
     for (int first = 0; first < lineCount; first += kLineBatch) {
-        const BatchGeometry batch = batchOf(family, first, std::min(kLineBatch, lineCount - first), height, width);
-        auto scanBatch = [&](auto masked) {
-            constexpr bool kMasked = decltype(masked)::value;
+        const int count = std::min(kLineBatch, lineCount - first);
+        // Lines that miss the box of covered pixels have no masked sample: they scan as unmasked.
+        const bool masked = Masked && batchMeetsBox(family, batchOf(family, first, count, height, width), maskView.box);
+        if (record != nullptr && !masked) {
+            for (int L = first; L < first + count; ++L) {
+                const LineGeometry g = lineOf(family, L, height, width);
+                scanRecordedLine(*record, L, rows[g.row][g.column] != 0, g.length, ranges,
+                                 [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
+            }
+            continue;
+        }
+        const BatchGeometry batch = batchOf(family, first, count, height, width);
+        auto scanBatch = [&](auto maskedLines) {
+            constexpr bool kMasked = decltype(maskedLines)::value;
             gatherBatch<kMasked>(family, batch, rows, maskView.mask, buffers.data(), bufferLength);
             for (int b = 0; b < batch.count; ++b) {
                 const LineGeometry& g = batch.lines[static_cast<std::size_t>(b)];
-                scanAnyLine<kMasked>(family, buffers.data() + static_cast<std::ptrdiff_t>(b) * bufferLength, g.length,
-                                     ranges, changes,
+                scanAnyLine<kMasked>(buffers.data() + static_cast<std::ptrdiff_t>(b) * bufferLength, g.length, ranges,
+                                     changes,
                                      [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
             }
         };
-        // Lines that miss the box of covered pixels have no masked sample: they scan as unmasked.
-        if (Masked && batchMeetsBox(family, batch, maskView.box)) {
+        if (masked) {
             scanBatch(std::true_type{});
         } else {
             scanBatch(std::false_type{});
@@ -608,44 +639,25 @@ void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* ro
     }
 }
 
-// Rows are scanned in place unless a mask has to be merged into them.
+// Rows are scanned in place (or from the record) unless a mask has to be merged into them.
 void scanRowLines(HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height, int width,
-                  const RunRanges& ranges, std::vector<uint8_t>& buffer, int32_t* changes) {
+                  const RunRanges& ranges, const LineChangeFamily* record, std::vector<uint8_t>& buffer,
+                  int32_t* changes) {
     for (int y = 0; y < height; ++y) {
         auto emit = [&](int start, int end, float m) {
             sink.add(static_cast<float>(start + end) / 2.0f - 0.5f, static_cast<float>(y), m);
         };
         // A row the mask leaves clear scans as it stands.
         if (mask == nullptr || !rowCovered(mask->rows[y], width)) {
-            scanAnyLine<false>(kScanRows, rows[y], width, ranges, changes, emit);
+            if (record != nullptr) {
+                scanRecordedLine(*record, y, rows[y][0] != 0, width, ranges, emit);
+            } else {
+                scanAnyLine<false>(rows[y], width, ranges, changes, emit);
+            }
             continue;
         }
         mergeMaskRow(rows[y], mask->rows[y], buffer.data(), width);
-        scanAnyLine<true>(kScanRows, buffer.data(), width, ranges, changes, emit);
-    }
-}
-
-// Every line of the family from the record of the picture's line changes (the picture was
-// recorded before it was inverted): no pixel is read but each line's first.
-void scanRecordedLines(ScanFamily family, HitSink& sink, const uint8_t* const* rows, int height, int width,
-                       const RunRanges& ranges) {
-    const LineChangeFamily record = lineChangesOfFamily(family);
-    if (family == kScanRows) {
-        for (int y = 0; y < height; ++y) {
-            const LineChangeList changes = record.line(y);
-            scanLineByRuns(rows[y][0] != 0, width, changes.begin, static_cast<int>(changes.end - changes.begin), ranges,
-                           [&](int start, int end, float m) {
-                               sink.add(static_cast<float>(start + end) / 2.0f - 0.5f, static_cast<float>(y), m);
-                           });
-        }
-        return;
-    }
-    const int lineCount = family == kScanColumns ? width : height + width - 1;
-    for (int L = 0; L < lineCount; ++L) {
-        const LineGeometry g = lineOf(family, L, height, width);
-        const LineChangeList changes = record.line(L);
-        scanLineByRuns(rows[g.row][g.column] != 0, g.length, changes.begin, static_cast<int>(changes.end - changes.begin),
-                       ranges, [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
+        scanAnyLine<true>(buffer.data(), width, ranges, changes, emit);
     }
 }
 
@@ -660,6 +672,11 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
     const MaskView maskView = maskFor(height, width);
     const Raster* mask = maskView.mask;
     HitSink sink{*table, maxHits};
+    // Lines come from the record of the picture's line changes when it holds them; masked lines,
+    // and every line of a picture that cannot be recorded, are read from the pixels.
+    const bool recorded = recordedFor(rows, height, width, maskView);
+    const LineChangeFamily recordOfFamily = lineChangesOfFamily(family);
+    const LineChangeFamily* record = recorded ? &recordOfFamily : nullptr;
     // Line buffers kept from one scan to the next: only their first samples are used.
     static std::vector<uint8_t> buffers;
     static std::vector<int32_t> changes;
@@ -675,19 +692,13 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
     const RunRanges* rangesFound = runRangesFor(ratioBound, centreTolerance, limits, longest);
     if (rangesFound == nullptr) return 0;
     const RunRanges& ranges = *rangesFound;
-    if (mask == nullptr && lineChangesReady(rows, height, width)) {
-        scanRecordedLines(family, sink, rows, height, width, ranges);
-        hitCount = sink.count;
-        return 0;
-    }
     if (family == kScanRows) {
-        scanRowLines(sink, rows, mask, height, width, ranges, buffers, changes.data());
+        scanRowLines(sink, rows, mask, height, width, ranges, record, buffers, changes.data());
     } else if (mask != nullptr) {
-        scanSteppedLines<true>(family, sink, rows, maskView, height, width, ranges, buffers, changes.data());
+        scanSteppedLines<true>(family, sink, rows, maskView, height, width, ranges, record, buffers, changes.data());
     } else {
-        scanSteppedLines<false>(family, sink, rows, maskView, height, width, ranges, buffers, changes.data());
+        scanSteppedLines<false>(family, sink, rows, maskView, height, width, ranges, record, buffers, changes.data());
     }
-    endLineChanges(family, family == kScanRows ? height : (family == kScanColumns ? width : height + width - 1));
     hitCount = sink.count;
     return 0;
 }
@@ -1137,12 +1148,10 @@ int findFinderPatterns(const uint8_t* const* rows, int height, int width, float 
     state.list.count = 0;
 
     if (rows != nullptr && height > 0 && width > 0) {
-        // A picture recorded earlier in the pass has only been inverted since: its line changes
-        // stand, and the scans read them instead of the pixels.
-        // Whether the mask covers anything is decided once for the search's four scans.
-        const SearchMaskDecision decision(height, width);
-        const bool masked = searchMask.view.mask != nullptr;
-        if (masked || !lineChangesReady(rows, height, width)) beginLineChanges(rows, height, width, masked);
+        // Whether the mask covers anything, and the record of the picture's line changes, are
+        // settled once for the search's four scans. A picture recorded earlier in the pass has
+        // only been inverted since: its line changes stand.
+        const SearchScopeDecision decision(rows, height, width);
         const int maxHits = finderMaxHits(height, width);
         SearchTables t;
         if (!t.allocate(maxHits)) return 0;

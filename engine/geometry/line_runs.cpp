@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -16,8 +17,8 @@ namespace {
 
 // The positions i, 1 <= i < length, where the class of sample i differs from that of sample i - 1,
 // with Class giving a sample's class both one at a time and sixteen at a time.
-template <typename Class>
-int classChanges(const uint8_t* line, int length, int32_t* out) {
+template <typename Class, typename Out>
+int classChanges(const uint8_t* line, int length, Out* out) {
     int count = 0;
     int i = 1;
 #if defined(__SSE2__)
@@ -28,7 +29,7 @@ int classChanges(const uint8_t* line, int length, int32_t* out) {
     };
     auto emit = [&](int base, unsigned changed) {
         while (changed != 0) {
-            out[count++] = base + std::countr_zero(changed);
+            out[count++] = static_cast<Out>(base + std::countr_zero(changed));
             changed &= changed - 1;
         }
     };
@@ -42,7 +43,7 @@ int classChanges(const uint8_t* line, int length, int32_t* out) {
     }
 #endif
     for (; i < length; ++i) {
-        if (Class::of(line[i]) != Class::of(line[i - 1])) out[count++] = i;
+        if (Class::of(line[i]) != Class::of(line[i - 1])) out[count++] = static_cast<Out>(i);
     }
     return count;
 }
@@ -73,78 +74,150 @@ int maskedColourChanges(const uint8_t* line, int length, int32_t* out) {
 
 namespace {
 
-// The record of one picture: per family, every line's changes back to back and where each line
-// starts.
+// Positions are kept in 16 bits, line starts in 32.
+constexpr int kLongestIndexedLine = 65535;
+
+// One family's lines: line L holds changes[lineStarts[L]] up to changes[lineEnds[L]].
+struct FamilyRecord {
+    std::unique_ptr<uint16_t[]> changes;  // left uninitialised: only what a sweep writes is read
+    std::size_t capacity = 0;
+    std::vector<uint32_t> lineStarts;
+    std::vector<uint32_t> lineEnds;
+
+    // Room for count changes; false when memory is short.
+    bool reserve(std::size_t count) {
+        if (capacity >= count) return true;
+        changes.reset(new (std::nothrow) uint16_t[count]);
+        capacity = changes ? count : 0;
+        return changes != nullptr;
+    }
+    // Appends a change at position p to line L (changes of a line arrive in order).
+    void add(int L, int p) { changes[lineEnds[static_cast<std::size_t>(L)]++] = static_cast<uint16_t>(p); }
+};
+
+// The record of one picture.
 struct LineChangeRecord {
     bool allowed = false;
-    bool recording = false;
-    const uint8_t* const* rows = nullptr;
+    const uint8_t* const* rows = nullptr;  // the picture recorded, or null
     int height = 0;
     int width = 0;
-    std::array<std::vector<uint16_t>, 4> changes;
-    std::array<std::vector<uint32_t>, 4> lineStarts;
-    std::array<bool, 4> complete{};
+    std::array<FamilyRecord, 4> families;
 
-    void forget() {
-        recording = false;
-        rows = nullptr;
-        complete.fill(false);
-    }
+    void forget() { rows = nullptr; }
 };
 
 LineChangeRecord record;
 
-// Positions are kept in 16 bits.
-constexpr int kLongestIndexedLine = 65535;
+// Each line of the stepped families gets room for a change at every sample: columns one after
+// the other, diagonals and anti-diagonals (whose lines have the same lengths) in line order.
+bool reserveLines(int height, int width) {
+    const std::size_t area = static_cast<std::size_t>(height) * static_cast<std::size_t>(width);
+    if (area > 0xFFFFFFFFu) return false;
+    try {
+        for (FamilyRecord& f : record.families) {
+            if (!f.reserve(area)) return false;
+        }
+        FamilyRecord& rowsRecord = record.families[0];
+        rowsRecord.lineStarts.resize(static_cast<std::size_t>(height));
+        rowsRecord.lineEnds.resize(static_cast<std::size_t>(height));
+        FamilyRecord& columns = record.families[1];
+        columns.lineStarts.resize(static_cast<std::size_t>(width));
+        for (int x = 0; x < width; ++x) columns.lineStarts[static_cast<std::size_t>(x)] = static_cast<uint32_t>(x) * static_cast<uint32_t>(height);
+        columns.lineEnds = columns.lineStarts;
+        const int diagonals = height + width - 1;
+        std::vector<uint32_t>& starts = record.families[2].lineStarts;
+        starts.resize(static_cast<std::size_t>(diagonals));
+        uint32_t next = 0;
+        for (int L = 0; L < diagonals; ++L) {
+            starts[static_cast<std::size_t>(L)] = next;
+            const int row = std::max(0, L + 1 - width);
+            next += static_cast<uint32_t>(std::min(height - row, std::min(L + 1, width)));
+        }
+        record.families[2].lineEnds = starts;
+        record.families[3].lineStarts = starts;
+        record.families[3].lineEnds = starts;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+// The changes between row y - 1 (above) and row y along the stepped families: pixel (y, x)
+// against the pixel above it, above and to the left, and above and to the right.
+void sweepRowPair(const uint8_t* above, const uint8_t* row, int y, int width) {
+    FamilyRecord& columns = record.families[1];
+    FamilyRecord& diagonals = record.families[2];
+    FamilyRecord& antiDiagonals = record.families[3];
+    auto changeAt = [&](int x, bool dark) {
+        if ((above[x] == 0) != dark) columns.add(x, y);
+        if (x > 0 && (above[x - 1] == 0) != dark) diagonals.add(width - 1 - x + y, std::min(y, x));
+        if (x + 1 < width && (above[x + 1] == 0) != dark) antiDiagonals.add(x + y, std::min(y, width - 1 - x));
+    };
+    int x = 0;
+#if defined(__SSE2__)
+    if (width >= 18) {
+        changeAt(0, row[0] == 0);
+        const __m128i zero = _mm_setzero_si128();
+        auto darkAt = [&](const uint8_t* p) {
+            return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), zero);
+        };
+        auto bits = [](__m128i a, __m128i b) { return static_cast<unsigned>(_mm_movemask_epi8(_mm_xor_si128(a, b))); };
+        for (x = 1; x + 17 <= width; x += 16) {
+            const __m128i dark = darkAt(row + x);
+            for (unsigned m = bits(dark, darkAt(above + x)); m != 0; m &= m - 1) {
+                columns.add(x + std::countr_zero(m), y);
+            }
+            for (unsigned m = bits(dark, darkAt(above + x - 1)); m != 0; m &= m - 1) {
+                const int at = x + std::countr_zero(m);
+                diagonals.add(width - 1 - at + y, std::min(y, at));
+            }
+            for (unsigned m = bits(dark, darkAt(above + x + 1)); m != 0; m &= m - 1) {
+                const int at = x + std::countr_zero(m);
+                antiDiagonals.add(at + y, std::min(y, width - 1 - at));
+            }
+        }
+    }
+#endif
+    for (; x < width; ++x) changeAt(x, row[x] == 0);
+}
 
 }  // namespace
 
 void allowLineChangeRecording(bool allowed) {
     record.allowed = allowed;
-    if (!allowed) record.forget();
+    record.forget();
 }
 
-void beginLineChanges(const uint8_t* const* rows, int height, int width, bool masked) {
-    record.forget();
-    if (!record.allowed || masked || rows == nullptr || height <= 0 || width <= 0 || height > kLongestIndexedLine ||
-        width > kLongestIndexedLine) {
-        return;
+bool recordLineChanges(const uint8_t* const* rows, int height, int width) {
+    if (record.allowed && record.rows == rows && rows != nullptr && record.height == height && record.width == width) {
+        return true;
     }
-    record.recording = true;
+    record.forget();
+    if (rows == nullptr || height <= 0 || width <= 0 || height > kLongestIndexedLine || width > kLongestIndexedLine ||
+        !reserveLines(height, width)) {
+        return false;
+    }
+    FamilyRecord& rowsRecord = record.families[0];
+    uint32_t next = 0;
+    for (int y = 0; y < height; ++y) {
+        rowsRecord.lineStarts[static_cast<std::size_t>(y)] = next;
+        next += static_cast<uint32_t>(classChanges<Colour>(rows[y], width, rowsRecord.changes.get() + next));
+        rowsRecord.lineEnds[static_cast<std::size_t>(y)] = next;
+        if (y > 0) sweepRowPair(rows[y - 1], rows[y], y, width);
+    }
     record.rows = rows;
     record.height = height;
     record.width = width;
-    for (int f = 0; f < 4; ++f) {
-        record.changes[static_cast<std::size_t>(f)].clear();
-        record.lineStarts[static_cast<std::size_t>(f)].assign(1, 0);
-    }
-}
-
-void recordLineChanges(int family, const int32_t* changes, int count) {
-    if (!record.recording) return;
-    auto& list = record.changes[static_cast<std::size_t>(family)];
-    try {
-        list.insert(list.end(), changes, changes + std::max(count, 0));
-        record.lineStarts[static_cast<std::size_t>(family)].push_back(static_cast<uint32_t>(list.size()));
-    } catch (const std::bad_alloc&) {
-        record.forget();
-    }
-}
-
-void endLineChanges(int family, int lines) {
-    if (!record.recording) return;
-    record.complete[static_cast<std::size_t>(family)] =
-        record.lineStarts[static_cast<std::size_t>(family)].size() == static_cast<std::size_t>(lines) + 1;
+    return true;
 }
 
 bool lineChangesReady(const uint8_t* const* rows, int height, int width) {
-    return record.recording && record.rows == rows && record.height == height && record.width == width &&
-           record.complete[0] && record.complete[1] && record.complete[2] && record.complete[3];
+    return record.allowed && rows != nullptr && record.rows == rows && record.height == height && record.width == width;
 }
 
 LineChangeFamily lineChangesOfFamily(int family) {
-    return {record.changes[static_cast<std::size_t>(family)].data(),
-            record.lineStarts[static_cast<std::size_t>(family)].data()};
+    const FamilyRecord& f = record.families[static_cast<std::size_t>(family)];
+    return {f.changes.get(), f.lineStarts.data(), f.lineEnds.data()};
 }
 
 }  // namespace velmora

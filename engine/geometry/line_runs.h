@@ -46,40 +46,55 @@ IntRange passingRange(const Test& passes, double low, double high) {
 }
 
 // The colour changes of every line of the four scan families of one binary picture (rows,
-// columns, diagonals, anti-diagonals, lines numbered and walked as the finder search walks
-// them), recorded by the finder search so that the alignment search can slice its windows' lines
-// out of them instead of reading the pixels again. Inverting the picture keeps every change, so
-// the record stays good through the inverted half of a decode pass.
+// columns, diagonals, anti-diagonals, lines numbered and walked as the finder search walks them),
+// taken in one sweep over the picture's rows. The finder search scans its lines from the record,
+// and the alignment search slices its windows' lines out of it instead of reading the pixels
+// again. Inverting the picture keeps every change, so the record stays good through the
+// inverted half of a decode pass.
 //
-// Recording happens only while the decode driver allows it, for the pass whose picture it
-// keeps unchanged; everyone else reads the pixels.
+// A record outlives the search that made it only while the decode driver allows it, for the
+// pass whose picture it keeps unchanged; everyone else reads the pixels.
 struct LineChangeList {
     const uint16_t* begin;
     const uint16_t* end;
 };
 
-// Allowed between the driver's binarisation and the end of the pass; forbidding it also forgets
-// the record.
+// Where picture pixel (y, x) lies on the lines of a family (0 rows, 1 columns, 2 diagonals down
+// and to the right, 3 anti-diagonals down and to the left): the line's number and the pixel's
+// index along it. Diagonal L starts at the top right and anti-diagonal L at the top left, both
+// moving along the top row first and then down the side.
+struct LinePlace {
+    int line;
+    int offset;
+};
+inline LinePlace linePlaceOf(int family, int y, int x, int width) {
+    switch (family) {
+        case 0: return {y, x};
+        case 1: return {x, y};
+        case 2: return {width - 1 - x + y, std::min(y, x)};
+        default: return {y + x, std::min(y, width - 1 - x)};
+    }
+}
+
+// Allowed between the driver's binarisation and the end of the pass; any change of the
+// permission forgets the record.
 void allowLineChangeRecording(bool allowed);
 
-// The finder search starts a record of the picture (or, when recording is not allowed, the
-// picture is too large to index or the scan is masked, forgets any record).
-void beginLineChanges(const uint8_t* const* rows, int height, int width, bool masked);
-// Appends the changes of the next line of the family (lines arrive in order).
-void recordLineChanges(int family, const int32_t* changes, int count);
-// The finder search is done with the family; a family with every line recorded counts as
-// complete.
-void endLineChanges(int family, int lines);
+// Makes the record hold every line of the picture: a record of this picture stands while
+// recording is allowed, else the picture is swept again. False when the picture cannot be
+// recorded (a side above 65535 samples, or too little memory); the record is then empty.
+bool recordLineChanges(const uint8_t* const* rows, int height, int width);
 
-// True when all four families of this picture are recorded.
+// True when the record holds this picture and may be used after the search that made it.
 bool lineChangesReady(const uint8_t* const* rows, int height, int width);
 // The record of one family: line(L) gives the recorded changes of line L (positions along the
 // line, ascending).
 struct LineChangeFamily {
     const uint16_t* changes;
     const uint32_t* lineStarts;
+    const uint32_t* lineEnds;
 
-    LineChangeList line(int L) const { return {changes + lineStarts[L], changes + lineStarts[L + 1]}; }
+    LineChangeList line(int L) const { return {changes + lineStarts[L], changes + lineEnds[L]}; }
 };
 // Valid until the record changes.
 LineChangeFamily lineChangesOfFamily(int family);

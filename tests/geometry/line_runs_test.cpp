@@ -50,3 +50,109 @@ TEST(LineRuns, ColourChangesMatchTheSampleBySampleSearch) {
         }
     }
 }
+
+namespace {
+
+// The samples of line L of a family, read pixel by pixel from where the line starts: rows and
+// columns from their first pixel, diagonals (down and to the right) numbered from the top right
+// corner and anti-diagonals (down and to the left) from the top left, along the top row and then
+// down the side.
+std::vector<uint8_t> familyLine(const std::vector<std::vector<uint8_t>>& picture, int family, int L) {
+    const int height = static_cast<int>(picture.size()), width = static_cast<int>(picture[0].size());
+    int y = 0, x = 0, dy = 0, dx = 1;
+    if (family == 0) y = L;
+    if (family == 1) x = L, dy = 1, dx = 0;
+    if (family == 2) y = std::max(0, L - (width - 1)), x = width - 1 - L + y, dy = 1, dx = 1;
+    if (family == 3) y = std::max(0, L - (width - 1)), x = L - y, dy = 1, dx = -1;
+    std::vector<uint8_t> line;
+    for (; y < height && x >= 0 && x < width; y += dy, x += dx) line.push_back(picture[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]);
+    return line;
+}
+
+// Every line of every family in the record against the plain search over its samples.
+testing::AssertionResult recordMatchesPicture(const std::vector<std::vector<uint8_t>>& picture) {
+    const int height = static_cast<int>(picture.size()), width = static_cast<int>(picture[0].size());
+    for (int family = 0; family < 4; ++family) {
+        const int lines = family == 0 ? height : (family == 1 ? width : height + width - 1);
+        const LineChangeFamily record = lineChangesOfFamily(family);
+        for (int L = 0; L < lines; ++L) {
+            const std::vector<int32_t> expected = plainChanges(familyLine(picture, family, L), false);
+            const LineChangeList got = record.line(L);
+            if (!std::equal(expected.begin(), expected.end(), got.begin, got.end)) {
+                return testing::AssertionFailure() << height << " x " << width << ": family " << family << " line " << L;
+            }
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
+struct RecordedPicture {
+    std::vector<std::vector<uint8_t>> samples;
+    std::vector<const uint8_t*> rows;
+
+    RecordedPicture(int height, int width, int changeEvery, std::mt19937& random)
+        : samples(static_cast<std::size_t>(height), std::vector<uint8_t>(static_cast<std::size_t>(width))) {
+        redraw(changeEvery, random);
+        for (auto& row : samples) rows.push_back(row.data());
+    }
+    // Runs along the rows that change every changeEvery samples or so; light samples of any
+    // nonzero value.
+    void redraw(int changeEvery, std::mt19937& random) {
+        for (auto& row : samples) {
+            uint8_t value = static_cast<uint8_t>(random() % 2);
+            for (uint8_t& sample : row) {
+                if (random() % static_cast<unsigned>(changeEvery) == 0) value = value == 0 ? static_cast<uint8_t>(1 + random() % 255) : 0;
+                sample = value;
+            }
+        }
+    }
+};
+
+}  // namespace
+
+// Pictures narrower and wider than the sixteen samples the sweep takes at once, from a change at
+// every sample to long runs: every recorded line must hold exactly its own changes.
+TEST(LineRuns, RecordHoldsTheChangesOfEveryLine) {
+    std::mt19937 random(8);
+    allowLineChangeRecording(false);
+    for (int height : {1, 2, 3, 17, 40}) {
+        for (int width : {1, 2, 16, 17, 18, 19, 33, 50, 130}) {
+            for (int changeEvery : {1, 2, 4, 11}) {
+                RecordedPicture picture(height, width, changeEvery, random);
+                ASSERT_TRUE(recordLineChanges(picture.rows.data(), height, width));
+                ASSERT_TRUE(recordMatchesPicture(picture.samples));
+            }
+        }
+    }
+}
+
+// The record outlives a search only while recording is allowed: then it stands for the same
+// picture, and any change of the permission forgets it. Pictures too long to index are not
+// recorded.
+TEST(LineRuns, RecordIsKeptOnlyWhileAllowed) {
+    std::mt19937 random(9);
+    RecordedPicture picture(30, 40, 3, random);
+    const uint8_t* const* rows = picture.rows.data();
+    allowLineChangeRecording(false);
+    ASSERT_TRUE(recordLineChanges(rows, 30, 40));
+    EXPECT_FALSE(lineChangesReady(rows, 30, 40));
+    // Not allowed: the same rows, drawn anew, are swept again.
+    picture.redraw(5, random);
+    ASSERT_TRUE(recordLineChanges(rows, 30, 40));
+    EXPECT_TRUE(recordMatchesPicture(picture.samples));
+
+    allowLineChangeRecording(true);
+    EXPECT_FALSE(lineChangesReady(rows, 30, 40));
+    ASSERT_TRUE(recordLineChanges(rows, 30, 40));
+    EXPECT_TRUE(lineChangesReady(rows, 30, 40));
+    EXPECT_FALSE(lineChangesReady(rows, 30, 39));
+    EXPECT_TRUE(recordMatchesPicture(picture.samples));
+    allowLineChangeRecording(true);
+    EXPECT_FALSE(lineChangesReady(rows, 30, 40));
+    allowLineChangeRecording(false);
+
+    std::vector<uint8_t> wide(65536, 1);
+    const uint8_t* wideRows[1] = {wide.data()};
+    EXPECT_FALSE(recordLineChanges(wideRows, 1, 65536));
+    EXPECT_TRUE(recordLineChanges(wideRows, 1, 65535));
+}
