@@ -423,20 +423,6 @@ void gatherWindowLines(ScanFamily family, const uint8_t* const* rows, const Wind
     }
 }
 
-// The first position in [begin, end) (ascending) above value, or end; the halving takes no
-// branch on the data.
-const uint16_t* firstAbove(const uint16_t* begin, const uint16_t* end, int value) {
-    std::size_t length = static_cast<std::size_t>(end - begin);
-    if (length == 0) return begin;
-    const uint16_t* base = begin;
-    while (length > 1) {
-        const std::size_t half = length / 2;
-        base += static_cast<int>(base[half - 1]) <= value ? half : 0;
-        length -= half;
-    }
-    return base + (static_cast<int>(*base) <= value ? 1 : 0);
-}
-
 // Every line of one family across the window, scanned for both passes at once (they differ only
 // in the ratio bound): hits in window coordinates with the expected module size (diagonal sizes
 // measured along the diagonal, as the finder search measures them). With a record of the
@@ -477,12 +463,11 @@ void scanWindowFamily(const uint8_t* const* rows, int width, const Window& w, fl
         };
         if (recorded) {
             const LinePlace at = linePlaceOf(family, w.y0 + line.row, w.x0 + line.column, width);
-            const LineChangeList list = record.line(at.line);
-            const uint16_t* first = firstAbove(list.begin, list.end, at.offset);
-            const uint16_t* last = first;
-            while (last != list.end && static_cast<int>(*last) < at.offset + line.length) ++last;
-            const int count = static_cast<int>(last - first);
-            if (count >= kChangesOfAHit) scanRunTransitions(firstLight(), line.length, first, count, at.offset, ranges, emit);
+            const LineChangeList within = changesBetween(record.line(at.line), at.offset, at.offset + line.length);
+            const int count = static_cast<int>(within.end - within.begin);
+            if (count >= kChangesOfAHit) {
+                scanRunTransitions(firstLight(), line.length, within.begin, count, at.offset, ranges, emit);
+            }
         } else {
             const uint8_t* samples = family == kScanRows ? rows[w.y0 + L] + w.x0
                                                          : buffer + static_cast<std::ptrdiff_t>(L) * scratch.lineStride;

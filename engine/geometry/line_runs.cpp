@@ -220,4 +220,31 @@ LineChangeFamily lineChangesOfFamily(int family) {
     return {f.changes.get(), f.lineStarts.data(), f.lineEnds.data()};
 }
 
+LineChangeList changesBetween(LineChangeList line, int low, int high) {
+    const uint16_t* p = line.begin;
+    std::ptrdiff_t atMostLow = 0, belowHigh = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lowBound = _mm_set1_epi16(static_cast<short>(static_cast<uint16_t>(low)));
+    const __m128i highBound = _mm_set1_epi16(static_cast<short>(static_cast<uint16_t>(high - 1)));
+    // The entries of eight at or below a bound: v <= bound exactly where the unsigned saturating
+    // difference is 0, and in an ascending list those entries come first.
+    auto atMost = [&](__m128i v, __m128i bound) {
+        const unsigned below = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(v, bound), zero)));
+        return std::countr_zero(~below) / 2;
+    };
+    for (; p + 8 <= line.end; p += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        atMostLow += atMost(v, lowBound);
+        belowHigh += atMost(v, highBound);
+        if (p[7] >= high) return {line.begin + atMostLow, line.begin + belowHigh};
+    }
+#endif
+    for (; p != line.end && *p < high; ++p) {
+        atMostLow += *p <= low;
+        ++belowHigh;
+    }
+    return {line.begin + atMostLow, line.begin + belowHigh};
+}
+
 }  // namespace velmora

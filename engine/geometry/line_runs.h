@@ -99,4 +99,10 @@ struct LineChangeFamily {
 // Valid until the record changes.
 LineChangeFamily lineChangesOfFamily(int family);
 
+// The changes of a recorded line at positions p with low < p < high (0 <= low < high <= 65536),
+// found by reading the line from its start, sixteen bytes at a time, up to the first change at
+// high or beyond: for the short lists of a line a forward read beats a halving search, whose
+// every step waits for the one before.
+LineChangeList changesBetween(LineChangeList line, int low, int high);
+
 }  // namespace velmora

@@ -156,3 +156,30 @@ TEST(LineRuns, RecordIsKeptOnlyWhileAllowed) {
     EXPECT_FALSE(recordLineChanges(wideRows, 1, 65536));
     EXPECT_TRUE(recordLineChanges(wideRows, 1, 65535));
 }
+
+// Ascending lists of every length up to 40 (the forward read takes eight at a time), with bounds
+// before, inside, on and after the entries, up to the largest positions: the slice holds exactly
+// the entries strictly between the bounds.
+TEST(LineRuns, ChangesBetweenTwoPositionsAreTheEntriesStrictlyBetweenThem) {
+    std::mt19937 random(10);
+    for (int length = 0; length <= 40; ++length) {
+        for (int trial = 0; trial < 200; ++trial) {
+            const int top = trial % 4 == 0 ? 65536 : 200;
+            std::vector<uint16_t> line;
+            while (static_cast<int>(line.size()) < length) {
+                const auto p = static_cast<uint16_t>(1 + random() % static_cast<unsigned>(top - 1));
+                if (std::find(line.begin(), line.end(), p) == line.end()) line.push_back(p);
+            }
+            std::sort(line.begin(), line.end());
+            const int low = static_cast<int>(random() % static_cast<unsigned>(top - 1));
+            const int high = low + 1 + static_cast<int>(random() % static_cast<unsigned>(top - low));
+            std::vector<uint16_t> expected;
+            for (uint16_t p : line) {
+                if (low < p && p < high) expected.push_back(p);
+            }
+            const LineChangeList got = changesBetween({line.data(), line.data() + line.size()}, low, high);
+            ASSERT_TRUE(std::equal(expected.begin(), expected.end(), got.begin, got.end))
+                << length << " entries, between " << low << " and " << high;
+        }
+    }
+}
