@@ -213,16 +213,18 @@ void scanLineByRuns(bool firstLight, int length, const Change* changes, int coun
 // dark run it drops the candidate and both runs; where the last dark run may end it is judged
 // as ended there, and the masked sample counts on in the run. Either way the colour of the run
 // before the mask carries on past it.
-template <typename Emit>
-void scanMaskedLineByRuns(const uint8_t* line, int length, const int32_t* changes, int count, const RunRanges& ranges,
-                          Emit&& emit) {
+// classOf(k, from) gives the class of the k-th stretch, which starts at sample from; colour is
+// the colour of the line's first sample, masked or not.
+template <typename ClassOf, typename Emit>
+void scanClassRuns(int colour, int length, const int32_t* changes, int count, ClassOf&& classOf,
+                   const RunRanges& ranges, Emit&& emit) {
     PatternWalk<Emit> walk{ranges, emit};
-    int colour = line[0] & 1;
     for (int k = 0; k <= count; ++k) {
         const int from = k == 0 ? 0 : changes[k - 1];
         const int to = k < count ? changes[k] : length;
         const int samples = to - from;
-        if (line[from] >= 2) {
+        const int sampleClass = classOf(k, from);
+        if (sampleClass >= 2) {
             if (walk.phase < 3) {
                 walk.phase = 0;
                 walk.run = walk.prev = 0;
@@ -235,17 +237,24 @@ void scanMaskedLineByRuns(const uint8_t* line, int length, const int32_t* change
             if (samples >= 2) walk.run = walk.prev = 0;
             continue;
         }
-        const bool continues = line[from] == colour;
+        const bool continues = sampleClass == colour;
         if (continues) {
             walk.run += samples;
         } else {
-            walk.runEnded(from, line[from] == 0);
+            walk.runEnded(from, sampleClass == 0);
             walk.prev = walk.run;
             walk.run = samples;
-            colour = line[from];
+            colour = sampleClass;
         }
         if (to == length && walk.phase == 3 && (continues || samples >= 2)) walk.evaluate();
     }
+}
+
+template <typename Emit>
+void scanMaskedLineByRuns(const uint8_t* line, int length, const int32_t* changes, int count, const RunRanges& ranges,
+                          Emit&& emit) {
+    scanClassRuns(line[0] & 1, length, changes, count, [line](int, int from) { return std::min<int>(line[from], 2); },
+                  ranges, emit);
 }
 
 // True when some sample of the line is covered by the decoded-area mask (2 or more).
@@ -313,6 +322,62 @@ void scanRecordedLine(const LineChangeFamily& record, int L, bool firstLight, in
     scanLineByRuns(firstLight, length, changes.begin, static_cast<int>(changes.end - changes.begin), ranges, emit);
 }
 
+// Where a line of the picture, with the mask merged into it, changes between dark, light and
+// masked, from the line's colour changes and the mask's: positions to changes, the class of
+// each stretch (0 dark, 1 light, 2 masked) to classes, one more than the changes. Returns the
+// count of changes.
+// Beyond every position of a recorded line.
+constexpr int kLongestLineEnd = 65536;
+
+int mergedClassChanges(LineChangeList colourList, LineChangeList maskChanges, int colour, bool masked,
+                       int32_t* changes, uint8_t* classes) {
+    auto classNow = [&]() { return masked ? 2 : colour; };
+    int count = 0;
+    classes[0] = static_cast<uint8_t>(classNow());
+    const uint16_t* c = colourList.begin;
+    const uint16_t* m = maskChanges.begin;
+    while (c != colourList.end || m != maskChanges.end) {
+        if (masked) {
+            // Colour changes under the mask change no class: pass over them up to the mask's end.
+            const LineChangeList hidden =
+                changesBetween({c, colourList.end}, 0, m != maskChanges.end ? *m : kLongestLineEnd);
+            colour ^= static_cast<int>(hidden.end - hidden.begin) & 1;
+            c = hidden.end;
+            if (m == maskChanges.end) break;
+        }
+        const int p = m == maskChanges.end || (c != colourList.end && *c < *m) ? *c : *m;
+        if (c != colourList.end && *c == p) {
+            colour ^= 1;
+            ++c;
+        }
+        if (m != maskChanges.end && *m == p) {
+            masked = !masked;
+            ++m;
+        }
+        if (classNow() != classes[count]) {
+            changes[count++] = p;
+            classes[count] = static_cast<uint8_t>(classNow());
+        }
+    }
+    return count;
+}
+
+// A line of the picture and the same line of the mask, both recorded (line L of their family);
+// colour and masked describe the line's first sample.
+template <typename Emit>
+void scanRecordedMaskedLine(const LineChangeFamily& record, const LineChangeFamily& maskRecord, int L, int colour,
+                            bool masked, int length, const RunRanges& ranges, int32_t* changes, uint8_t* classes,
+                            Emit&& emit) {
+    const LineChangeList maskChanges = maskRecord.line(L);
+    if (!masked && maskChanges.begin == maskChanges.end) {
+        scanRecordedLine(record, L, colour != 0, length, ranges, emit);
+        return;
+    }
+    const int count = mergedClassChanges(record.line(L), maskChanges, colour, masked, changes, classes);
+    scanClassRuns(colour, length, changes, count, [classes](int k, int) { return static_cast<int>(classes[k]); }, ranges,
+                  emit);
+}
+
 // Appends hits to a table. A hit on the picture's first row or column (x or y exactly 0) is
 // written but not counted; once the table is full the last slot is overwritten.
 struct HitSink {
@@ -360,12 +425,18 @@ struct MaskView {
     CoveredBox box;
 };
 
-// What a search decides once for the scans it runs: the mask (looked over once) and whether
-// the record of the picture's line changes holds its lines.
+// The records a scan reads its lines from: the picture's line changes, and the mask's when the
+// mask covers something. Lines without a record are read from the pixels.
+struct ScanRecords {
+    bool picture = false;
+    bool mask = false;
+};
+
+// What a search decides once for the scans it runs: the mask (looked over once) and the records.
 struct SearchScope {
     bool decided = false;
     MaskView view;
-    bool recorded = false;
+    ScanRecords records;
 };
 SearchScope searchScope;
 
@@ -380,19 +451,21 @@ MaskView maskFor(int height, int width) {
     return {mask, box};
 }
 
-// Whether the record holds the picture's lines, recording them unless a search has done so. A
-// masked scan gathers most lines from the pixels to merge the mask into them; it reads the rest
-// from the pixels too rather than sweep the whole picture for them.
-bool recordedFor(const uint8_t* const* rows, int height, int width, const MaskView& maskView) {
-    if (searchScope.decided) return searchScope.recorded;
-    return maskView.mask == nullptr && recordLineChanges(rows, height, width);
+// Records the picture and the mask for a scan, unless a search has done so.
+ScanRecords recordsFor(const uint8_t* const* rows, int height, int width, const MaskView& maskView) {
+    if (searchScope.decided) return searchScope.records;
+    ScanRecords records;
+    records.picture = recordLineChanges(rows, height, width);
+    records.mask = records.picture && maskView.mask != nullptr &&
+                   recordMaskChanges(maskView.mask->rows, height, width, maskView.box.top, maskView.box.bottom);
+    return records;
 }
 
 // Holds one search's decisions for the scans it runs, and forgets them when it ends.
 struct SearchScopeDecision {
     SearchScopeDecision(const uint8_t* const* rows, int height, int width) {
         const MaskView view = maskFor(height, width);
-        searchScope = {true, view, recordedFor(rows, height, width, view)};
+        searchScope = {true, view, recordsFor(rows, height, width, view)};
     }
     ~SearchScopeDecision() { searchScope = {}; }
     SearchScopeDecision(const SearchScopeDecision&) = delete;
@@ -600,34 +673,49 @@ bool batchMeetsBox(ScanFamily family, const BatchGeometry& batch, const CoveredB
     return false;
 }
 
-// Lines of the family, gathered from the picture in batches; with a record, batches that the
-// mask leaves clear scan from the record instead.
+// Where a scan reads its lines from: the picture's record (null when there is none) and the
+// mask's (null when the mask covers nothing or is not recorded), with scratch for merging them.
+struct LineSources {
+    const LineChangeFamily* picture;
+    const LineChangeFamily* mask;
+    int32_t* changes;
+    uint8_t* classes;
+};
+
+// Lines of the family from the records where there are some, else gathered from the picture in
+// batches.
 template <bool Masked>
 void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* rows, const MaskView& maskView,
-                      int height, int width, const RunRanges& ranges, const LineChangeFamily* record,
-                      std::vector<uint8_t>& buffers, int32_t* changes) {
+                      int height, int width, const RunRanges& ranges, const LineSources& sources,
+                      std::vector<uint8_t>& buffers) {
     const int lineCount = family == kScanColumns ? width : height + width - 1;
     const int bufferLength = std::max(height, 1);
     for (int first = 0; first < lineCount; first += kLineBatch) {
-        const int count = std::min(kLineBatch, lineCount - first);
+        const BatchGeometry batch = batchOf(family, first, std::min(kLineBatch, lineCount - first), height, width);
         // Lines that miss the box of covered pixels have no masked sample: they scan as unmasked.
-        const bool masked = Masked && batchMeetsBox(family, batchOf(family, first, count, height, width), maskView.box);
-        if (record != nullptr && !masked) {
-            for (int L = first; L < first + count; ++L) {
-                const LineGeometry g = lineOf(family, L, height, width);
-                scanRecordedLine(*record, L, rows[g.row][g.column] != 0, g.length, ranges,
-                                 [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
+        const bool masked = Masked && batchMeetsBox(family, batch, maskView.box);
+        if (sources.picture != nullptr && (!masked || sources.mask != nullptr)) {
+            for (int b = 0; b < batch.count; ++b) {
+                const LineGeometry& g = batch.lines[static_cast<std::size_t>(b)];
+                auto emit = [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); };
+                const int colour = rows[g.row][g.column] != 0;
+                if (masked) {
+                    scanRecordedMaskedLine(*sources.picture, *sources.mask, first + b, colour,
+                                           maskView.mask->rows[g.row][g.column] != 0, g.length, ranges, sources.changes,
+                                           sources.classes, emit);
+                } else {
+                    scanRecordedLine(*sources.picture, first + b, colour != 0, g.length, ranges, emit);
+                }
             }
             continue;
         }
-        const BatchGeometry batch = batchOf(family, first, count, height, width);
         auto scanBatch = [&](auto maskedLines) {
             constexpr bool kMasked = decltype(maskedLines)::value;
             gatherBatch<kMasked>(family, batch, rows, maskView.mask, buffers.data(), bufferLength);
             for (int b = 0; b < batch.count; ++b) {
                 const LineGeometry& g = batch.lines[static_cast<std::size_t>(b)];
                 scanAnyLine<kMasked>(buffers.data() + static_cast<std::ptrdiff_t>(b) * bufferLength, g.length, ranges,
-                                     changes,
+                                     sources.changes,
                                      [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
             }
         };
@@ -639,25 +727,25 @@ void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* ro
     }
 }
 
-// Rows are scanned in place (or from the record) unless a mask has to be merged into them.
+// Rows from the records where there are some, else in place, or merged with the mask.
 void scanRowLines(HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height, int width,
-                  const RunRanges& ranges, const LineChangeFamily* record, std::vector<uint8_t>& buffer,
-                  int32_t* changes) {
+                  const RunRanges& ranges, const LineSources& sources, std::vector<uint8_t>& buffer) {
     for (int y = 0; y < height; ++y) {
         auto emit = [&](int start, int end, float m) {
             sink.add(static_cast<float>(start + end) / 2.0f - 0.5f, static_cast<float>(y), m);
         };
-        // A row the mask leaves clear scans as it stands.
-        if (mask == nullptr || !rowCovered(mask->rows[y], width)) {
-            if (record != nullptr) {
-                scanRecordedLine(*record, y, rows[y][0] != 0, width, ranges, emit);
-            } else {
-                scanAnyLine<false>(rows[y], width, ranges, changes, emit);
-            }
-            continue;
+        const bool covered = mask != nullptr && rowCovered(mask->rows[y], width);
+        if (sources.picture != nullptr && !covered) {
+            scanRecordedLine(*sources.picture, y, rows[y][0] != 0, width, ranges, emit);
+        } else if (sources.picture != nullptr && sources.mask != nullptr) {
+            scanRecordedMaskedLine(*sources.picture, *sources.mask, y, rows[y][0] != 0, mask->rows[y][0] != 0, width,
+                                   ranges, sources.changes, sources.classes, emit);
+        } else if (!covered) {
+            scanAnyLine<false>(rows[y], width, ranges, sources.changes, emit);
+        } else {
+            mergeMaskRow(rows[y], mask->rows[y], buffer.data(), width);
+            scanAnyLine<true>(buffer.data(), width, ranges, sources.changes, emit);
         }
-        mergeMaskRow(rows[y], mask->rows[y], buffer.data(), width);
-        scanAnyLine<true>(buffer.data(), width, ranges, changes, emit);
     }
 }
 
@@ -672,32 +760,34 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
     const MaskView maskView = maskFor(height, width);
     const Raster* mask = maskView.mask;
     HitSink sink{*table, maxHits};
-    // Lines come from the record of the picture's line changes when it holds them; masked lines,
-    // and every line of a picture that cannot be recorded, are read from the pixels.
-    const bool recorded = recordedFor(rows, height, width, maskView);
-    const LineChangeFamily recordOfFamily = lineChangesOfFamily(family);
-    const LineChangeFamily* record = recorded ? &recordOfFamily : nullptr;
+    const ScanRecords records = recordsFor(rows, height, width, maskView);
+    const LineChangeFamily pictureRecord = lineChangesOfFamily(family);
+    const LineChangeFamily maskRecord = maskChangesOfFamily(family);
     // Line buffers kept from one scan to the next: only their first samples are used.
     static std::vector<uint8_t> buffers;
     static std::vector<int32_t> changes;
+    static std::vector<uint8_t> classes;
     const int longest = std::max(height, width);
     try {
         const std::size_t needed = family == kScanRows ? (mask != nullptr ? static_cast<std::size_t>(width) : 0)
                                                        : static_cast<std::size_t>(kLineBatch) * static_cast<std::size_t>(height);
         if (buffers.size() < needed) buffers.resize(needed);
         if (changes.size() < static_cast<std::size_t>(longest)) changes.resize(static_cast<std::size_t>(longest));
+        if (classes.size() < static_cast<std::size_t>(longest) + 1) classes.resize(static_cast<std::size_t>(longest) + 1);
     } catch (const std::bad_alloc&) {
         return 0;
     }
     const RunRanges* rangesFound = runRangesFor(ratioBound, centreTolerance, limits, longest);
     if (rangesFound == nullptr) return 0;
     const RunRanges& ranges = *rangesFound;
+    const LineSources sources{records.picture ? &pictureRecord : nullptr, records.mask ? &maskRecord : nullptr,
+                              changes.data(), classes.data()};
     if (family == kScanRows) {
-        scanRowLines(sink, rows, mask, height, width, ranges, record, buffers, changes.data());
+        scanRowLines(sink, rows, mask, height, width, ranges, sources, buffers);
     } else if (mask != nullptr) {
-        scanSteppedLines<true>(family, sink, rows, maskView, height, width, ranges, record, buffers, changes.data());
+        scanSteppedLines<true>(family, sink, rows, maskView, height, width, ranges, sources, buffers);
     } else {
-        scanSteppedLines<false>(family, sink, rows, maskView, height, width, ranges, record, buffers, changes.data());
+        scanSteppedLines<false>(family, sink, rows, maskView, height, width, ranges, sources, buffers);
     }
     hitCount = sink.count;
     return 0;

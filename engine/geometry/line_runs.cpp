@@ -95,91 +95,126 @@ struct FamilyRecord {
     void add(int L, int p) { changes[lineEnds[static_cast<std::size_t>(L)]++] = static_cast<uint16_t>(p); }
 };
 
-// The record of one picture.
+// The changes of every line of one picture, four families of them.
+struct PictureChanges {
+    std::array<FamilyRecord, 4> families;
+
+    // Each line of the stepped families gets room for a change at every sample: columns one after
+    // the other, diagonals and anti-diagonals (whose lines have the same lengths) in line order.
+    bool reserveLines(int height, int width) {
+        const std::size_t area = static_cast<std::size_t>(height) * static_cast<std::size_t>(width);
+        if (area > 0xFFFFFFFFu) return false;
+        try {
+            for (FamilyRecord& f : families) {
+                if (!f.reserve(area)) return false;
+            }
+            families[0].lineStarts.resize(static_cast<std::size_t>(height));
+            families[0].lineEnds.resize(static_cast<std::size_t>(height));
+            FamilyRecord& columns = families[1];
+            columns.lineStarts.resize(static_cast<std::size_t>(width));
+            for (int x = 0; x < width; ++x) {
+                columns.lineStarts[static_cast<std::size_t>(x)] = static_cast<uint32_t>(x) * static_cast<uint32_t>(height);
+            }
+            columns.lineEnds = columns.lineStarts;
+            const int diagonals = height + width - 1;
+            std::vector<uint32_t>& starts = families[2].lineStarts;
+            starts.resize(static_cast<std::size_t>(diagonals));
+            uint32_t next = 0;
+            for (int L = 0; L < diagonals; ++L) {
+                starts[static_cast<std::size_t>(L)] = next;
+                const int row = std::max(0, L + 1 - width);
+                next += static_cast<uint32_t>(std::min(height - row, std::min(L + 1, width)));
+            }
+            families[2].lineEnds = starts;
+            families[3].lineStarts = starts;
+            families[3].lineEnds = starts;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        return true;
+    }
+
+    // The changes between row y - 1 (above) and row y along the stepped families: pixel (y, x)
+    // against the pixel above it, above and to the left, and above and to the right.
+    void sweepRowPair(const uint8_t* above, const uint8_t* row, int y, int width) {
+        FamilyRecord& columns = families[1];
+        FamilyRecord& diagonals = families[2];
+        FamilyRecord& antiDiagonals = families[3];
+        auto changeAt = [&](int x, bool dark) {
+            if ((above[x] == 0) != dark) columns.add(x, y);
+            if (x > 0 && (above[x - 1] == 0) != dark) diagonals.add(width - 1 - x + y, std::min(y, x));
+            if (x + 1 < width && (above[x + 1] == 0) != dark) antiDiagonals.add(x + y, std::min(y, width - 1 - x));
+        };
+        int x = 0;
+#if defined(__SSE2__)
+        if (width >= 18) {
+            changeAt(0, row[0] == 0);
+            const __m128i zero = _mm_setzero_si128();
+            auto darkAt = [&](const uint8_t* p) {
+                return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), zero);
+            };
+            auto bits = [](__m128i a, __m128i b) { return static_cast<unsigned>(_mm_movemask_epi8(_mm_xor_si128(a, b))); };
+            for (x = 1; x + 17 <= width; x += 16) {
+                const __m128i dark = darkAt(row + x);
+                for (unsigned m = bits(dark, darkAt(above + x)); m != 0; m &= m - 1) {
+                    columns.add(x + std::countr_zero(m), y);
+                }
+                for (unsigned m = bits(dark, darkAt(above + x - 1)); m != 0; m &= m - 1) {
+                    const int at = x + std::countr_zero(m);
+                    diagonals.add(width - 1 - at + y, std::min(y, at));
+                }
+                for (unsigned m = bits(dark, darkAt(above + x + 1)); m != 0; m &= m - 1) {
+                    const int at = x + std::countr_zero(m);
+                    antiDiagonals.add(at + y, std::min(y, width - 1 - at));
+                }
+            }
+        }
+#endif
+        for (; x < width; ++x) changeAt(x, row[x] == 0);
+    }
+
+    // Records the picture, of whose rows only first to last may hold a change of colour along
+    // them or against the row above (the others are left unread). False when it cannot be
+    // recorded.
+    bool sweep(const uint8_t* const* rows, int height, int width, int first, int last) {
+        if (rows == nullptr || height <= 0 || width <= 0 || height > kLongestIndexedLine ||
+            width > kLongestIndexedLine || !reserveLines(height, width)) {
+            return false;
+        }
+        FamilyRecord& rowsRecord = families[0];
+        uint32_t next = 0;
+        for (int y = 0; y < height; ++y) {
+            rowsRecord.lineStarts[static_cast<std::size_t>(y)] = next;
+            if (y >= first && y <= last) {
+                next += static_cast<uint32_t>(classChanges<Colour>(rows[y], width, rowsRecord.changes.get() + next));
+            }
+            rowsRecord.lineEnds[static_cast<std::size_t>(y)] = next;
+        }
+        for (int y = std::max(1, first); y <= last; ++y) sweepRowPair(rows[y - 1], rows[y], y, width);
+        return true;
+    }
+
+    LineChangeFamily family(int f) const {
+        const FamilyRecord& r = families[static_cast<std::size_t>(f)];
+        return {r.changes.get(), r.lineStarts.data(), r.lineEnds.data()};
+    }
+};
+
+// The record of the picture a decode pass searches, and the picture recorded.
 struct LineChangeRecord {
     bool allowed = false;
     const uint8_t* const* rows = nullptr;  // the picture recorded, or null
     int height = 0;
     int width = 0;
-    std::array<FamilyRecord, 4> families;
+    PictureChanges changes;
 
     void forget() { rows = nullptr; }
 };
 
 LineChangeRecord record;
 
-// Each line of the stepped families gets room for a change at every sample: columns one after
-// the other, diagonals and anti-diagonals (whose lines have the same lengths) in line order.
-bool reserveLines(int height, int width) {
-    const std::size_t area = static_cast<std::size_t>(height) * static_cast<std::size_t>(width);
-    if (area > 0xFFFFFFFFu) return false;
-    try {
-        for (FamilyRecord& f : record.families) {
-            if (!f.reserve(area)) return false;
-        }
-        FamilyRecord& rowsRecord = record.families[0];
-        rowsRecord.lineStarts.resize(static_cast<std::size_t>(height));
-        rowsRecord.lineEnds.resize(static_cast<std::size_t>(height));
-        FamilyRecord& columns = record.families[1];
-        columns.lineStarts.resize(static_cast<std::size_t>(width));
-        for (int x = 0; x < width; ++x) columns.lineStarts[static_cast<std::size_t>(x)] = static_cast<uint32_t>(x) * static_cast<uint32_t>(height);
-        columns.lineEnds = columns.lineStarts;
-        const int diagonals = height + width - 1;
-        std::vector<uint32_t>& starts = record.families[2].lineStarts;
-        starts.resize(static_cast<std::size_t>(diagonals));
-        uint32_t next = 0;
-        for (int L = 0; L < diagonals; ++L) {
-            starts[static_cast<std::size_t>(L)] = next;
-            const int row = std::max(0, L + 1 - width);
-            next += static_cast<uint32_t>(std::min(height - row, std::min(L + 1, width)));
-        }
-        record.families[2].lineEnds = starts;
-        record.families[3].lineStarts = starts;
-        record.families[3].lineEnds = starts;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
-}
-
-// The changes between row y - 1 (above) and row y along the stepped families: pixel (y, x)
-// against the pixel above it, above and to the left, and above and to the right.
-void sweepRowPair(const uint8_t* above, const uint8_t* row, int y, int width) {
-    FamilyRecord& columns = record.families[1];
-    FamilyRecord& diagonals = record.families[2];
-    FamilyRecord& antiDiagonals = record.families[3];
-    auto changeAt = [&](int x, bool dark) {
-        if ((above[x] == 0) != dark) columns.add(x, y);
-        if (x > 0 && (above[x - 1] == 0) != dark) diagonals.add(width - 1 - x + y, std::min(y, x));
-        if (x + 1 < width && (above[x + 1] == 0) != dark) antiDiagonals.add(x + y, std::min(y, width - 1 - x));
-    };
-    int x = 0;
-#if defined(__SSE2__)
-    if (width >= 18) {
-        changeAt(0, row[0] == 0);
-        const __m128i zero = _mm_setzero_si128();
-        auto darkAt = [&](const uint8_t* p) {
-            return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), zero);
-        };
-        auto bits = [](__m128i a, __m128i b) { return static_cast<unsigned>(_mm_movemask_epi8(_mm_xor_si128(a, b))); };
-        for (x = 1; x + 17 <= width; x += 16) {
-            const __m128i dark = darkAt(row + x);
-            for (unsigned m = bits(dark, darkAt(above + x)); m != 0; m &= m - 1) {
-                columns.add(x + std::countr_zero(m), y);
-            }
-            for (unsigned m = bits(dark, darkAt(above + x - 1)); m != 0; m &= m - 1) {
-                const int at = x + std::countr_zero(m);
-                diagonals.add(width - 1 - at + y, std::min(y, at));
-            }
-            for (unsigned m = bits(dark, darkAt(above + x + 1)); m != 0; m &= m - 1) {
-                const int at = x + std::countr_zero(m);
-                antiDiagonals.add(at + y, std::min(y, width - 1 - at));
-            }
-        }
-    }
-#endif
-    for (; x < width; ++x) changeAt(x, row[x] == 0);
-}
+// The record of the decoded-area mask, made anew for every masked search.
+PictureChanges maskRecord;
 
 }  // namespace
 
@@ -193,18 +228,7 @@ bool recordLineChanges(const uint8_t* const* rows, int height, int width) {
         return true;
     }
     record.forget();
-    if (rows == nullptr || height <= 0 || width <= 0 || height > kLongestIndexedLine || width > kLongestIndexedLine ||
-        !reserveLines(height, width)) {
-        return false;
-    }
-    FamilyRecord& rowsRecord = record.families[0];
-    uint32_t next = 0;
-    for (int y = 0; y < height; ++y) {
-        rowsRecord.lineStarts[static_cast<std::size_t>(y)] = next;
-        next += static_cast<uint32_t>(classChanges<Colour>(rows[y], width, rowsRecord.changes.get() + next));
-        rowsRecord.lineEnds[static_cast<std::size_t>(y)] = next;
-        if (y > 0) sweepRowPair(rows[y - 1], rows[y], y, width);
-    }
+    if (!record.changes.sweep(rows, height, width, 0, height - 1)) return false;
     record.rows = rows;
     record.height = height;
     record.width = width;
@@ -215,10 +239,14 @@ bool lineChangesReady(const uint8_t* const* rows, int height, int width) {
     return record.allowed && rows != nullptr && record.rows == rows && record.height == height && record.width == width;
 }
 
-LineChangeFamily lineChangesOfFamily(int family) {
-    const FamilyRecord& f = record.families[static_cast<std::size_t>(family)];
-    return {f.changes.get(), f.lineStarts.data(), f.lineEnds.data()};
+LineChangeFamily lineChangesOfFamily(int family) { return record.changes.family(family); }
+
+bool recordMaskChanges(const uint8_t* const* maskRows, int height, int width, int top, int bottom) {
+    // Uncovered rows next to the covered ones still change against them.
+    return maskRecord.sweep(maskRows, height, width, std::max(top, 0), std::min(bottom + 1, height - 1));
 }
+
+LineChangeFamily maskChangesOfFamily(int family) { return maskRecord.family(family); }
 
 LineChangeList changesBetween(LineChangeList line, int low, int high) {
     const uint16_t* p = line.begin;

@@ -99,6 +99,12 @@ struct LineChangeFamily {
 // Valid until the record changes.
 LineChangeFamily lineChangesOfFamily(int family);
 
+// A record of the same kind for the decoded-area mask of a search (covered pixels count as light,
+// uncovered ones as dark), whose covered pixels all lie in rows top to bottom. Made anew by every
+// call; false when the mask cannot be recorded. The families are valid until the next call.
+bool recordMaskChanges(const uint8_t* const* maskRows, int height, int width, int top, int bottom);
+LineChangeFamily maskChangesOfFamily(int family);
+
 // The changes of a recorded line at positions p with low < p < high (0 <= low < high <= 65536),
 // found by reading the line from its start, sixteen bytes at a time, up to the first change at
 // high or beyond: for the short lists of a line a forward read beats a halving search, whose

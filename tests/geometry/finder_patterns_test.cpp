@@ -583,3 +583,43 @@ TEST(FinderSearch, ManyPatternsPurgeSmallClustersAndKeepTwelve) {
         }
     }
 }
+
+// A picture with a side above 65535 samples has no record of its line changes: its lines are read
+// from the pixels. Its left end must give what the same left end, cut off as a picture of its
+// own (which is recorded), gives, with the mask and without.
+TEST(FinderRunScan, PicturesTooWideToRecordScanLikeRecordedOnes) {
+    InputsGuard guard;
+    std::mt19937 random(14);
+    const int height = 40, wide = 65600, cut = 3000, reach = cut - 2 * height;
+    cv::Mat picture(height, wide, CV_8UC1, cv::Scalar(255));
+    for (int x = -3; x < wide; x += 9) drawFinder(picture, x + int(random() % 3), int(random() % 30) - 3, 1 + int(random() % 2));
+    cv::Mat cover(height, wide, CV_8UC1, cv::Scalar(0));
+    for (int k = 0; k < 40; ++k) cover(cv::Rect(static_cast<int>(random() % (cut - 30)), static_cast<int>(random() % 30), 1 + int(random() % 25), 1 + int(random() % 10))) = 1;
+    const cv::Mat left = picture(cv::Rect(0, 0, cut, height)).clone(), leftCover = cover(cv::Rect(0, 0, cut, height)).clone();
+    auto rasterOf = [](const cv::Mat& m) {
+        OwnedRaster r(m.rows, m.cols);
+        for (int y = 0; y < m.rows; ++y) std::copy(m.ptr(y), m.ptr(y) + m.cols, r.rows()[y]);
+        return r;
+    };
+    OwnedRaster whole = binaryOf(picture), part = binaryOf(left), mask = rasterOf(cover), partMask = rasterOf(leftCover);
+    // The hits of a family that lie well inside the left end, in the order found.
+    auto hitsWithin = [&](int family, const OwnedRaster& raster) {
+        Hits hits(200000);
+        const int count = scan(family, hits, raster, 200000);
+        std::vector<std::tuple<float, float, float>> kept;
+        for (int i = 0; i < count; ++i) {
+            if (hits.x[i] < reach) kept.emplace_back(hits.x[i], hits.y[i], hits.size[i]);
+        }
+        return kept;
+    };
+    for (bool masked : {false, true}) {
+        for (int family = 0; family < 4; ++family) {
+            setDecodedAreaMask(masked ? mask.raster : nullptr);
+            const auto fromPixels = hitsWithin(family, whole);
+            setDecodedAreaMask(masked ? partMask.raster : nullptr);
+            const auto fromRecord = hitsWithin(family, part);
+            EXPECT_GT(fromRecord.size(), 100u) << family;
+            EXPECT_EQ(fromPixels, fromRecord) << "family " << family << (masked ? " masked" : "");
+        }
+    }
+}
