@@ -457,7 +457,8 @@ ScanRecords recordsFor(const uint8_t* const* rows, int height, int width, const 
     ScanRecords records;
     records.picture = recordLineChanges(rows, height, width);
     records.mask = records.picture && maskView.mask != nullptr &&
-                   recordMaskChanges(maskView.mask->rows, height, width, maskView.box.top, maskView.box.bottom);
+                   recordMaskChanges(maskView.mask->rows, height, width, maskView.box.top, maskView.box.bottom,
+                                     maskView.box.left, maskView.box.right);
     return records;
 }
 

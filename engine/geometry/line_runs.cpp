@@ -134,28 +134,37 @@ struct PictureChanges {
         return true;
     }
 
-    // The changes between row y - 1 (above) and row y along the stepped families: pixel (y, x)
-    // against the pixel above it, above and to the left, and above and to the right.
-    void sweepRowPair(const uint8_t* above, const uint8_t* row, int y, int width) {
+    // The changes of row y along itself, appended to the rows' record from next on (returned:
+    // the new end), and against row y - 1 (above) along the stepped families: pixel (y, x)
+    // against the pixel above it, above and to the left, and above and to the right. Only
+    // pixels from column `from` to `to` can change.
+    uint32_t sweepRow(const uint8_t* above, const uint8_t* row, int y, int width, int from, int to, uint32_t next) {
+        uint16_t* rowChanges = families[0].changes.get();
         FamilyRecord& columns = families[1];
         FamilyRecord& diagonals = families[2];
         FamilyRecord& antiDiagonals = families[3];
         auto changeAt = [&](int x, bool dark) {
+            if (x > 0 && (row[x - 1] == 0) != dark) rowChanges[next++] = static_cast<uint16_t>(x);
             if ((above[x] == 0) != dark) columns.add(x, y);
             if (x > 0 && (above[x - 1] == 0) != dark) diagonals.add(width - 1 - x + y, std::min(y, x));
             if (x + 1 < width && (above[x + 1] == 0) != dark) antiDiagonals.add(x + y, std::min(y, width - 1 - x));
         };
-        int x = 0;
+        int x = from;
 #if defined(__SSE2__)
         if (width >= 18) {
-            changeAt(0, row[0] == 0);
+            if (x == 0) changeAt(x++, row[0] == 0);
             const __m128i zero = _mm_setzero_si128();
             auto darkAt = [&](const uint8_t* p) {
                 return _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), zero);
             };
             auto bits = [](__m128i a, __m128i b) { return static_cast<unsigned>(_mm_movemask_epi8(_mm_xor_si128(a, b))); };
-            for (x = 1; x + 17 <= width; x += 16) {
+            // Sixteen at a time while all of them and their neighbours lie in the row: a block
+            // that reaches past `to` finds no change there.
+            for (; x + 17 <= width && x <= to; x += 16) {
                 const __m128i dark = darkAt(row + x);
+                for (unsigned m = bits(dark, darkAt(row + x - 1)); m != 0; m &= m - 1) {
+                    rowChanges[next++] = static_cast<uint16_t>(x + std::countr_zero(m));
+                }
                 for (unsigned m = bits(dark, darkAt(above + x)); m != 0; m &= m - 1) {
                     columns.add(x + std::countr_zero(m), y);
                 }
@@ -170,13 +179,14 @@ struct PictureChanges {
             }
         }
 #endif
-        for (; x < width; ++x) changeAt(x, row[x] == 0);
+        for (; x <= to; ++x) changeAt(x, row[x] == 0);
+        return next;
     }
 
     // Records the picture, of whose rows only first to last may hold a change of colour along
-    // them or against the row above (the others are left unread). False when it cannot be
-    // recorded.
-    bool sweep(const uint8_t* const* rows, int height, int width, int first, int last) {
+    // them or against the row above, and only at columns from `from` to `to` (the rest is left
+    // unread). False when it cannot be recorded.
+    bool sweep(const uint8_t* const* rows, int height, int width, int first, int last, int from, int to) {
         if (rows == nullptr || height <= 0 || width <= 0 || height > kLongestIndexedLine ||
             width > kLongestIndexedLine || !reserveLines(height, width)) {
             return false;
@@ -185,12 +195,13 @@ struct PictureChanges {
         uint32_t next = 0;
         for (int y = 0; y < height; ++y) {
             rowsRecord.lineStarts[static_cast<std::size_t>(y)] = next;
-            if (y >= first && y <= last) {
-                next += static_cast<uint32_t>(classChanges<Colour>(rows[y], width, rowsRecord.changes.get() + next));
+            if (y == 0 && first == 0) {
+                next += static_cast<uint32_t>(classChanges<Colour>(rows[0], width, rowsRecord.changes.get()));
+            } else if (y >= first && y <= last) {
+                next = sweepRow(rows[y - 1], rows[y], y, width, from, to, next);
             }
             rowsRecord.lineEnds[static_cast<std::size_t>(y)] = next;
         }
-        for (int y = std::max(1, first); y <= last; ++y) sweepRowPair(rows[y - 1], rows[y], y, width);
         return true;
     }
 
@@ -228,7 +239,7 @@ bool recordLineChanges(const uint8_t* const* rows, int height, int width) {
         return true;
     }
     record.forget();
-    if (!record.changes.sweep(rows, height, width, 0, height - 1)) return false;
+    if (!record.changes.sweep(rows, height, width, 0, height - 1, 0, width - 1)) return false;
     record.rows = rows;
     record.height = height;
     record.width = width;
@@ -241,9 +252,11 @@ bool lineChangesReady(const uint8_t* const* rows, int height, int width) {
 
 LineChangeFamily lineChangesOfFamily(int family) { return record.changes.family(family); }
 
-bool recordMaskChanges(const uint8_t* const* maskRows, int height, int width, int top, int bottom) {
-    // Uncovered rows next to the covered ones still change against them.
-    return maskRecord.sweep(maskRows, height, width, std::max(top, 0), std::min(bottom + 1, height - 1));
+bool recordMaskChanges(const uint8_t* const* maskRows, int height, int width, int top, int bottom, int left,
+                       int right) {
+    // Uncovered pixels next to the covered ones still change against them.
+    return maskRecord.sweep(maskRows, height, width, std::max(top, 0), std::min(bottom + 1, height - 1),
+                            std::max(left - 1, 0), std::min(right + 1, width - 1));
 }
 
 LineChangeFamily maskChangesOfFamily(int family) { return maskRecord.family(family); }

@@ -100,9 +100,11 @@ struct LineChangeFamily {
 LineChangeFamily lineChangesOfFamily(int family);
 
 // A record of the same kind for the decoded-area mask of a search (covered pixels count as light,
-// uncovered ones as dark), whose covered pixels all lie in rows top to bottom. Made anew by every
-// call; false when the mask cannot be recorded. The families are valid until the next call.
-bool recordMaskChanges(const uint8_t* const* maskRows, int height, int width, int top, int bottom);
+// uncovered ones as dark), whose covered pixels all lie in the box of rows top to bottom and
+// columns left to right. Made anew by every call; false when the mask cannot be recorded. The
+// families are valid until the next call.
+bool recordMaskChanges(const uint8_t* const* maskRows, int height, int width, int top, int bottom, int left,
+                       int right);
 LineChangeFamily maskChangesOfFamily(int family);
 
 // The changes of a recorded line at positions p with low < p < high (0 <= low < high <= 65536),

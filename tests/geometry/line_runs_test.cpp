@@ -70,11 +70,12 @@ std::vector<uint8_t> familyLine(const std::vector<std::vector<uint8_t>>& picture
 }
 
 // Every line of every family in the record against the plain search over its samples.
-testing::AssertionResult recordMatchesPicture(const std::vector<std::vector<uint8_t>>& picture) {
+testing::AssertionResult recordMatchesPicture(const std::vector<std::vector<uint8_t>>& picture,
+                                              LineChangeFamily (*recordOf)(int) = lineChangesOfFamily) {
     const int height = static_cast<int>(picture.size()), width = static_cast<int>(picture[0].size());
     for (int family = 0; family < 4; ++family) {
         const int lines = family == 0 ? height : (family == 1 ? width : height + width - 1);
-        const LineChangeFamily record = lineChangesOfFamily(family);
+        const LineChangeFamily record = recordOf(family);
         for (int L = 0; L < lines; ++L) {
             const std::vector<int32_t> expected = plainChanges(familyLine(picture, family, L), false);
             const LineChangeList got = record.line(L);
@@ -121,6 +122,32 @@ TEST(LineRuns, RecordHoldsTheChangesOfEveryLine) {
                 RecordedPicture picture(height, width, changeEvery, random);
                 ASSERT_TRUE(recordLineChanges(picture.rows.data(), height, width));
                 ASSERT_TRUE(recordMatchesPicture(picture.samples));
+            }
+        }
+    }
+}
+
+// A mask is swept only around the box of its covered pixels: blocks at the picture's edges and
+// inside it, the box a single pixel or the whole picture.
+TEST(LineRuns, MaskRecordHoldsTheChangesAroundItsBox) {
+    std::mt19937 random(11);
+    for (int height : {1, 5, 33}) {
+        for (int width : {1, 17, 18, 40, 90}) {
+            for (int trial = 0; trial < 20; ++trial) {
+                std::vector<std::vector<uint8_t>> mask(static_cast<std::size_t>(height), std::vector<uint8_t>(static_cast<std::size_t>(width), 0));
+                int top = height, bottom = -1, left = width, right = -1;
+                for (int block = 0; block < 1 + trial % 3; ++block) {
+                    const int y0 = static_cast<int>(random() % static_cast<unsigned>(height)), x0 = static_cast<int>(random() % static_cast<unsigned>(width));
+                    const int y1 = std::min(height - 1, y0 + static_cast<int>(random() % 9)), x1 = std::min(width - 1, x0 + static_cast<int>(random() % 30));
+                    for (int y = y0; y <= y1; ++y) {
+                        for (int x = x0; x <= x1; ++x) mask[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = static_cast<uint8_t>(1 + random() % 3);
+                    }
+                    top = std::min(top, y0), bottom = std::max(bottom, y1), left = std::min(left, x0), right = std::max(right, x1);
+                }
+                std::vector<const uint8_t*> rows;
+                for (auto& row : mask) rows.push_back(row.data());
+                ASSERT_TRUE(recordMaskChanges(rows.data(), height, width, top, bottom, left, right));
+                ASSERT_TRUE(recordMatchesPicture(mask, maskChangesOfFamily)) << "trial " << trial;
             }
         }
     }
