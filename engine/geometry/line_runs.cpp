@@ -99,39 +99,57 @@ struct FamilyRecord {
 struct PictureChanges {
     std::array<FamilyRecord, 4> families;
 
-    // Each line of the stepped families gets room for a change at every sample: columns one after
-    // the other, diagonals and anti-diagonals (whose lines have the same lengths) in line order.
-    bool reserveLines(int height, int width) {
-        const std::size_t area = static_cast<std::size_t>(height) * static_cast<std::size_t>(width);
-        if (area > 0xFFFFFFFFu) return false;
+    // Room for the changes of every line: the rows one after the other as they come, and for each
+    // line of the stepped families (columns, then diagonals and anti-diagonals, whose lines have
+    // the same lengths) a region of its own. Unless `full`, a region holds an eighth of its line
+    // and 16 more, which real pictures stay well within; a line with more changes writes on into
+    // the regions after it, up to its own length past its start (the last region has that much
+    // spare), and the sweep is then made again with full regions.
+    bool reserveLines(int height, int width, bool full) {
         try {
-            for (FamilyRecord& f : families) {
-                if (!f.reserve(area)) return false;
+            auto room = [full](int length) { return full ? length : std::min(length, length / 8 + 16); };
+            auto regions = [&](std::vector<uint32_t>& starts, int lines, auto lengthOf) {
+                starts.resize(static_cast<std::size_t>(lines) + 1);
+                uint64_t next = 0;
+                for (int L = 0; L < lines; ++L) {
+                    starts[static_cast<std::size_t>(L)] = static_cast<uint32_t>(next);
+                    next += static_cast<uint64_t>(room(lengthOf(L)));
+                }
+                starts[static_cast<std::size_t>(lines)] = static_cast<uint32_t>(next);
+                return next + static_cast<uint64_t>(std::max(height, width));
+            };
+            const uint64_t area = static_cast<uint64_t>(height) * static_cast<uint64_t>(width);
+            const uint64_t columnRoom = regions(families[1].lineStarts, width, [&](int) { return height; });
+            const uint64_t diagonalRoom = regions(families[2].lineStarts, height + width - 1, [&](int L) {
+                return std::min(height - std::max(0, L + 1 - width), std::min(L + 1, width));
+            });
+            if (std::max({area, columnRoom, diagonalRoom}) > 0xFFFFFFFFu) return false;
+            families[3].lineStarts = families[2].lineStarts;
+            const std::array<uint64_t, 4> needed = {area, columnRoom, diagonalRoom, diagonalRoom};
+            for (int f = 0; f < 4; ++f) {
+                if (!families[static_cast<std::size_t>(f)].reserve(static_cast<std::size_t>(needed[static_cast<std::size_t>(f)]))) return false;
             }
             families[0].lineStarts.resize(static_cast<std::size_t>(height));
             families[0].lineEnds.resize(static_cast<std::size_t>(height));
-            FamilyRecord& columns = families[1];
-            columns.lineStarts.resize(static_cast<std::size_t>(width));
-            for (int x = 0; x < width; ++x) {
-                columns.lineStarts[static_cast<std::size_t>(x)] = static_cast<uint32_t>(x) * static_cast<uint32_t>(height);
+            for (int f = 1; f < 4; ++f) {
+                FamilyRecord& r = families[static_cast<std::size_t>(f)];
+                r.lineEnds.assign(r.lineStarts.begin(), r.lineStarts.end() - 1);
             }
-            columns.lineEnds = columns.lineStarts;
-            const int diagonals = height + width - 1;
-            std::vector<uint32_t>& starts = families[2].lineStarts;
-            starts.resize(static_cast<std::size_t>(diagonals));
-            uint32_t next = 0;
-            for (int L = 0; L < diagonals; ++L) {
-                starts[static_cast<std::size_t>(L)] = next;
-                const int row = std::max(0, L + 1 - width);
-                next += static_cast<uint32_t>(std::min(height - row, std::min(L + 1, width)));
-            }
-            families[2].lineEnds = starts;
-            families[3].lineStarts = starts;
-            families[3].lineEnds = starts;
         } catch (const std::bad_alloc&) {
             return false;
         }
         return true;
+    }
+
+    // True when some line of the stepped families has run past its region.
+    bool overran() const {
+        for (int f = 1; f < 4; ++f) {
+            const FamilyRecord& r = families[static_cast<std::size_t>(f)];
+            for (std::size_t L = 0; L < r.lineEnds.size(); ++L) {
+                if (r.lineEnds[L] > r.lineStarts[L + 1]) return true;
+            }
+        }
+        return false;
     }
 
     // The changes of row y along itself, appended to the rows' record from next on (returned:
@@ -188,9 +206,19 @@ struct PictureChanges {
     // unread). False when it cannot be recorded.
     bool sweep(const uint8_t* const* rows, int height, int width, int first, int last, int from, int to) {
         if (rows == nullptr || height <= 0 || width <= 0 || height > kLongestIndexedLine ||
-            width > kLongestIndexedLine || !reserveLines(height, width)) {
+            width > kLongestIndexedLine) {
             return false;
         }
+        for (bool full : {false, true}) {
+            if (!reserveLines(height, width, full)) return false;
+            sweepLines(rows, height, first, last, width, from, to);
+            if (!overran()) return true;
+        }
+        return false;
+    }
+
+    // One sweep into the regions reserved.
+    void sweepLines(const uint8_t* const* rows, int height, int first, int last, int width, int from, int to) {
         FamilyRecord& rowsRecord = families[0];
         uint32_t next = 0;
         for (int y = 0; y < height; ++y) {
@@ -202,7 +230,6 @@ struct PictureChanges {
             }
             rowsRecord.lineEnds[static_cast<std::size_t>(y)] = next;
         }
-        return true;
     }
 
     LineChangeFamily family(int f) const {
