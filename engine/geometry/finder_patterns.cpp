@@ -322,13 +322,13 @@ void scanRecordedLine(const LineChangeFamily& record, int L, bool firstLight, in
     scanLineByRuns(firstLight, length, changes.begin, static_cast<int>(changes.end - changes.begin), ranges, emit);
 }
 
+// Beyond every position of a recorded line.
+constexpr int kLongestLineEnd = 65536;
+
 // Where a line of the picture, with the mask merged into it, changes between dark, light and
 // masked, from the line's colour changes and the mask's: positions to changes, the class of
 // each stretch (0 dark, 1 light, 2 masked) to classes, one more than the changes. Returns the
 // count of changes.
-// Beyond every position of a recorded line.
-constexpr int kLongestLineEnd = 65536;
-
 int mergedClassChanges(LineChangeList colourList, LineChangeList maskChanges, int colour, bool masked,
                        int32_t* changes, uint8_t* classes) {
     auto classNow = [&]() { return masked ? 2 : colour; };
@@ -502,6 +502,8 @@ constexpr int columnStep(ScanFamily family) {
     return family == kScanColumns ? 0 : (family == kScanDiagonals ? 1 : -1);
 }
 
+// Pictures that cannot be recorded (a side above 65535 samples, or memory short) are scanned
+// from their pixels.
 // Lines that advance one row per sample are copied in batches of 16 into contiguous buffers,
 // so that the picture is read row by row, 16 neighbouring pixels at a time, rather than with a
 // stride per sample; then each buffer is scanned like a row. Inside the picture a batch is
