@@ -676,8 +676,7 @@ bool batchMeetsBox(ScanFamily family, const BatchGeometry& batch, const CoveredB
     return false;
 }
 
-// Where a scan reads its lines from: the picture's record (null when there is none) and the
-// mask's (null when the mask covers nothing or is not recorded), with scratch for merging them.
+// The records a scan reads its lines from, with scratch for merging the two.
 struct LineSources {
     const LineChangeFamily* picture;
     const LineChangeFamily* mask;
@@ -685,44 +684,51 @@ struct LineSources {
     uint8_t* classes;
 };
 
-// Lines of the family from the records where there are some, else gathered from the picture in
-// batches.
+// Every line of the family from the records: the picture's, merged with the mask's when a mask
+// covers something (a line the mask leaves clear has no change in the mask's record).
+void scanRecordedFamily(ScanFamily family, HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height,
+                        int width, const RunRanges& ranges, const LineSources& sources) {
+    const int lineCount = family == kScanRows ? height : (family == kScanColumns ? width : height + width - 1);
+    for (int L = 0; L < lineCount; ++L) {
+        const LineGeometry g = family == kScanRows ? LineGeometry{L, 0, width} : lineOf(family, L, height, width);
+        auto emit = [&](int start, int end, float m) {
+            if (family == kScanRows) {
+                sink.add(static_cast<float>(start + end) / 2.0f - 0.5f, static_cast<float>(g.row), m);
+            } else {
+                addLineHit(sink, family, g, start, end, m);
+            }
+        };
+        const int colour = rows[g.row][g.column] != 0;
+        if (mask != nullptr) {
+            scanRecordedMaskedLine(*sources.picture, *sources.mask, L, colour, mask->rows[g.row][g.column] != 0, g.length,
+                                   ranges, sources.changes, sources.classes, emit);
+        } else {
+            scanRecordedLine(*sources.picture, L, colour != 0, g.length, ranges, emit);
+        }
+    }
+}
+
+// Lines of the family gathered from the picture in batches, the mask merged into those of the
+// batches that meet its covered box.
 template <bool Masked>
 void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* rows, const MaskView& maskView,
-                      int height, int width, const RunRanges& ranges, const LineSources& sources,
-                      std::vector<uint8_t>& buffers) {
+                      int height, int width, const RunRanges& ranges, std::vector<uint8_t>& buffers, int32_t* changes) {
     const int lineCount = family == kScanColumns ? width : height + width - 1;
     const int bufferLength = std::max(height, 1);
     for (int first = 0; first < lineCount; first += kLineBatch) {
         const BatchGeometry batch = batchOf(family, first, std::min(kLineBatch, lineCount - first), height, width);
-        // Lines that miss the box of covered pixels have no masked sample: they scan as unmasked.
-        const bool masked = Masked && batchMeetsBox(family, batch, maskView.box);
-        if (sources.picture != nullptr && (!masked || sources.mask != nullptr)) {
-            for (int b = 0; b < batch.count; ++b) {
-                const LineGeometry& g = batch.lines[static_cast<std::size_t>(b)];
-                auto emit = [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); };
-                const int colour = rows[g.row][g.column] != 0;
-                if (masked) {
-                    scanRecordedMaskedLine(*sources.picture, *sources.mask, first + b, colour,
-                                           maskView.mask->rows[g.row][g.column] != 0, g.length, ranges, sources.changes,
-                                           sources.classes, emit);
-                } else {
-                    scanRecordedLine(*sources.picture, first + b, colour != 0, g.length, ranges, emit);
-                }
-            }
-            continue;
-        }
         auto scanBatch = [&](auto maskedLines) {
             constexpr bool kMasked = decltype(maskedLines)::value;
             gatherBatch<kMasked>(family, batch, rows, maskView.mask, buffers.data(), bufferLength);
             for (int b = 0; b < batch.count; ++b) {
                 const LineGeometry& g = batch.lines[static_cast<std::size_t>(b)];
                 scanAnyLine<kMasked>(buffers.data() + static_cast<std::ptrdiff_t>(b) * bufferLength, g.length, ranges,
-                                     sources.changes,
+                                     changes,
                                      [&](int start, int end, float m) { addLineHit(sink, family, g, start, end, m); });
             }
         };
-        if (masked) {
+        // Lines that miss the box of covered pixels have no masked sample: they scan as unmasked.
+        if (Masked && batchMeetsBox(family, batch, maskView.box)) {
             scanBatch(std::true_type{});
         } else {
             scanBatch(std::false_type{});
@@ -730,24 +736,18 @@ void scanSteppedLines(ScanFamily family, HitSink& sink, const uint8_t* const* ro
     }
 }
 
-// Rows from the records where there are some, else in place, or merged with the mask.
+// Rows read in place, or merged with the mask where it covers some of their pixels.
 void scanRowLines(HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height, int width,
-                  const RunRanges& ranges, const LineSources& sources, std::vector<uint8_t>& buffer) {
+                  const RunRanges& ranges, std::vector<uint8_t>& buffer, int32_t* changes) {
     for (int y = 0; y < height; ++y) {
         auto emit = [&](int start, int end, float m) {
             sink.add(static_cast<float>(start + end) / 2.0f - 0.5f, static_cast<float>(y), m);
         };
-        const bool covered = mask != nullptr && rowCovered(mask->rows[y], width);
-        if (sources.picture != nullptr && !covered) {
-            scanRecordedLine(*sources.picture, y, rows[y][0] != 0, width, ranges, emit);
-        } else if (sources.picture != nullptr && sources.mask != nullptr) {
-            scanRecordedMaskedLine(*sources.picture, *sources.mask, y, rows[y][0] != 0, mask->rows[y][0] != 0, width,
-                                   ranges, sources.changes, sources.classes, emit);
-        } else if (!covered) {
-            scanAnyLine<false>(rows[y], width, ranges, sources.changes, emit);
+        if (mask == nullptr || !rowCovered(mask->rows[y], width)) {
+            scanAnyLine<false>(rows[y], width, ranges, changes, emit);
         } else {
             mergeMaskRow(rows[y], mask->rows[y], buffer.data(), width);
-            scanAnyLine<true>(buffer.data(), width, ranges, sources.changes, emit);
+            scanAnyLine<true>(buffer.data(), width, ranges, changes, emit);
         }
     }
 }
@@ -783,14 +783,15 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
     const RunRanges* rangesFound = runRangesFor(ratioBound, centreTolerance, limits, longest);
     if (rangesFound == nullptr) return 0;
     const RunRanges& ranges = *rangesFound;
-    const LineSources sources{records.picture ? &pictureRecord : nullptr, records.mask ? &maskRecord : nullptr,
-                              changes.data(), classes.data()};
-    if (family == kScanRows) {
-        scanRowLines(sink, rows, mask, height, width, ranges, sources, buffers);
+    if (records.picture && (mask == nullptr || records.mask)) {
+        const LineSources sources{&pictureRecord, &maskRecord, changes.data(), classes.data()};
+        scanRecordedFamily(family, sink, rows, mask, height, width, ranges, sources);
+    } else if (family == kScanRows) {
+        scanRowLines(sink, rows, mask, height, width, ranges, buffers, changes.data());
     } else if (mask != nullptr) {
-        scanSteppedLines<true>(family, sink, rows, maskView, height, width, ranges, sources, buffers);
+        scanSteppedLines<true>(family, sink, rows, maskView, height, width, ranges, buffers, changes.data());
     } else {
-        scanSteppedLines<false>(family, sink, rows, maskView, height, width, ranges, sources, buffers);
+        scanSteppedLines<false>(family, sink, rows, maskView, height, width, ranges, buffers, changes.data());
     }
     hitCount = sink.count;
     return 0;
