@@ -1,6 +1,7 @@
 #include "engine/geometry/finder_patterns.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -403,14 +404,44 @@ struct CoveredBox {
     bool empty() const { return right < left; }
 };
 
+// The last covered pixel of a row that has one.
+int lastCovered(const uint8_t* row, int width) {
+    int end = width;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; end >= 16; end -= 16) {
+        const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(
+                                  _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + end - 16)), zero))) ^
+                              0xFFFFu;
+        if (bits != 0) return end - 16 + 31 - std::countl_zero(bits);
+    }
+#endif
+    while (row[end - 1] == 0) --end;
+    return end - 1;
+}
+
+// The first covered pixel of a row that has one.
+int firstCovered(const uint8_t* row, int width) {
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 16 <= width; x += 16) {
+        const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(
+                                  _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), zero))) ^
+                              0xFFFFu;
+        if (bits != 0) return x + std::countr_zero(bits);
+    }
+#endif
+    while (row[x] == 0) ++x;
+    return x;
+}
+
 CoveredBox coveredBox(const Raster& mask) {
     CoveredBox box;
     for (int y = 0; y < mask.height; ++y) {
         const uint8_t* row = mask.rows[y];
         if (!rowCovered(row, mask.width)) continue;
-        int first = 0, last = mask.width - 1;
-        while (row[first] == 0) ++first;
-        while (row[last] == 0) --last;
+        const int first = firstCovered(row, mask.width), last = lastCovered(row, mask.width);
         if (box.empty()) box = {first, y, last, y};
         box.left = std::min(box.left, first);
         box.right = std::max(box.right, last);
@@ -686,13 +717,14 @@ struct LineSources {
 
 // Every line of the family from the records: the picture's, merged with the mask's when a mask
 // covers something (a line the mask leaves clear has no change in the mask's record).
-void scanRecordedFamily(ScanFamily family, HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height,
-                        int width, const RunRanges& ranges, const LineSources& sources) {
+template <ScanFamily family>
+void scanRecordedFamily(HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height, int width,
+                        const RunRanges& ranges, const LineSources& sources) {
     const int lineCount = family == kScanRows ? height : (family == kScanColumns ? width : height + width - 1);
     for (int L = 0; L < lineCount; ++L) {
         const LineGeometry g = family == kScanRows ? LineGeometry{L, 0, width} : lineOf(family, L, height, width);
         auto emit = [&](int start, int end, float m) {
-            if (family == kScanRows) {
+            if constexpr (family == kScanRows) {
                 sink.add(static_cast<float>(start + end) / 2.0f - 0.5f, static_cast<float>(g.row), m);
             } else {
                 addLineHit(sink, family, g, start, end, m);
@@ -785,7 +817,12 @@ int runScan(ScanFamily family, int& hitCount, const HitTable* table, int maxHits
     const RunRanges& ranges = *rangesFound;
     if (records.picture && (mask == nullptr || records.mask)) {
         const LineSources sources{&pictureRecord, &maskRecord, changes.data(), classes.data()};
-        scanRecordedFamily(family, sink, rows, mask, height, width, ranges, sources);
+        switch (family) {
+            case kScanRows: scanRecordedFamily<kScanRows>(sink, rows, mask, height, width, ranges, sources); break;
+            case kScanColumns: scanRecordedFamily<kScanColumns>(sink, rows, mask, height, width, ranges, sources); break;
+            case kScanDiagonals: scanRecordedFamily<kScanDiagonals>(sink, rows, mask, height, width, ranges, sources); break;
+            default: scanRecordedFamily<kScanAntiDiagonals>(sink, rows, mask, height, width, ranges, sources); break;
+        }
     } else if (family == kScanRows) {
         scanRowLines(sink, rows, mask, height, width, ranges, buffers, changes.data());
     } else if (mask != nullptr) {
