@@ -272,21 +272,24 @@ bool anyMasked(const uint8_t* line, int length) {
     return (any & 2) != 0;
 }
 
-// True when the mask covers some pixel of the row.
-bool rowCovered(const uint8_t* maskRow, int width) {
+// The first pixel of the row that the mask covers, or width when it covers none.
+int firstCovered(const uint8_t* maskRow, int width) {
     int x = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     for (; x + 16 <= width; x += 16) {
-        const __m128i covered = _mm_loadu_si128(reinterpret_cast<const __m128i*>(maskRow + x));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(covered, zero)) != 0xFFFF) return true;
+        const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(
+                                  _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(maskRow + x)), zero))) ^
+                              0xFFFFu;
+        if (bits != 0) return x + std::countr_zero(bits);
     }
 #endif
-    for (; x < width; ++x) {
-        if (maskRow[x] != 0) return true;
-    }
-    return false;
+    while (x < width && maskRow[x] == 0) ++x;
+    return x;
 }
+
+// True when the mask covers some pixel of the row.
+bool rowCovered(const uint8_t* maskRow, int width) { return firstCovered(maskRow, width) < width; }
 
 // out[x] = 1 for a light pixel, 0 for a dark one, plus 2 where the mask covers it.
 void mergeMaskRow(const uint8_t* row, const uint8_t* maskRow, uint8_t* out, int width) {
@@ -420,28 +423,13 @@ int lastCovered(const uint8_t* row, int width) {
     return end - 1;
 }
 
-// The first covered pixel of a row that has one.
-int firstCovered(const uint8_t* row, int width) {
-    int x = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    for (; x + 16 <= width; x += 16) {
-        const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(
-                                  _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), zero))) ^
-                              0xFFFFu;
-        if (bits != 0) return x + std::countr_zero(bits);
-    }
-#endif
-    while (row[x] == 0) ++x;
-    return x;
-}
-
 CoveredBox coveredBox(const Raster& mask) {
     CoveredBox box;
     for (int y = 0; y < mask.height; ++y) {
         const uint8_t* row = mask.rows[y];
-        if (!rowCovered(row, mask.width)) continue;
-        const int first = firstCovered(row, mask.width), last = lastCovered(row, mask.width);
+        const int first = firstCovered(row, mask.width);
+        if (first == mask.width) continue;
+        const int last = lastCovered(row, mask.width);
         if (box.empty()) box = {first, y, last, y};
         box.left = std::min(box.left, first);
         box.right = std::max(box.right, last);
@@ -503,31 +491,6 @@ struct SearchScopeDecision {
     SearchScopeDecision(const SearchScopeDecision&) = delete;
     SearchScopeDecision& operator=(const SearchScopeDecision&) = delete;
 };
-
-// One line of a scan family: its first pixel and its length in samples.
-struct LineGeometry {
-    int row;
-    int column;
-    int length;
-};
-
-// Line L of a family that advances one row per sample: columns (step 0), diagonals down and
-// to the right (step 1), anti-diagonals down and to the left (step -1).
-LineGeometry lineOf(ScanFamily family, int L, int height, int width) {
-    switch (family) {
-        case kScanColumns: return {0, L, height};
-        case kScanDiagonals: {
-            const int row = std::max(0, L + 1 - width);
-            const int column = width - 1 - L + row;
-            return {row, column, std::min(height - row, width - column)};
-        }
-        default: {
-            const int row = std::max(0, L + 1 - width);
-            const int column = L - row;
-            return {row, column, std::min(height - row, column + 1)};
-        }
-    }
-}
 
 constexpr int columnStep(ScanFamily family) {
     return family == kScanColumns ? 0 : (family == kScanDiagonals ? 1 : -1);

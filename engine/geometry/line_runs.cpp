@@ -93,6 +93,11 @@ struct FamilyRecord {
     }
     // Appends a change at position p to line L (changes of a line arrive in order).
     void add(int L, int p) { changes[lineEnds[static_cast<std::size_t>(L)]++] = static_cast<uint16_t>(p); }
+    // Appends the change at pixel (y, x) to the line of `family` through it.
+    void addAt(int family, int y, int x, int width) {
+        const LinePlace place = linePlaceOf(family, y, x, width);
+        add(place.line, place.offset);
+    }
 };
 
 // The changes of every line of one picture, four families of them.
@@ -120,9 +125,8 @@ struct PictureChanges {
             };
             const uint64_t area = static_cast<uint64_t>(height) * static_cast<uint64_t>(width);
             const uint64_t columnRoom = regions(families[1].lineStarts, width, [&](int) { return height; });
-            const uint64_t diagonalRoom = regions(families[2].lineStarts, height + width - 1, [&](int L) {
-                return std::min(height - std::max(0, L + 1 - width), std::min(L + 1, width));
-            });
+            const uint64_t diagonalRoom = regions(families[2].lineStarts, height + width - 1,
+                                                  [&](int L) { return lineOf(2, L, height, width).length; });
             if (std::max({area, columnRoom, diagonalRoom}) > 0xFFFFFFFFu) return false;
             families[3].lineStarts = families[2].lineStarts;
             const std::array<uint64_t, 4> needed = {area, columnRoom, diagonalRoom, diagonalRoom};
@@ -163,9 +167,9 @@ struct PictureChanges {
         FamilyRecord& antiDiagonals = families[3];
         auto changeAt = [&](int x, bool dark) {
             if (x > 0 && (row[x - 1] == 0) != dark) rowChanges[next++] = static_cast<uint16_t>(x);
-            if ((above[x] == 0) != dark) columns.add(x, y);
-            if (x > 0 && (above[x - 1] == 0) != dark) diagonals.add(width - 1 - x + y, std::min(y, x));
-            if (x + 1 < width && (above[x + 1] == 0) != dark) antiDiagonals.add(x + y, std::min(y, width - 1 - x));
+            if ((above[x] == 0) != dark) columns.addAt(1, y, x, width);
+            if (x > 0 && (above[x - 1] == 0) != dark) diagonals.addAt(2, y, x, width);
+            if (x + 1 < width && (above[x + 1] == 0) != dark) antiDiagonals.addAt(3, y, x, width);
         };
         int x = from;
 #if defined(__SSE2__)
@@ -184,15 +188,13 @@ struct PictureChanges {
                     rowChanges[next++] = static_cast<uint16_t>(x + std::countr_zero(m));
                 }
                 for (unsigned m = bits(dark, darkAt(above + x)); m != 0; m &= m - 1) {
-                    columns.add(x + std::countr_zero(m), y);
+                    columns.addAt(1, y, x + std::countr_zero(m), width);
                 }
                 for (unsigned m = bits(dark, darkAt(above + x - 1)); m != 0; m &= m - 1) {
-                    const int at = x + std::countr_zero(m);
-                    diagonals.add(width - 1 - at + y, std::min(y, at));
+                    diagonals.addAt(2, y, x + std::countr_zero(m), width);
                 }
                 for (unsigned m = bits(dark, darkAt(above + x + 1)); m != 0; m &= m - 1) {
-                    const int at = x + std::countr_zero(m);
-                    antiDiagonals.add(at + y, std::min(y, width - 1 - at));
+                    antiDiagonals.addAt(3, y, x + std::countr_zero(m), width);
                 }
             }
         }

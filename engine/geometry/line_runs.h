@@ -76,6 +76,31 @@ inline LinePlace linePlaceOf(int family, int y, int x, int width) {
     }
 }
 
+// One line of a family: its first pixel and its length in samples.
+struct LineGeometry {
+    int row;
+    int column;
+    int length;
+};
+
+// Line L of a family that advances one row per sample: columns (1), diagonals down and to the
+// right (2), anti-diagonals down and to the left (3), numbered as linePlaceOf numbers them.
+inline LineGeometry lineOf(int family, int L, int height, int width) {
+    switch (family) {
+        case 1: return {0, L, height};
+        case 2: {
+            const int row = std::max(0, L + 1 - width);
+            const int column = width - 1 - L + row;
+            return {row, column, std::min(height - row, width - column)};
+        }
+        default: {
+            const int row = std::max(0, L + 1 - width);
+            const int column = L - row;
+            return {row, column, std::min(height - row, column + 1)};
+        }
+    }
+}
+
 // Allowed between the driver's binarisation and the end of the pass; any change of the
 // permission forgets the record.
 void allowLineChangeRecording(bool allowed);
