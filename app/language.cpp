@@ -78,6 +78,13 @@ constexpr LanguageKey<CharsetTexts> kCharsetTextKeys[kCharsetTextCount] = {
     {"string", "notconvertible", "%2 cannot be written in %1", &C::notconvertible},
 };
 
+using R = ReadingTexts;
+constexpr LanguageKey<ReadingTexts> kReadingTextKeys[kReadingTextCount] = {
+    {"reading", "cannotopen", "Cannot open %1: %2", &R::cannotopen},
+    {"reading", "noscreen", "The screen cannot be captured: %1", &R::noscreen},
+    {"reading", "tempnotsaved", "temp.bmp not saved: %1", &R::tempnotsaved},
+};
+
 // Fills a text table from one language file. Values are used as their bytes stand: the files are
 // in the system code page, which is UTF-8 here.
 template <typename Texts, std::size_t Count>
@@ -94,6 +101,7 @@ struct LanguageState {
     int languageIndex = 0;
     UiTexts ui;
     CharsetTexts charset;
+    ReadingTexts reading;
 };
 
 LanguageState& state() {
@@ -115,6 +123,10 @@ const LanguageKey<CharsetTexts>* charsetTextKeys() {
     return kCharsetTextKeys;
 }
 
+const LanguageKey<ReadingTexts>* readingTextKeys() {
+    return kReadingTextKeys;
+}
+
 QString languageFileName(int index) {
     if (index == 1) return QStringLiteral("Lan_Ch.ini");
     if (index == 2) return QStringLiteral("Lan_Ex.ini");
@@ -133,12 +145,17 @@ CharsetTexts readCharsetTexts(const QString& path) {
     return readTexts(path, kCharsetTextKeys);
 }
 
+ReadingTexts readReadingTexts(const QString& path) {
+    return readTexts(path, kReadingTextKeys);
+}
+
 void selectLanguage(int index) {
     LanguageState& language = state();
     language.languageIndex = index;
     const QString path = languageFile(languageFileName(index));
     language.ui = readUiTexts(path);
     language.charset = readCharsetTexts(path);
+    language.reading = readReadingTexts(path);
 }
 
 int LanguageIndex() {
@@ -151,6 +168,10 @@ const UiTexts& currentUiTexts() {
 
 const CharsetTexts& currentCharsetTexts() {
     return state().charset;
+}
+
+const ReadingTexts& currentReadingTexts() {
+    return state().reading;
 }
 
 OrnamentTexts currentOrnamentTexts() {

@@ -37,10 +37,17 @@ struct CharsetTexts {
     QString textencoding, notconvertible;
 };
 
+// Texts of reading pictures that the decode report does not cover, section [reading]: why a file
+// or the screen gave no picture ("%1" the file or the reason, "%2" the reason).
+struct ReadingTexts {
+    QString cannotopen, noscreen, tempnotsaved;
+};
+
 // Number of entries in each table, for checks of translation files.
 inline constexpr int kUiTextCount = 36;
 inline constexpr int kOrnamentTextCount = 20;
 inline constexpr int kCharsetTextCount = 2;
+inline constexpr int kReadingTextCount = 3;
 
 // One text of a language file: where it lives, its English default and its member.
 template <typename Texts>
@@ -55,6 +62,7 @@ struct LanguageKey {
 const LanguageKey<UiTexts>* uiTextKeys();
 const LanguageKey<OrnamentTexts>* ornamentTextKeys();
 const LanguageKey<CharsetTexts>* charsetTextKeys();
+const LanguageKey<ReadingTexts>* readingTextKeys();
 
 // The language file name of an index: "Lan_Ch.ini" for 1, "Lan_Ex.ini" for 2, else "Lan_En.ini".
 QString languageFileName(int index);
@@ -63,6 +71,7 @@ QString languageFileName(int index);
 UiTexts readUiTexts(const QString& path);
 OrnamentTexts readOrnamentTexts(const QString& path);
 CharsetTexts readCharsetTexts(const QString& path);
+ReadingTexts readReadingTexts(const QString& path);
 
 // The process-wide language: stores index as LanguageIndex and reads the main window's texts
 // from the matching file in the application directory (or beside the executable). Never fails:
@@ -75,6 +84,7 @@ int LanguageIndex();
 // The texts of the selected language.
 const UiTexts& currentUiTexts();
 const CharsetTexts& currentCharsetTexts();
+const ReadingTexts& currentReadingTexts();
 
 // The ornament window's texts of the selected language, read from its file each time.
 OrnamentTexts currentOrnamentTexts();

@@ -1,5 +1,7 @@
 // Velmora: the desktop program that writes and reads QR Code symbols.
 #include <QMessageBox>
+#include <QTimer>
+#include <QUrl>
 #include <clocale>
 #include <exception>
 
@@ -15,6 +17,14 @@ int main(int argc, char** argv) {
         velmora::initAppResources();
         velmora::TForm1 form;
         form.show();
+        // Files named on the command line (a file manager's "Open with") are decoded once the
+        // window is up, in their order.
+        QStringList files;
+        for (const QString& argument : application.arguments().mid(1)) {
+            const QUrl url(argument);
+            files << (url.isLocalFile() ? url.toLocalFile() : argument);
+        }
+        if (!files.isEmpty()) QTimer::singleShot(0, &form, [&form, files] { form.decodeFiles(files); });
         return application.exec();
     } catch (const std::exception& failure) {
         // A failure outside any window event ends the program after it is shown.

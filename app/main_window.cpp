@@ -125,6 +125,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
         reportError(QString::fromLocal8Bit(failure.what()));
     }
     connectEncodeTriggers();
+    connectDecodeCommands();
     placeOnScreen();
     Memo1->setFocus();
 }

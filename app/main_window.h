@@ -4,6 +4,10 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+#include <string_view>
 
 #include "app/app_config.h"
 
@@ -21,6 +25,10 @@ class QStatusBar;
 class QTimer;
 class QToolBar;
 class QToolButton;
+
+namespace cv {
+class Mat;
+}
 
 namespace velmora {
 
@@ -48,6 +56,26 @@ public:
     // Language switch of N_CH, N_En and N_Ex: the item's tag (1, 0, 2) is the new language.
     void N_CHClick();
 
+    // The decode commands: a picture file chosen in the open dialog, the whole primary screen,
+    // and a screen area dragged out in the area window. Each shows the picture with its symbols
+    // marked and reports what was read.
+    void ToolButton_OpenClick();
+    void ToolButton_ScreenGrabClick();
+    void ToolButton_AreaGrabClick();
+    // Decodes the pictures on the clipboard (saved as temp.bmp first, like a capture).
+    void pasteClipboardPicture();
+    // Decodes picture files one after the other, as Open does for one: dropped files and the
+    // files named on the command line.
+    void decodeFiles(const QStringList& paths);
+
+    // Loads a picture file, decodes it and reports; the picture is shown whatever the count.
+    // Returns the number of symbols read, 0 when the file cannot be loaded ("File Open Err").
+    int DecodeFile(const QString& path);
+    // Writes the report of the last decode to the log box, the status bar and log.txt.
+    void ReportResults(int count);
+    // Marks the symbols of the last decode on a three-channel picture and shows it in Image1.
+    void ShowMarkedPicture(cv::Mat& picture);
+
     // Selects the language file and checks its menu item.
     void LoadLanguage(int index);
     // Puts the texts of the selected language on the window.
@@ -63,8 +91,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // Asks for the file name to save the symbol under; empty when the user cancels.
     virtual QString chooseSaveFileName();
+    // Asks for the picture file to decode; empty when the user cancels.
+    virtual QString chooseOpenFileName();
 
 private:
     void FormCreate();
@@ -79,6 +112,17 @@ private:
     void connectEncodeTriggers();
     void placeOnScreen();
     void ComboBoxTextEncodingChange();
+    void connectDecodeCommands();
+    // True, after telling the user to turn the camera off, while the camera is grabbing.
+    bool refuseWhileGrabbing();
+    // Empties the input box (and with it the symbol view) and the status, and lets the window
+    // show it before a decode blocks it.
+    void prepareDecode();
+    // Saves a captured picture as temp.bmp and decodes that file. When the application
+    // directory cannot take it, a private copy serves and the status says why.
+    void decodeCapture(const QImage& capture);
+    // Shows why a picture could not be read: the status text and a message naming the cause.
+    void reportUnreadable(const QString& status, const QString& message);
     // Shows a caption instead of the symbol and clears the three labels.
     void showNoSymbol(const QString& caption);
     // The text of Memo1 as the encoder gets it: lines joined by CR LF.
@@ -86,6 +130,8 @@ private:
 
     AppConfig config_;
     bool symbolShown_ = false;
+    QString openDirectory_;  // where the open dialog last found a picture
+    std::unique_ptr<QTemporaryDir> privateCaptures_;  // captures when temp.bmp cannot be written
 
     // Menus and their commands.
     QMenu* N_File;

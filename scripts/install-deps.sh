@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   libzbar-dev zbar-tools libzxing-dev libqrencode-dev
   qt6-base-dev qt6-svg-dev libgl-dev
-  xvfb xauth imagemagick libxtst-dev fonts-wqy-microhei fonts-dejavu-core
+  xvfb xauth imagemagick libxtst-dev xdotool dbus fonts-wqy-microhei fonts-dejavu-core
 )
 
 if [ "$(id -u)" -eq 0 ]; then

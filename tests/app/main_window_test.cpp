@@ -508,6 +508,7 @@ private slots:
         check(velmora::uiTextKeys(), velmora::kUiTextCount);
         check(velmora::ornamentTextKeys(), velmora::kOrnamentTextCount);
         check(velmora::charsetTextKeys(), velmora::kCharsetTextCount);
+        check(velmora::readingTextKeys(), velmora::kReadingTextCount);
         const velmora::OrnamentTexts ornament = velmora::readOrnamentTexts(path);
         QCOMPARE(ornament.QRAlign, QString::fromUtf8("对齐点保护"));
     }

@@ -1,0 +1,343 @@
+// The main window's reading side: the decode commands (open a file, the whole screen, a screen
+// area, dropped and pasted pictures) and the report of what they read.
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "app/app_directory.h"
+#include "app/area_window.h"
+#include "app/caption_panel.h"
+#include "app/decode_log.h"
+#include "app/image_bitmap.h"
+#include "app/language.h"
+#include "app/main_window.h"
+#include "app/picture_view.h"
+#include "app/screen_capture.h"
+#include "codecs/bmp_writer.h"
+#include "engine/decode/picture_loading.h"
+#include "engine/decode/symbol_marks.h"
+#include "engine/velmora_engine.h"
+
+namespace velmora {
+namespace {
+
+const QString kFileOpenErr = QStringLiteral("File Open Err");
+const QString kCaptureName = QStringLiteral("temp.bmp");
+const QString kLogName = QStringLiteral("log.txt");
+
+// The extensions the picture loader reads (it goes by the first three letters, so the longer
+// spellings count too), and those of the classic filter; offered in both letter cases because a
+// desktop's own file dialog may match them exactly.
+constexpr const char* kPictureExtensions[] = {
+    "bmp", "jpg", "jpeg", "jpe", "jfif", "jfi", "gif", "png", "ico", "cur", "ani", "tif", "tiff", "tga", "pcx",
+    "wbm", "wbmp", "wmf", "emf", "jp2", "j2k", "jpc", "j2c", "pgx", "pnm", "pgm", "ppm", "ras", "ska"};
+
+QString openDialogFilter() {
+    QStringList patterns;
+    for (const char* extension : kPictureExtensions) {
+        const QString lower = QString::fromLatin1(extension);
+        patterns << QStringLiteral("*.") + lower << QStringLiteral("*.") + lower.toUpper();
+    }
+    return QStringLiteral("All pictures (%1);;All files (*)").arg(patterns.join(QLatin1Char(' ')));
+}
+
+// The wait cursor while a decode holds the window.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Writes a picture as a 24-bit Windows bitmap; false with a reason when it cannot.
+bool writeCaptureBitmap(const QImage& picture, const QString& path, std::string& error) {
+    const QImage bgr = picture.convertToFormat(QImage::Format_BGR888);
+    if (bgr.isNull()) {
+        error = "out of memory";
+        return false;
+    }
+    return writeBmp24(QFile::encodeName(path).toStdString(), bgr.constBits(), bgr.width(), bgr.height(),
+                      static_cast<int>(bgr.bytesPerLine()), error);
+}
+
+// The local files among dropped or copied addresses, in their order.
+QStringList localFiles(const QMimeData* data) {
+    QStringList files;
+    if (data == nullptr || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    return files;
+}
+
+// A picture on the clipboard that the input box would not take as text.
+bool clipboardHoldsOnlyPicture() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    return data != nullptr && data->hasImage() && !data->hasText();
+}
+
+}  // namespace
+
+void TForm1::connectDecodeCommands() {
+    connect(N_Open, &QAction::triggered, this, &TForm1::ToolButton_OpenClick);
+    connect(N_ScreenGrab, &QAction::triggered, this, &TForm1::ToolButton_ScreenGrabClick);
+    connect(N_AreaGrab, &QAction::triggered, this, &TForm1::ToolButton_AreaGrabClick);
+
+    // Ctrl+V decodes a pasted picture; the text boxes keep it for pasting text.
+    auto* paste = new QAction(this);
+    paste->setObjectName(QStringLiteral("N_PastePicture"));
+    paste->setShortcut(QKeySequence::Paste);
+    addAction(paste);
+    connect(paste, &QAction::triggered, this, &TForm1::pasteClipboardPicture);
+
+    setAcceptDrops(true);
+    for (QPlainTextEdit* box : {Memo1, MemoData}) {
+        box->installEventFilter(this);
+        box->viewport()->installEventFilter(this);
+    }
+}
+
+bool TForm1::refuseWhileGrabbing() {
+    if (!TimerCam->isActive()) return false;
+    QMessageBox(QMessageBox::NoIcon, QStringLiteral("Velmora"), currentUiTexts().closecam, QMessageBox::Ok, this).exec();
+    return true;
+}
+
+void TForm1::prepareDecode() {
+    Memo1->clear();
+    setStatusText(QString());
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TForm1::reportUnreadable(const QString& status, const QString& message) {
+    setStatusText(status);
+    StatusPanel0->setToolTip(message);
+    QMessageBox::warning(this, QStringLiteral("Velmora"), message);
+}
+
+QString TForm1::chooseOpenFileName() {
+    const QString path = QFileDialog::getOpenFileName(this, QString(), openDirectory_, openDialogFilter(), nullptr,
+                                                      QFileDialog::HideNameFilterDetails);
+    if (!path.isEmpty()) openDirectory_ = QFileInfo(path).absolutePath();
+    return path;
+}
+
+void TForm1::ToolButton_OpenClick() {
+    if (refuseWhileGrabbing()) return;
+    const QString path = chooseOpenFileName();
+    if (path.isEmpty()) return;
+    prepareDecode();
+    DecodeFile(path);
+}
+
+void TForm1::ToolButton_ScreenGrabClick() {
+    if (refuseWhileGrabbing()) return;
+    const ScreenPicture shot = capturePrimaryScreen();
+    if (!shot.ok()) {
+        if (!shot.cancelled) reportUnreadable(currentUiTexts().fail, currentReadingTexts().noscreen.arg(shot.error));
+        return;
+    }
+    const QRect screen = QGuiApplication::primaryScreen() != nullptr ? QGuiApplication::primaryScreen()->geometry()
+                                                                      : shot.geometry;
+    const QImage picture = shot.region(AreaRect{screen.left(), screen.top(), screen.right() + 1, screen.bottom() + 1});
+    ImageWork->setPicture(picture);
+    decodeCapture(picture);
+}
+
+void TForm1::ToolButton_AreaGrabClick() {
+    if (refuseWhileGrabbing()) return;
+    const ScreenPicture snapshot = capturePrimaryScreen();
+    if (!snapshot.ok()) {
+        if (!snapshot.cancelled)
+            reportUnreadable(currentUiTexts().fail, currentReadingTexts().noscreen.arg(snapshot.error));
+        return;
+    }
+    AreaRect area;
+    {
+        TFormScreen window(snapshot, this);
+        window.exec();
+        area = window.result();
+    }
+    // Let the screen lose the area window before it is read.
+    QCoreApplication::processEvents();
+    QThread::msleep(100);
+    QCoreApplication::processEvents();
+
+    if (area.isEmpty()) {
+        setStatusText(currentUiTexts().fail);
+        return;
+    }
+    const ScreenPicture live = capturePrimaryScreen();
+    if (!live.ok()) {
+        if (!live.cancelled) reportUnreadable(currentUiTexts().fail, currentReadingTexts().noscreen.arg(live.error));
+        return;
+    }
+    const QImage picture = live.region(area);
+    if (picture.isNull()) {
+        setStatusText(currentUiTexts().fail);
+        return;
+    }
+    ImageWork->setPicture(picture);
+    decodeCapture(picture);
+}
+
+void TForm1::pasteClipboardPicture() {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    if (data == nullptr) return;
+    const QStringList files = localFiles(data);
+    if (!files.isEmpty()) {
+        decodeFiles(files);
+        return;
+    }
+    if (!data->hasImage()) return;
+    if (refuseWhileGrabbing()) return;
+    const QImage picture = qvariant_cast<QImage>(data->imageData());
+    if (picture.isNull()) return;
+    decodeCapture(picture);
+}
+
+void TForm1::decodeFiles(const QStringList& paths) {
+    if (paths.isEmpty() || refuseWhileGrabbing()) return;
+    for (const QString& path : paths) {
+        prepareDecode();
+        DecodeFile(path);
+    }
+}
+
+void TForm1::decodeCapture(const QImage& capture) {
+    QString path = applicationFile(kCaptureName);
+    QString problem;
+    std::string error;
+    if (!writeCaptureBitmap(capture, path, error)) {
+        // The report still comes: the capture goes through a private copy instead.
+        problem = currentReadingTexts().tempnotsaved.arg(QString::fromLocal8Bit(error.c_str()));
+        if (!privateCaptures_) privateCaptures_ = std::make_unique<QTemporaryDir>();
+        path = privateCaptures_->filePath(kCaptureName);
+        std::string privateError;
+        if (!privateCaptures_->isValid() || !writeCaptureBitmap(capture, path, privateError)) {
+            reportUnreadable(kFileOpenErr, problem);
+            return;
+        }
+    }
+    prepareDecode();
+    DecodeFile(path);
+    if (!problem.isEmpty()) {
+        setStatusText(problem);
+        StatusPanel0->setToolTip(problem);
+    }
+}
+
+int TForm1::DecodeFile(const QString& path) {
+    const std::string file = QFile::encodeName(path).toStdString();
+    cv::Mat shown;
+    std::string reason;
+    if (loadPictureFile(file, shown, kLoadColour, &reason) != 1) {
+        reportUnreadable(kFileOpenErr, currentReadingTexts().cannotopen.arg(QDir::toNativeSeparators(path),
+                                                                            QString::fromLocal8Bit(reason.c_str())));
+        return 0;
+    }
+    StatusPanel0->setToolTip(QString());
+    try {
+        if (shown.channels() == 1) cv::cvtColor(shown, shown, cv::COLOR_GRAY2BGR);
+    } catch (const cv::Exception&) {
+        reportUnreadable(kFileOpenErr, currentReadingTexts().cannotopen.arg(QDir::toNativeSeparators(path),
+                                                                            QStringLiteral("out of memory")));
+        return 0;
+    }
+
+    int count = 0;
+    {
+        WaitCursor wait;
+        count = QR_Decode_File(file.c_str(), config_.iQrMsg_Max, 1, nullptr);
+    }
+    // The reader looks for one to four symbols and the setting keeps what it used.
+    config_.iQrMsg_Max = std::clamp(config_.iQrMsg_Max, 1, 4);
+    ReportResults(count);
+    ShowMarkedPicture(shown);
+    return count;
+}
+
+void TForm1::ReportResults(int count) {
+    const UiTexts& texts = currentUiTexts();
+    if (count <= 0) {
+        setStatusText(texts.fail);
+        return;
+    }
+    const QString log = applicationFile(kLogName);
+    for (int k = 0; k < std::min(count, 4); ++k) {
+        QString block = reportBlock(g_QrDecodedData, k, texts);
+        block.chop(1);  // the box starts each appended block on a line of its own
+        MemoData->appendPlainText(block);
+        // A log that cannot be written does not hold back the report.
+        AppendLog(log, decodedBytes(g_QrDecodedData, k));
+    }
+    setStatusText(texts.decoded);
+}
+
+void TForm1::ShowMarkedPicture(cv::Mat& picture) {
+    markFoundSymbols(picture);
+    QImage bitmap;
+    if (!CopyImageToBitmap(picture, &bitmap)) return;
+    Image1->setPicture(bitmap);
+    Panel_image->setCaption(QString());
+    Image1->show();
+    Image1->update();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!localFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const QStringList files = localFiles(event->mimeData());
+    if (files.isEmpty()) return;
+    event->acceptProposedAction();
+    // The drop ends first, so that the program the files came from does not wait for the decode.
+    QTimer::singleShot(0, this, [this, files] { decodeFiles(files); });
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // The text boxes claim Ctrl+V; with only a picture to paste it goes to the window.
+        if (static_cast<QKeyEvent*>(event)->matches(QKeySequence::Paste) && clipboardHoldsOnlyPicture()) {
+            event->ignore();
+            return true;
+        }
+        break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        if (!localFiles(static_cast<QDropEvent*>(event)->mimeData()).isEmpty()) {
+            static_cast<QDropEvent*>(event)->acceptProposedAction();
+            return true;
+        }
+        break;
+    case QEvent::Drop:
+        if (!localFiles(static_cast<QDropEvent*>(event)->mimeData()).isEmpty()) {
+            dropEvent(static_cast<QDropEvent*>(event));
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace velmora

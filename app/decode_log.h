@@ -1,0 +1,25 @@
+// What a decode leaves behind: the report block of each symbol for the log box, and log.txt,
+// which keeps every decoded text.
+#pragma once
+
+#include <QString>
+#include <string_view>
+
+#include "app/language.h"
+#include "engine/velmora_engine.h"
+
+namespace velmora {
+
+// The bytes of entry k of the record, all nParseStrLen of them (a text may hold a zero byte).
+std::string_view decodedBytes(const C_QrDecodedData& record, int k);
+
+// The report block of entry k in the words of the language: heading, rule, corners, colour and
+// mirror, version, level and mask, content label, the text, rule and an empty line. The text
+// shows as the locale reads it; a CR LF inside it becomes one line break.
+QString reportBlock(const C_QrDecodedData& record, int k, const UiTexts& texts);
+
+// Appends the text's bytes and CR LF to the log file at path, creating it if absent. An empty
+// text writes nothing. Returns false when the file cannot be opened or written.
+bool AppendLog(const QString& path, std::string_view text);
+
+}  // namespace velmora
