@@ -120,7 +120,10 @@ bool TForm1::refuseWhileGrabbing() {
 }
 
 void TForm1::prepareDecode() {
+    // Clearing an empty box changes nothing, yet the view must still drop the last picture.
+    const bool wasEmpty = Memo1->document()->isEmpty();
     Memo1->clear();
+    if (wasEmpty) Memo1Change();
     setStatusText(QString());
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
