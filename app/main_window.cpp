@@ -442,11 +442,16 @@ void TForm1::connectEncodeTriggers() {
 }
 
 void TForm1::placeOnScreen() {
-    resize(kStartSize);
+    QSize size = kStartSize;
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        // On a small or densely scaled screen the window is kept within the desktop.
         const QRect desktop = screen->availableGeometry();
-        move(desktop.center() - QPoint(kStartSize.width() / 2, kStartSize.height() / 2));
+        size = size.boundedTo(desktop.size());
+        resize(size);
+        move(desktop.center() - QPoint(size.width() / 2, size.height() / 2));
+        return;
     }
+    resize(size);
 }
 
 void TForm1::LoadLanguage(int index) {

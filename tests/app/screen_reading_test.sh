@@ -131,3 +131,41 @@ focus_app
 xdotool key ctrl+w
 wait_for has_lines 4 || fail "after Escape the whole-screen command read nothing"
 echo "ok: a click and Escape read nothing; the program still answers"
+
+# On a screen at twice the density the area frames the same device pixels: the drag covers the
+# symbol in device pixels (xdotool's), Qt sees half of them in logical pixels. The symbol moves
+# right, clear of the larger window.
+kill "${pids[1]}"; wait "${pids[1]}" 2>/dev/null || true
+xdotool windowmove "$(xdotool search --name 'ImageMagick' | head -1)" 1620 150
+export VELMORA_HOME="$work/dense"
+mkdir -p "$VELMORA_HOME"
+QT_SCALE_FACTOR=2 "$velmora" 2> "$work/velmora.log" &
+pids+=($!)
+wait_for xdotool search --name '^Velmora$' || fail "dense: the window did not appear"
+window=$(xdotool search --name '^Velmora$' | head -1)
+sleep 1
+focus_app
+xdotool key ctrl+m
+wait_for xdotool search --name '^Velmora area$' || fail "dense: the area window did not appear"
+sleep 0.3
+xdotool mousemove 1630 160 mousedown 1 mousemove 1700 250 mousemove 1856 386
+sleep 0.1
+xdotool mouseup 1
+wait_for has_lines 1 || fail "dense: the area read nothing"
+size=$(identify -format '%wx%h' "$VELMORA_HOME/temp.bmp")
+[ "$size" = "226x226" ] || fail "dense: temp.bmp is $size, wanted the 226x226 device pixels framed"
+import -window root "$shots/area-dense.png"
+echo "ok: at scale 2 the area takes the device pixels framed ($size)"
+
+# Files named on the command line are read at start, as a file manager's "Open with" does.
+kill "${pids[2]}"; wait "${pids[2]}" 2>/dev/null || true
+export VELMORA_HOME="$work/files"
+mkdir -p "$VELMORA_HOME"
+"$cli" encode -o "$work/second symbol.bmp" "second file" 2>/dev/null
+"$velmora" "$work/symbol.png" "file://$work/second%20symbol.bmp" 2> "$work/velmora.log" &
+pids+=($!)
+wait_for has_lines 2 || fail "command line: log.txt holds $(log_lines) lines"
+printf '%s\r\nsecond file\r\n' "$text" | cmp -s - "$VELMORA_HOME/log.txt" || fail "command line: wrong log.txt"
+sleep 0.5
+import -window root "$shots/command-line-files.png"
+echo "ok: files on the command line are read in order"
