@@ -27,6 +27,7 @@
 #include "app/image_bitmap.h"
 #include "app/language.h"
 #include "app/main_window.h"
+#include "app/picture_name_filters.h"
 #include "app/picture_view.h"
 #include "app/screen_capture.h"
 #include "codecs/bmp_writer.h"
@@ -40,22 +41,6 @@ namespace {
 const QString kFileOpenErr = QStringLiteral("File Open Err");
 const QString kCaptureName = QStringLiteral("temp.bmp");
 const QString kLogName = QStringLiteral("log.txt");
-
-// The extensions the picture loader reads (it goes by the first three letters, so the longer
-// spellings count too), and those of the classic filter; offered in both letter cases because a
-// desktop's own file dialog may match them exactly.
-constexpr const char* kPictureExtensions[] = {
-    "bmp", "jpg", "jpeg", "jpe", "jfif", "jfi", "gif", "png", "ico", "cur", "ani", "tif", "tiff", "tga", "pcx",
-    "wbm", "wbmp", "wmf", "emf", "jp2", "j2k", "jpc", "j2c", "pgx", "pnm", "pgm", "ppm", "ras", "ska"};
-
-QString openDialogFilter() {
-    QStringList patterns;
-    for (const char* extension : kPictureExtensions) {
-        const QString lower = QString::fromLatin1(extension);
-        patterns << QStringLiteral("*.") + lower << QStringLiteral("*.") + lower.toUpper();
-    }
-    return QStringLiteral("All pictures (%1);;All files (*)").arg(patterns.join(QLatin1Char(' ')));
-}
 
 // The wait cursor while a decode holds the window.
 class WaitCursor {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -16,6 +17,7 @@
 #include "app/caption_panel.h"
 #include "app/language.h"
 #include "app/main_window.h"
+#include "app/picture_name_filters.h"
 #include "app/picture_view.h"
 #include "app_test_support.h"
 #include "decode_test_support.h"
@@ -186,6 +188,23 @@ private slots:
         QCOMPARE(window.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText(), QString());
         QCOMPARE(window.statusText(), QStringLiteral("Decoded"));
         QCOMPARE(fileBytes(home_->file("log.txt")), QByteArray("spaced\r\n"));
+    }
+
+    void dialogOffersPicturesInAnyLetterCase() {
+        // Matched exactly, as a desktop's own dialog may match them.
+        const auto offered = [](const QString& name) {
+            for (const QString& pattern : velmora::pictureNamePatterns()) {
+                const QRegularExpression wildcard(QRegularExpression::wildcardToRegularExpression(pattern));
+                if (wildcard.match(name).hasMatch()) return true;
+            }
+            return false;
+        };
+        for (const char* name : {"IMG_0001.JPG", "photo.jpeg", "scan.Tiff", "scan.tif", "shot.PNG", "art.tga",
+                                 "old.pcx", "page.pnm", "grey.PGM", "still.jp2", "icon.ico", "phone.wbmp"})
+            QVERIFY2(offered(QString::fromLatin1(name)), name);
+        for (const char* name : {"notes.txt", "movie.mp4", "png", "archive.png.gz"})
+            QVERIFY2(!offered(QString::fromLatin1(name)), name);
+        QVERIFY(velmora::openDialogFilter().endsWith(QStringLiteral(";;All files (*)")));
     }
 
     void cancelledDialogChangesNothing() {
