@@ -124,13 +124,24 @@ sleep 0.3
 xdotool key Escape
 wait_for no_area_window || fail "escape: the area window stayed"
 sleep 0.5
-[ "$(log_lines)" -eq 3 ] || fail "click or Escape added to log.txt"
 cmp -s "$VELMORA_HOME/temp.bmp" "$work/backward.bmp" || fail "click or Escape captured a picture"
 import -window root "$shots/area-escape.png"
+# A one-pixel area is captured and read as nothing.
+focus_app
+xdotool key ctrl+m
+wait_for xdotool search --name '^Velmora area$' || fail "one pixel: the area window did not appear"
+sleep 0.3
+xdotool mousemove 500 500 mousedown 1 mousemove 501 501
+sleep 0.1
+xdotool mouseup 1
+wait_for no_area_window || fail "one pixel: the area window stayed"
+sleep 0.5
+[ "$(identify -format '%wx%h' "$VELMORA_HOME/temp.bmp")" = 1x1 ] || fail "one pixel: temp.bmp is not 1 x 1"
+[ "$(log_lines)" -eq 3 ] || fail "click, Escape or one pixel added to log.txt"
 focus_app
 xdotool key ctrl+w
 wait_for has_lines 4 || fail "after Escape the whole-screen command read nothing"
-echo "ok: a click and Escape read nothing; the program still answers"
+echo "ok: a click, Escape and a one-pixel area read nothing; the program still answers"
 
 # On a screen at twice the density the area frames the same device pixels: the drag covers the
 # symbol in device pixels (xdotool's), Qt sees half of them in logical pixels. The symbol moves
