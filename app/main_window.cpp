@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -36,6 +37,7 @@
 #include "app/text_charset.h"
 #include "app/velmora_application.h"
 #include "engine/velmora_engine.h"
+#include "ornament/ornament_window.h"
 
 namespace velmora {
 namespace {
@@ -224,6 +226,7 @@ void TForm1::createToolBar() {
     // The ornament command has no menu item, so its button stands on its own.
     ToolButton_QrOrnament = makeToolButton(ToolBar1, "ToolButton_QrOrnament");
     ToolButton_QrOrnament->setIcon(toolbarIcon(QStringLiteral("ornament")));
+    connect(ToolButton_QrOrnament, &QToolButton::clicked, this, &TForm1::ToolButton_QrOrnamentClick);
 }
 
 void TForm1::createPanels() {
@@ -600,6 +603,25 @@ void TForm1::N_ExitClick() {
 void TForm1::N_AboutClick() {
     auto* about = new TFormAbout(this);
     about->show();
+}
+
+void TForm1::ToolButton_QrOrnamentClick() {
+    if (TimerCam->isActive()) {
+        QMessageBox(QMessageBox::NoIcon, QStringLiteral("Velmora"), currentUiTexts().closecam, QMessageBox::Ok, this)
+            .exec();
+        return;
+    }
+    if (memoText().isEmpty()) {
+        // "Test" and a line break, which the change event encodes at once; the pause lets the
+        // user see that symbol before the ornament window covers it.
+        Memo1->setPlainText(QStringLiteral("Test\n"));
+        QEventLoop pause;
+        QTimer::singleShot(800, &pause, &QEventLoop::quit);
+        pause.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (!symbolShown_) return;
+    TFormQROrnament ornament(this, UpDown1->value(), currentOrnamentTexts());
+    ornament.exec();
 }
 
 void TForm1::N_CHClick() {

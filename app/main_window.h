@@ -53,6 +53,9 @@ public:
     void N_ExitClick();
     // Opens a new About window without waiting for it.
     void N_AboutClick();
+    // Opens the ornament window for the shown symbol and waits for it to close; with an empty
+    // input box it first encodes "Test".
+    void ToolButton_QrOrnamentClick();
     // Language switch of N_CH, N_En and N_Ex: the item's tag (1, 0, 2) is the new language.
     void N_CHClick();
 

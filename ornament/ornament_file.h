@@ -1,0 +1,26 @@
+// Saving the composed ornament picture in the format its file name asks for.
+#pragma once
+
+#include <string>
+
+namespace cv {
+class Mat;
+}
+
+namespace velmora {
+
+enum class OrnamentFileFormat { Bmp, Png, Jpeg };
+
+// The name with ".bmp" appended when its file name part has no extension.
+std::string withDefaultExtension(const std::string& path);
+
+// The format the extension of path names, without regard to case: ".png" PNG, ".jpg" and
+// ".jpeg" JPEG, anything else a 24-bit Windows bitmap.
+OrnamentFileFormat ornamentFileFormatOf(const std::string& path);
+
+// Writes an 8-bit three-channel picture (blue, green, red) to path in the format of its
+// extension. The file appears whole or not at all; on failure returns false with a reason
+// that names the file.
+bool saveOrnamentPicture(const cv::Mat& picture, const std::string& path, std::string& error);
+
+}  // namespace velmora

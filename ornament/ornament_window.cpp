@@ -1,0 +1,328 @@
+#include "ornament/ornament_window.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <opencv2/core.hpp>
+#include <string>
+
+#include "app/image_bitmap.h"
+#include "engine/decode/picture_loading.h"
+#include "ornament/ornament_file.h"
+#include "ornament/radio_group.h"
+
+namespace velmora {
+namespace {
+
+constexpr int kMinScale = 1;
+constexpr int kMaxScale = 40;
+constexpr int kPanelWidth = 240;
+
+QSpinBox* makeSpinBox(QWidget* parent, const char* name, int step) {
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setSingleStep(step);
+    box->setRange(0, 0);
+    box->setAccelerated(true);
+    return box;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+QString localPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+}  // namespace
+
+TFormQROrnament::TFormQROrnament(QWidget* parent, int moduleSize, const OrnamentTexts& texts)
+    : QDialog(parent), symbol_(g_QrEncodedData), firstModuleSize_(std::clamp(moduleSize, kMinScale, kMaxScale)) {
+    setObjectName(QStringLiteral("FormQROrnament"));
+    setWindowTitle(QStringLiteral("QR Ornament"));
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    setWindowState(Qt::WindowMaximized);
+    setSizeGripEnabled(true);
+
+    ScrollBox1 = new QScrollArea(this);
+    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
+    ScrollBox1->setAlignment(Qt::AlignCenter);
+    ScrollBox1->setBackgroundRole(QPalette::Dark);
+    ImageOrnament = makeLabel(ScrollBox1, "ImageOrnament");
+    ImageOrnament->setAlignment(Qt::AlignCenter);
+    ScrollBox1->setWidget(ImageOrnament);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(ScrollBox1, 1);
+    layout->addWidget(createControlPanel(), 0);
+
+    FormCreate(texts);
+    connectControls();
+    resize(900, 640);
+}
+
+TFormQROrnament::~TFormQROrnament() = default;
+
+QWidget* TFormQROrnament::createControlPanel() {
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("PanelControls"));
+    panel->setFixedWidth(kPanelWidth);
+
+    BitBtn_ReadBmp = new QPushButton(style()->standardIcon(QStyle::SP_DialogOpenButton), QString(), panel);
+    BitBtn_ReadBmp->setObjectName(QStringLiteral("BitBtn_ReadBmp"));
+    RadioGroup_SyntheticType = new RadioGroup(QStringLiteral("RadioGroup_SyntheticType"), 2, panel);
+
+    LabelSamllPic = makeLabel(panel, "LabelSamllPic");
+    Edit_iX_big = makeSpinBox(panel, "Edit_iX_big", 10);
+    Edit_iY_big = makeSpinBox(panel, "Edit_iY_big", 10);
+    Edit_iX_big->setPrefix(QStringLiteral("x "));
+    Edit_iY_big->setPrefix(QStringLiteral("y "));
+    // The fine controls are never shown; they carry the place the coarse ones set.
+    Edit_iX = makeSpinBox(panel, "Edit_iX", 1);
+    Edit_iY = makeSpinBox(panel, "Edit_iY", 1);
+    Edit_iX->hide();
+    Edit_iY->hide();
+
+    RadioGroupBmpFilter = new RadioGroup(QStringLiteral("RadioGroupBmpFilter"), 3, panel);
+    CheckBoxBmp_DrawBorder = new QCheckBox(panel);
+    CheckBoxBmp_DrawBorder->setObjectName(QStringLiteral("CheckBoxBmp_DrawBorder"));
+
+    LabelQRScale = makeLabel(panel, "LabelQRScale");
+    Edit_iSize = makeSpinBox(panel, "Edit_iSize", 1);
+    Edit_iSize->setRange(kMinScale, kMaxScale);
+    Edit_iSize->setWrapping(true);
+    Edit_iSize->setValue(5);
+    RadioGroupDotType = new RadioGroup(QStringLiteral("RadioGroupDotType"), 5, panel);
+    CheckBox_AlignProtected = new QCheckBox(panel);
+    CheckBox_AlignProtected->setObjectName(QStringLiteral("CheckBox_AlignProtected"));
+    CheckBox_AlignProtected->setChecked(true);
+
+    // The finder corners keep full squares; their dot type is not offered.
+    RadioGroupFP_Type = new RadioGroup(QStringLiteral("RadioGroupFP_Type"), 3, panel);
+    RadioGroupFP_Type->setTitle(QString::fromUtf8("寻像图形点型"));
+    RadioGroupFP_Type->setItems({QString::fromUtf8("正方形"), QString::fromUtf8("圆"), QString::fromUtf8("菱形")});
+    RadioGroupFP_Type->hide();
+
+    BitBtn_Save = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), QString(), panel);
+    BitBtn_Save->setObjectName(QStringLiteral("BitBtn_Save"));
+    BitBtn_Exit = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QString(), panel);
+    BitBtn_Exit->setObjectName(QStringLiteral("BitBtn_Exit"));
+
+    auto* position = new QGridLayout;
+    position->addWidget(LabelSamllPic, 0, 0, 1, 2);
+    position->addWidget(Edit_iX_big, 1, 0);
+    position->addWidget(Edit_iY_big, 1, 1);
+    auto* scale = new QHBoxLayout;
+    scale->addWidget(LabelQRScale);
+    scale->addWidget(Edit_iSize, 1);
+
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(6);
+    column->addWidget(BitBtn_ReadBmp);
+    column->addWidget(RadioGroup_SyntheticType);
+    column->addLayout(position);
+    column->addWidget(RadioGroupBmpFilter);
+    column->addWidget(CheckBoxBmp_DrawBorder);
+    column->addSpacing(8);
+    column->addLayout(scale);
+    column->addWidget(RadioGroupDotType);
+    column->addWidget(CheckBox_AlignProtected);
+    column->addWidget(RadioGroupFP_Type);
+    column->addStretch(1);
+    column->addWidget(BitBtn_Save);
+    column->addWidget(BitBtn_Exit);
+    return panel;
+}
+
+void TFormQROrnament::FormCreate(const OrnamentTexts& texts) {
+    ImageTemp = QImage();
+    composer_.requestRecentre();
+    BitBtn_ReadBmp->setText(texts.addpicture);
+    RadioGroup_SyntheticType->setTitle(texts.mixtype);
+    RadioGroup_SyntheticType->setItems({texts.mix0, texts.mix1});
+    RadioGroup_SyntheticType->setItemIndex(kMixMixture);
+    LabelSamllPic->setText(texts.SmallPicPos);
+    RadioGroupBmpFilter->setTitle(texts.SmallPicFilterType);
+    RadioGroupBmpFilter->setItems({texts.SmallPicFilter0, texts.SmallPicFilter1, texts.SmallPicFilter2});
+    RadioGroupBmpFilter->setItemIndex(kShapeRound);
+    CheckBoxBmp_DrawBorder->setText(texts.SmallPicBorder);
+    LabelQRScale->setText(texts.QRScale);
+    RadioGroupDotType->setTitle(texts.QRDotType);
+    RadioGroupDotType->setItems({texts.QRDot0, texts.QRDot1, texts.QRDot2, texts.QRDot3, texts.QRDot4});
+    RadioGroupDotType->setItemIndex(kDotSmallSquare);
+    CheckBox_AlignProtected->setText(texts.QRAlign);
+    BitBtn_Save->setText(texts.QRSave);
+    BitBtn_Exit->setText(texts.Exit);
+    RadioGroupBmpFilter->setEnabled(false);
+    CheckBoxBmp_DrawBorder->setEnabled(false);
+}
+
+void TFormQROrnament::connectControls() {
+    for (RadioGroup* group : {RadioGroup_SyntheticType, RadioGroupBmpFilter, RadioGroupDotType, RadioGroupFP_Type})
+        connect(group, &RadioGroup::itemClicked, this, &TFormQROrnament::RadioGroupDotTypeClick);
+    for (QCheckBox* box : {CheckBoxBmp_DrawBorder, CheckBox_AlignProtected})
+        connect(box, &QCheckBox::clicked, this, &TFormQROrnament::RadioGroupDotTypeClick);
+    connect(BitBtn_ReadBmp, &QPushButton::clicked, this, &TFormQROrnament::BitBtn_ReadBmpClick);
+    connect(BitBtn_Save, &QPushButton::clicked, this, &TFormQROrnament::BitBtn_SaveClick);
+    connect(BitBtn_Exit, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Edit_iX, &QSpinBox::valueChanged, this, &TFormQROrnament::Edit_iXChange);
+    connect(Edit_iY, &QSpinBox::valueChanged, this, &TFormQROrnament::Edit_iYChange);
+    connect(Edit_iX_big, &QSpinBox::valueChanged, this, &TFormQROrnament::Edit_iX_bigChange);
+    connect(Edit_iY_big, &QSpinBox::valueChanged, this, &TFormQROrnament::Edit_iY_bigChange);
+    connect(Edit_iSize, &QSpinBox::valueChanged, this, &TFormQROrnament::Edit_iSizeChange);
+}
+
+void TFormQROrnament::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!firstShow_) return;
+    firstShow_ = false;
+    // The first picture is drawn at the main window's module size.
+    suppressEvents_ = true;
+    Edit_iSize->setValue(firstModuleSize_);
+    suppressEvents_ = false;
+    Compose();
+}
+
+int TFormQROrnament::Compose() {
+    if (busy_) return -1;
+    busy_ = true;
+    OrnamentSettings settings;
+    settings.style.scale = Edit_iSize->value();
+    settings.style.finderDotType = RadioGroupFP_Type->itemIndex();
+    settings.style.dataDotType = RadioGroupDotType->itemIndex();
+    settings.style.alignProtected = CheckBox_AlignProtected->isChecked();
+    settings.mixType = RadioGroup_SyntheticType->itemIndex();
+    settings.framing.shape = RadioGroupBmpFilter->itemIndex();
+    settings.framing.border = CheckBoxBmp_DrawBorder->isChecked();
+    composer_.moveTo(Edit_iX->value(), Edit_iY->value());
+
+    const int result = composer_.Compose(symbol_, settings);
+    if (result == 1) {
+        RadioGroupBmpFilter->setEnabled(composer_.framingApplies());
+        CheckBoxBmp_DrawBorder->setEnabled(composer_.framingApplies());
+        // Without a picture there is nothing to move.
+        Edit_iX_big->setEnabled(composer_.hasPicture());
+        Edit_iY_big->setEnabled(composer_.hasPicture());
+        if (composer_.recentred()) showPlacement();
+        if (CopyImageToBitmap(composer_.canvas(), &ornamentPicture_)) {
+            ImageOrnament->setPixmap(QPixmap::fromImage(ornamentPicture_));
+            ImageOrnament->adjustSize();
+        }
+    }
+    busy_ = false;
+    return result;
+}
+
+void TFormQROrnament::showPlacement() {
+    suppressEvents_ = true;
+    const PixelPoint range = composer_.movableRange(), place = composer_.movablePosition();
+    for (QSpinBox* box : {Edit_iX, Edit_iX_big}) {
+        box->setRange(0, std::max(range.x, 0));
+        box->setValue(place.x);
+    }
+    for (QSpinBox* box : {Edit_iY, Edit_iY_big}) {
+        box->setRange(0, std::max(range.y, 0));
+        box->setValue(place.y);
+    }
+    suppressEvents_ = false;
+}
+
+void TFormQROrnament::RadioGroupDotTypeClick() {
+    Compose();
+}
+
+void TFormQROrnament::Edit_iSizeChange() {
+    if (suppressEvents_) return;
+    composer_.requestRecentre();
+    Compose();
+}
+
+void TFormQROrnament::copyPosition(QSpinBox* from, QSpinBox* to) {
+    if (to->value() != from->value()) to->setValue(from->value());
+}
+
+void TFormQROrnament::Edit_iXChange() {
+    if (suppressEvents_) return;
+    copyPosition(Edit_iX, Edit_iX_big);
+    Compose();
+}
+
+void TFormQROrnament::Edit_iYChange() {
+    if (suppressEvents_) return;
+    copyPosition(Edit_iY, Edit_iY_big);
+    Compose();
+}
+
+void TFormQROrnament::Edit_iX_bigChange() {
+    if (suppressEvents_) return;
+    copyPosition(Edit_iX_big, Edit_iX);
+}
+
+void TFormQROrnament::Edit_iY_bigChange() {
+    if (suppressEvents_) return;
+    copyPosition(Edit_iY_big, Edit_iY);
+}
+
+QString TFormQROrnament::chooseOpenFileName() {
+    return QFileDialog::getOpenFileName(
+        this, QString(), QString(),
+        QStringLiteral("Pictures (*.bmp *.png *.jpg *.jpeg *.gif *.tif *.tiff *.pcx *.tga *.ico *.pnm *.ppm *.pgm "
+                       "*.jp2 *.ras);;All (*)"));
+}
+
+QString TFormQROrnament::chooseSaveFileName() {
+    return QFileDialog::getSaveFileName(this, QString(), QString(),
+                                        QStringLiteral("Bitmaps (*.bmp);;PNG (*.png);;JPEG (*.jpg *.jpeg)"));
+}
+
+void TFormQROrnament::showProblem(const QString& message) {
+    QMessageBox(QMessageBox::Warning, QStringLiteral("Velmora"), message, QMessageBox::Ok, this).exec();
+}
+
+void TFormQROrnament::BitBtn_ReadBmpClick() {
+    // Choosing no picture, or one that cannot be read, leaves the ornament without a picture.
+    const bool hadPicture = composer_.hasPicture();
+    composer_.clearPicture();
+    const QString name = chooseOpenFileName();
+    const std::string path = QFile::encodeName(name).toStdString();
+    cv::Mat colour, grey;
+    std::string reason;
+    bool loaded = false;
+    if (!name.isEmpty()) {
+        loaded = loadPictureFile(path, colour, kLoadColour, &reason) == 1 &&
+                 loadPictureFile(path, grey, kLoadGrey, &reason) == 1;
+        if (loaded) loaded = CopyImageToBitmap(colour, &ImageTemp) && composer_.setPicture(colour, grey);
+        if (!loaded) {
+            if (reason.empty()) reason = "the picture has no usable pixels";
+            showProblem(QStringLiteral("Cannot add the picture %1: %2").arg(name, localPath(reason)));
+        }
+    }
+    // The view follows at once, so that what is shown is what is saved.
+    if (loaded || hadPicture) Compose();
+}
+
+void TFormQROrnament::BitBtn_SaveClick() {
+    QString name = chooseSaveFileName();
+    if (name.isEmpty()) return;
+    const std::string path = withDefaultExtension(QFile::encodeName(name).toStdString());
+    std::string error;
+    if (!saveOrnamentPicture(composer_.canvas(), path, error)) showProblem(localPath(error));
+}
+
+}  // namespace velmora

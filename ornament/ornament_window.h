@@ -1,0 +1,99 @@
+// The ornament window: the symbol the main window shows, redrawn with shaped dots and merged
+// with a picture the user adds, shown as it is composed and saved on request.
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+
+#include "app/language.h"
+#include "engine/velmora_engine.h"
+#include "ornament/ornament_composer.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QScrollArea;
+class QSpinBox;
+
+namespace velmora {
+
+class RadioGroup;
+
+class TFormQROrnament : public QDialog {
+    Q_OBJECT
+
+public:
+    // The window for the symbol of the encode record as it is now, first drawn at moduleSize
+    // pixels per module (held to 1..40), with its captions from texts.
+    TFormQROrnament(QWidget* parent, int moduleSize, const OrnamentTexts& texts);
+    ~TFormQROrnament() override;
+
+    // Composes with the current choices and shows the result. Returns 1, or -1 when a
+    // composition is already running or fails.
+    int Compose();
+
+    // Click of every choice (radio groups, check boxes): composes.
+    void RadioGroupDotTypeClick();
+    // Asks for a picture and adds it; a picture that cannot be loaded is reported by name and
+    // reason, and the ornament goes on without one.
+    void BitBtn_ReadBmpClick();
+    // Asks for a file name and saves the composed picture in the format its extension names
+    // (".bmp" added to a name without one).
+    void BitBtn_SaveClick();
+    void Edit_iXChange();
+    void Edit_iYChange();
+    void Edit_iX_bigChange();
+    void Edit_iY_bigChange();
+    void Edit_iSizeChange();
+
+    // The composed picture on show, 24-bit.
+    const QImage& ornamentPicture() const { return ornamentPicture_; }
+    const OrnamentComposer& composer() const { return composer_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    // Ask the user for the picture to add and for the name to save under; empty when cancelled.
+    virtual QString chooseOpenFileName();
+    virtual QString chooseSaveFileName();
+
+private:
+    void FormCreate(const OrnamentTexts& texts);
+    QWidget* createControlPanel();
+    void connectControls();
+    // Puts the composer's range and place of the movable item into the four position controls.
+    void showPlacement();
+    // Shows a failure in a message box.
+    void showProblem(const QString& message);
+    // Copies the coarse and fine position controls into each other.
+    void copyPosition(QSpinBox* from, QSpinBox* to);
+
+    C_QrEncodedData symbol_;
+    OrnamentComposer composer_;
+    int firstModuleSize_;
+    bool firstShow_ = true;
+    bool busy_ = false;
+    bool suppressEvents_ = false;
+    QImage ornamentPicture_;
+    QImage ImageTemp;
+
+    QScrollArea* ScrollBox1;
+    QLabel* ImageOrnament;
+    QPushButton* BitBtn_ReadBmp;
+    RadioGroup* RadioGroup_SyntheticType;
+    QLabel* LabelSamllPic;
+    QSpinBox* Edit_iX_big;
+    QSpinBox* Edit_iY_big;
+    QSpinBox* Edit_iX;
+    QSpinBox* Edit_iY;
+    RadioGroup* RadioGroupBmpFilter;
+    QCheckBox* CheckBoxBmp_DrawBorder;
+    QLabel* LabelQRScale;
+    QSpinBox* Edit_iSize;
+    RadioGroup* RadioGroupDotType;
+    QCheckBox* CheckBox_AlignProtected;
+    RadioGroup* RadioGroupFP_Type;
+    QPushButton* BitBtn_Save;
+    QPushButton* BitBtn_Exit;
+};
+
+}  // namespace velmora
