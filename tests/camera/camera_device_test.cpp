@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/app_config.h"
 #include "app/camera_device.h"
 #include "app/camera_source.h"
 #include "camera_test_support.h"
@@ -212,6 +213,16 @@ TEST(CameraGrabsSequence, PicturesOfAnotherSizeStayInsideTheFrame) {
     EXPECT_EQ(frame->at<cv::Vec3b>(49, 79), cv::Vec3b(70, 80, 90));
     EXPECT_EQ(frame->at<cv::Vec3b>(50, 79), cv::Vec3b(0, 0, 0));
     EXPECT_EQ(frame->at<cv::Vec3b>(49, 80), cv::Vec3b(0, 0, 0));
+}
+
+TEST(CameraSourceSetting, RelativePathsAreTakenFromTheConfigFolder) {
+    ScratchFolder folder;
+    const std::string config = folder.file("Config.ini");
+    EXPECT_EQ(readAppConfig(config).sSource, "");  // no file: no source
+    std::ofstream(config) << "[Camera]\nsSource=frames/%03d.png\n";
+    EXPECT_EQ(readAppConfig(config).sSource, (folder.path() / "frames/%03d.png").string());
+    std::ofstream(config) << "[camera]\nSSOURCE=/dev/video2\n";
+    EXPECT_EQ(readAppConfig(config).sSource, "/dev/video2");
 }
 
 }  // namespace
