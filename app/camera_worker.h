@@ -31,7 +31,9 @@ public:
     // interface thread: context is normally the main window). The flags must outlive the worker.
     CamGrabShow(CameraFlags& flags, QObject* context, std::function<void()> previewStep, QObject* parent = nullptr);
     // Asks the thread to end, wakes it if suspended and waits for it, running a preview step that
-    // it is waiting on meanwhile. Must run on context's thread.
+    // it is waiting on meanwhile. Must run on context's thread, while everything the preview step
+    // touches still exists: the window should destroy its worker when it closes, not leave it to
+    // Qt's deletion of children after the window's own members are gone.
     ~CamGrabShow() override;
 
     // True while the worker is suspended: from creation until the first Resume, and after it acted
