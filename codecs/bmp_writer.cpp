@@ -1,5 +1,7 @@
 #include "codecs/bmp_writer.h"
 
+#include "codecs/whole_file.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -40,24 +42,6 @@ void putHeaders(std::vector<uint8_t>& out, int width, int height, int bitsPerPix
     putLe32(out, 0);
 }
 
-// Writes the bytes to a temporary file beside path and renames it into place.
-bool writeWhole(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
-    const std::string temporary = path + ".part";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = path + ": " + std::strerror(errno ? errno : EIO);
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
-}
-
 bool checkSize(int width, int height, std::string& error) {
     if (width <= 0 || height <= 0 || width > 65535 || height > 65535) {
         error = "picture size " + std::to_string(width) + " x " + std::to_string(height) + " cannot be written";
@@ -86,7 +70,7 @@ bool writeBmp1(const std::string& path, const uint8_t* pixels, int width, int he
             if (row[x] != 0) out[start + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
         }
     }
-    return writeWhole(path, out, error);
+    return writeFileWhole(path, out.data(), out.size(), error);
 }
 
 bool writeBmp24(const std::string& path, const uint8_t* bgr, int width, int height, int stride,
@@ -103,7 +87,7 @@ bool writeBmp24(const std::string& path, const uint8_t* bgr, int width, int heig
         out.resize(start + rowBytes, 0);
         std::memcpy(&out[start], row, static_cast<size_t>(width) * 3);
     }
-    return writeWhole(path, out, error);
+    return writeFileWhole(path, out.data(), out.size(), error);
 }
 
 }  // namespace velmora

@@ -10,46 +10,17 @@
 #include <vector>
 
 #include "codecs/bmp_writer.h"
+#include "codecs/whole_file.h"
 
 namespace velmora {
 namespace {
 
 constexpr int kJpegQuality = 95;
 
-// The letters after the last '.' of the file name part, lower case; empty without one.
-std::string extensionOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    const size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string extension = path.substr(dot + 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
-}
-
 bool hasExtension(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     return name.find('.') != std::string::npos;
-}
-
-// Writes the bytes to a temporary file beside path and renames it into place.
-bool writeWhole(const std::string& path, const std::vector<uchar>& bytes, std::string& error) {
-    const std::string temporary = path + ".part";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const int savedErrno = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = path + ": " + std::strerror(written ? errno : savedErrno);
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
 }
 
 bool encodeAndWrite(const cv::Mat& picture, const std::string& path, const char* extension,
@@ -64,7 +35,7 @@ bool encodeAndWrite(const cv::Mat& picture, const std::string& path, const char*
         error = path + ": the picture could not be encoded: " + failure.what();
         return false;
     }
-    return writeWhole(path, bytes, error);
+    return writeFileWhole(path, bytes.data(), bytes.size(), error);
 }
 
 }  // namespace
@@ -74,7 +45,7 @@ std::string withDefaultExtension(const std::string& path) {
 }
 
 OrnamentFileFormat ornamentFileFormatOf(const std::string& path) {
-    const std::string extension = extensionOf(path);
+    const std::string extension = lowerExtensionOf(path);
     if (extension == "png") return OrnamentFileFormat::Png;
     if (extension == "jpg" || extension == "jpeg") return OrnamentFileFormat::Jpeg;
     return OrnamentFileFormat::Bmp;
