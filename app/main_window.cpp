@@ -18,6 +18,8 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -490,8 +492,14 @@ void TForm1::ApplyLanguage() {
 }
 
 QString TForm1::memoText() const {
-    QString text = Memo1->toPlainText();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    // The plain-text export would swap no-break spaces for spaces and line or paragraph
+    // separators for line feeds. Only the breaks between the box's own paragraphs (a typed or
+    // pasted line feed) become CR LF; every character inside a paragraph stays as typed.
+    QString text;
+    for (QTextBlock block = Memo1->document()->begin(); block.isValid(); block = block.next()) {
+        if (block != Memo1->document()->begin()) text += QStringLiteral("\r\n");
+        text += block.text();
+    }
     return text;
 }
 

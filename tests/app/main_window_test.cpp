@@ -226,6 +226,27 @@ private slots:
                  QStringList{QStringLiteral("one\r\ntwo")});
     }
 
+    // The symbol holds what the user typed or pasted: no character is swapped for a look-alike.
+    void typedCharactersReachTheSymbolUnchanged_data() {
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("held");
+        QTest::newRow("no-break space typed") << true << QString::fromUtf8("a\u00A0b") << QByteArray("a\xC2\xA0" "b");
+        QTest::newRow("line separator pasted") << false << QString::fromUtf8("a\u2028b") << QByteArray("a\xE2\x80\xA8" "b");
+    }
+    void typedCharactersReachTheSymbolUnchanged() {
+        QFETCH(bool, typed);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, held);
+        TForm1 window;
+        if (typed)
+            type(&window, text);
+        else
+            child<QPlainTextEdit>(&window, "Memo1")->insertPlainText(text);
+        QVERIFY(window.SymbolShown());
+        QCOMPARE(velmora::test::zxingBytes(child<velmora::PictureView>(&window, "Image1")->picture()), held);
+    }
+
     void gb2312TextUsesHanziMode() {
         TForm1 window;
         child<QComboBox>(&window, "ComboBoxTextEncoding")->setCurrentIndex(int(velmora::TextCharset::Gb2312));
