@@ -535,7 +535,8 @@ void TForm1::Memo1Change() {
     int mask = ComboBoxMask->currentIndex() - 1;
     const int autoExtent = CheckBoxAutoVer->isChecked() ? 1 : 0;
     const int moduleSize = UpDown1->value();
-    if (QR_Encode_Matrix(level, &version, autoExtent, &mask, bytes.c_str(), 0, nullptr) <= 0) {
+    // The length goes with the bytes: a zero character the user pasted belongs to the text.
+    if (QR_Encode_Matrix(level, &version, autoExtent, &mask, bytes.data(), static_cast<int>(bytes.size()), nullptr) <= 0) {
         showNoSymbol(currentUiTexts().textoverflow);
         symbolShown_ = false;
         return;

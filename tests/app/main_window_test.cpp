@@ -226,13 +226,18 @@ private slots:
                  QStringList{QStringLiteral("one\r\ntwo")});
     }
 
-    // The symbol holds what the user typed or pasted: no character is swapped for a look-alike.
+    // The symbol holds what the user typed or pasted: no character is swapped for a look-alike
+    // and none ends the text early.
     void typedCharactersReachTheSymbolUnchanged_data() {
         QTest::addColumn<bool>("typed");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("held");
         QTest::newRow("no-break space typed") << true << QString::fromUtf8("a\u00A0b") << QByteArray("a\xC2\xA0" "b");
         QTest::newRow("line separator pasted") << false << QString::fromUtf8("a\u2028b") << QByteArray("a\xE2\x80\xA8" "b");
+        QTest::newRow("zero character pasted") << false << QStringLiteral("ab") + QChar(0) + QStringLiteral("cd")
+                                               << QByteArray("ab\0cd", 5);
+        QTest::newRow("zero character between lines")
+            << false << QStringLiteral("one") + QChar(0) + QStringLiteral("\ntwo") << QByteArray("one\0\r\ntwo", 9);
     }
     void typedCharactersReachTheSymbolUnchanged() {
         QFETCH(bool, typed);
