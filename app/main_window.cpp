@@ -616,6 +616,10 @@ void TForm1::N_CHClick() {
         reportError(QString::fromLocal8Bit(error.c_str()));
     LoadLanguage(tag);
     ApplyLanguage();
+    // The new texts put the prompt on the panel. While a symbol is on show the panel is hidden
+    // behind it; while the last encode failed the panel has to go on saying why, in the new
+    // language, so that failure is shown again.
+    if (!symbolShown_ && !memoText().isEmpty()) Memo1Change();
 }
 
 QString TForm1::statusText() const {

@@ -470,6 +470,28 @@ private slots:
         QCOMPARE(panelCaption(&window), QString::fromUtf8("文本溢出"));
     }
 
+    // The caption keeps saying why no symbol is shown, in the new language.
+    void switchKeepsTheReasonNoSymbolIsShown() {
+        installChinese();
+        TForm1 window;
+        child<QComboBox>(&window, "ComboBoxVersion")->setCurrentIndex(1);
+        type(&window, QStringLiteral("0123456789abcdefghijklmnop"));
+        QCOMPARE(panelCaption(&window), QStringLiteral("Text Overflow"));
+        child<QAction>(&window, "N_CH")->trigger();
+        QCOMPARE(panelCaption(&window), QString::fromUtf8("文本溢出"));
+        QVERIFY(!symbolVisible(&window));
+        QVERIFY(!window.SymbolShown());
+
+        child<QComboBox>(&window, "ComboBoxVersion")->setCurrentIndex(0);
+        child<QComboBox>(&window, "ComboBoxTextEncoding")->setCurrentIndex(int(velmora::TextCharset::Gb2312));
+        setText(&window, QString::fromUtf8("5€"));
+        QCOMPARE(panelCaption(&window), QString::fromUtf8("GB 2312 无法表示字符 €"));
+        child<QAction>(&window, "N_En")->trigger();
+        QCOMPARE(panelCaption(&window), QString::fromUtf8("€ cannot be written in GB 2312"));
+        QVERIFY(!symbolVisible(&window));
+        QCOMPARE(labelText(&window, "LabelImageSize"), QString());
+    }
+
     void outOfRangeIdsStartInEnglish_data() {
         QTest::addColumn<QByteArray>("id");
         QTest::addColumn<int>("index");
