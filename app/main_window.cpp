@@ -569,7 +569,7 @@ void TForm1::ComboBoxTextEncodingChange() {
 }
 
 QString TForm1::chooseSaveFileName() {
-    QFileDialog dialog(this, QString(), QString(), QStringLiteral("Bitmaps (*.bmp);;All (*.*)"));
+    QFileDialog dialog(this, QString(), QString(), QStringLiteral("Bitmaps (*.bmp);;All (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
@@ -584,9 +584,10 @@ void TForm1::N_SaveClick() {
     }
     if (memoText().isEmpty()) return;
     // After a failed encode the view still holds the previous symbol, which no longer matches
-    // the text: say why nothing is saved instead of writing it.
+    // the text: say why nothing is saved instead of writing it. The panel's caption names the
+    // failure (too much text, or a character the chosen text encoding cannot hold).
     if (!symbolShown_) {
-        setStatusText(currentUiTexts().textoverflow);
+        setStatusText(Panel_image->caption());
         return;
     }
     QString path = chooseSaveFileName();

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFile>
 #include <QDir>
 #include <QFileInfo>
@@ -362,6 +363,39 @@ private slots:
         QCOMPARE(window.dialogs, 0);
         QVERIFY(!QFile::exists(window.nextName));
         QCOMPARE(window.statusText(), QStringLiteral("Text Overflow"));
+    }
+
+    void failedConversionIsNamedOnSave() {
+        SavingWindow window;
+        child<QComboBox>(&window, "ComboBoxTextEncoding")->setCurrentIndex(int(velmora::TextCharset::Gb2312));
+        setText(&window, QString::fromUtf8("price 5€"));
+        QVERIFY(!window.SymbolShown());
+        child<QAction>(&window, "N_Save")->trigger();
+        QCOMPARE(window.dialogs, 0);
+        QCOMPARE(window.statusText(), QString::fromUtf8("€ cannot be written in GB 2312"));
+    }
+
+    void saveDialogListsNamesWithoutADot() {
+        TForm1 window;
+        type(&window, QStringLiteral("dialog"));
+        QStringList filters;
+        auto* poll = new QTimer(&window);
+        QObject::connect(poll, &QTimer::timeout, [poll, &filters] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            filters = dialog->nameFilters();
+            poll->stop();
+            dialog->reject();
+        });
+        poll->start(20);
+        child<QAction>(&window, "N_Save")->trigger();
+        QCOMPARE(filters.size(), 2);
+        QCOMPARE(filters.at(0), QStringLiteral("Bitmaps (*.bmp)"));
+        // Every pattern of the second filter, as the dialog matches it against a name.
+        const QString all = filters.at(1);
+        const QStringList patterns = all.mid(all.indexOf(QLatin1Char('(')) + 1).chopped(1).split(QLatin1Char(' '));
+        QVERIFY(QDir::match(patterns, QStringLiteral("symbol")));
+        QVERIFY(QDir::match(patterns, QStringLiteral("symbol.png")));
     }
 
     void emptyInputAsksNothing() {
