@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -39,6 +40,13 @@ struct SeenMessageBox {
     QString title;
     QString text;
     QMessageBox::StandardButtons buttons;
+    // Stops watching, for a command that is expected to ask nothing.
+    void stopWatching() {
+        if (watcher == nullptr) return;
+        watcher->stop();
+        watcher->deleteLater();
+    }
+    QPointer<QTimer> watcher;
 };
 
 // Watches for the next modal message box, records it and presses its escape button, so that a
@@ -61,6 +69,7 @@ inline std::shared_ptr<SeenMessageBox> answerNextMessageBox() {
         poll->stop();
         poll->deleteLater();
     });
+    seen->watcher = poll;
     poll->start();
     return seen;
 }

@@ -2,7 +2,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QFile>
 #include <QDir>
 #include <QFileInfo>
@@ -90,6 +94,47 @@ int shownModules(QObject* window) {
     const QImage& picture = child<velmora::PictureView>(window, "Image1")->picture();
     return picture.width() / child<QSpinBox>(window, "UpDown1")->value() - 8;
 }
+
+// A desktop of the test's making. xdg-mime on PATH names the given default application for PDF
+// files (nothing when empty), the MIME database lists what the given mimeinfo.cache lines say,
+// and opening a file succeeds at once and is recorded, as a desktop's opener reports success as
+// soon as it starts.
+class StandInDesktop : public QObject {
+    Q_OBJECT
+
+public:
+    StandInDesktop(const QByteArray& defaultViewer, const QByteArray& mimeCache) {
+        const QString bin = dir_.filePath(QStringLiteral("bin"));
+        QDir().mkpath(bin);
+        const QString query = bin + QStringLiteral("/xdg-mime");
+        writeFile(query, "#!/bin/sh\nif [ \"$1 $2 $3\" = \"query default application/pdf\" ] && [ -n '" + defaultViewer +
+                             "' ]; then echo '" + defaultViewer + "'; fi\nexit 0\n");
+        QFile::setPermissions(query, QFile::permissions(query) | QFile::ExeOwner);
+        const QString applications = dir_.filePath(QStringLiteral("data/applications"));
+        QDir().mkpath(applications);
+        QDir().mkpath(dir_.filePath(QStringLiteral("system")));
+        if (!mimeCache.isEmpty()) writeFile(applications + QStringLiteral("/mimeinfo.cache"), "[MIME Cache]\n" + mimeCache);
+
+        for (const char* name : {"PATH", "XDG_DATA_HOME", "XDG_DATA_DIRS"}) saved_.append({name, qgetenv(name)});
+        qputenv("PATH", QFile::encodeName(bin) + ':' + qgetenv("PATH"));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir_.filePath(QStringLiteral("data"))));
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(dir_.filePath(QStringLiteral("system"))));
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
+    }
+    ~StandInDesktop() override {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        for (const auto& [name, value] : saved_) qputenv(name, value);
+    }
+
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened << url; }
+
+private:
+    QTemporaryDir dir_;
+    QList<std::pair<const char*, QByteArray>> saved_;
+};
 
 }  // namespace
 
@@ -649,12 +694,22 @@ private slots:
         QVERIFY(error.contains(velmora::kHelpDocumentName));
     }
 
+    // No application for PDF files: the stand-in desktop would still start its opener and call
+    // that a success.
+    void helpWithoutAViewerSaysNoPdfReader_data() {
+        QTest::addColumn<QByteArray>("mimeCache");
+        QTest::newRow("empty MIME database") << QByteArray();
+        QTest::newRow("viewers for other types only") << QByteArray("image/png=viewer.desktop;\napplication/pdf=\n");
+    }
     void helpWithoutAViewerSaysNoPdfReader() {
+        QFETCH(QByteArray, mimeCache);
+        StandInDesktop desktop({}, mimeCache);
         TForm1 window;
         auto* about = new velmora::TFormAbout(&window);
         about->show();
         const auto seen = velmora::test::answerNextMessageBox();
         about->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+        seen->stopWatching();
         QVERIFY(seen->shown);
         QCOMPARE(seen->text, QStringLiteral("No pdf reader"));
         QCOMPARE(seen->title, QStringLiteral("ERR"));
@@ -663,6 +718,29 @@ private slots:
         QPointer<QWidget> watch(about);
         about->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
         QTRY_VERIFY(watch.isNull());
+        QVERIFY(desktop.opened.isEmpty());
+    }
+
+    void helpOpensTheManualWhenTheDesktopHasAViewer_data() {
+        QTest::addColumn<QByteArray>("defaultViewer");
+        QTest::addColumn<QByteArray>("mimeCache");
+        QTest::newRow("default viewer") << QByteArray("viewer.desktop") << QByteArray();
+        QTest::newRow("viewer in the MIME database")
+            << QByteArray() << QByteArray("text/plain=editor.desktop;\napplication/pdf=viewer.desktop;\n");
+    }
+    void helpOpensTheManualWhenTheDesktopHasAViewer() {
+        QFETCH(QByteArray, defaultViewer);
+        QFETCH(QByteArray, mimeCache);
+        StandInDesktop desktop(defaultViewer, mimeCache);
+        TForm1 window;
+        auto* about = new velmora::TFormAbout(&window);
+        about->show();
+        const auto seen = velmora::test::answerNextMessageBox();
+        about->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+        seen->stopWatching();
+        QVERIFY(!seen->shown);
+        QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(home_->file(velmora::kHelpDocumentName))});
+        about->close();
     }
 };
 
