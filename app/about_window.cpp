@@ -112,7 +112,9 @@ void TFormAbout::BitBtn1Click() {
 
 void TFormAbout::BitBtn2Click() {
     const QString path = applicationFile(kHelpDocumentName);
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return;
+    // Opening succeeds as soon as the desktop's opener starts, even when nothing can show a PDF
+    // file; so the desktop is asked first whether anything can.
+    if (pdfReaderAvailable() && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return;
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("ERR"), QStringLiteral("No pdf reader"),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setObjectName(QStringLiteral("NoPdfReaderBox"));

@@ -2,11 +2,56 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 #include "app/app_resources.h"
 
 namespace velmora {
+namespace {
+
+const QString kPdfType = QStringLiteral("application/pdf");
+// xdg-mime is a shell script that reads a few small files; a desktop that takes longer than
+// this to answer is treated as having no answer.
+constexpr int kQueryMilliseconds = 3000;
+
+// The default application that xdg-mime names for PDF documents; empty when it names none or
+// cannot be run.
+QString defaultPdfApplication() {
+    QProcess query;
+    query.setProgram(QStringLiteral("xdg-mime"));
+    query.setArguments({QStringLiteral("query"), QStringLiteral("default"), kPdfType});
+    query.setStandardErrorFile(QProcess::nullDevice());
+    query.start(QIODevice::ReadOnly);
+    if (!query.waitForStarted(kQueryMilliseconds)) return {};
+    if (!query.waitForFinished(kQueryMilliseconds)) {
+        query.kill();
+        query.waitForFinished();
+        return {};
+    }
+    if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) return {};
+    return QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
+}
+
+// Whether a mimeinfo.cache of the XDG application directories lists an application for PDF
+// documents: a line "application/pdf=name.desktop;...".
+bool mimeDatabaseListsPdfApplication() {
+    const QByteArray key = kPdfType.toLatin1() + '=';
+    for (const QString& directory : QStandardPaths::standardLocations(QStandardPaths::ApplicationsLocation)) {
+        QFile cache(directory + QStringLiteral("/mimeinfo.cache"));
+        if (!cache.open(QIODevice::ReadOnly | QIODevice::Text)) continue;
+        while (!cache.atEnd()) {
+            const QByteArray line = cache.readLine().trimmed();
+            if (!line.startsWith(key)) continue;
+            for (const QByteArray& application : line.mid(key.size()).split(';'))
+                if (!application.trimmed().isEmpty()) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
 
 qint64 embeddedHelpDocumentSize() {
     initAppResources();
@@ -32,6 +77,10 @@ bool extractHelpDocument(const QString& directory, bool& written, QString& error
     }
     written = true;
     return true;
+}
+
+bool pdfReaderAvailable() {
+    return !defaultPdfApplication().isEmpty() || mimeDatabaseListsPdfApplication();
 }
 
 }  // namespace velmora

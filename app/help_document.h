@@ -17,4 +17,11 @@ qint64 embeddedHelpDocumentSize();
 // wrote. Returns false with a reason when the copy cannot be written.
 bool extractHelpDocument(const QString& directory, bool& written, QString& error);
 
+// Whether the desktop has an application for PDF documents: the default that
+// `xdg-mime query default application/pdf` names, or any that the MIME database
+// (applications/mimeinfo.cache in the XDG data directories) lists for application/pdf. The
+// desktop's opener reports success as soon as it starts, whether or not anything can show the
+// file, so this is asked before opening.
+bool pdfReaderAvailable();
+
 }  // namespace velmora

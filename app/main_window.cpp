@@ -19,6 +19,8 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -499,8 +501,14 @@ void TForm1::ApplyLanguage() {
 }
 
 QString TForm1::memoText() const {
-    QString text = Memo1->toPlainText();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    // The plain-text export would swap no-break spaces for spaces and line or paragraph
+    // separators for line feeds. Only the breaks between the box's own paragraphs (a typed or
+    // pasted line feed) become CR LF; every character inside a paragraph stays as typed.
+    QString text;
+    for (QTextBlock block = Memo1->document()->begin(); block.isValid(); block = block.next()) {
+        if (block != Memo1->document()->begin()) text += QStringLiteral("\r\n");
+        text += block.text();
+    }
     return text;
 }
 
@@ -536,7 +544,8 @@ void TForm1::Memo1Change() {
     int mask = ComboBoxMask->currentIndex() - 1;
     const int autoExtent = CheckBoxAutoVer->isChecked() ? 1 : 0;
     const int moduleSize = UpDown1->value();
-    if (QR_Encode_Matrix(level, &version, autoExtent, &mask, bytes.c_str(), 0, nullptr) <= 0) {
+    // The length goes with the bytes: a zero character the user pasted belongs to the text.
+    if (QR_Encode_Matrix(level, &version, autoExtent, &mask, bytes.data(), static_cast<int>(bytes.size()), nullptr) <= 0) {
         showNoSymbol(currentUiTexts().textoverflow);
         symbolShown_ = false;
         return;
@@ -569,7 +578,7 @@ void TForm1::ComboBoxTextEncodingChange() {
 }
 
 QString TForm1::chooseSaveFileName() {
-    QFileDialog dialog(this, QString(), QString(), QStringLiteral("Bitmaps (*.bmp);;All (*.*)"));
+    QFileDialog dialog(this, QString(), QString(), QStringLiteral("Bitmaps (*.bmp);;All (*)"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
@@ -584,9 +593,10 @@ void TForm1::N_SaveClick() {
     }
     if (memoText().isEmpty()) return;
     // After a failed encode the view still holds the previous symbol, which no longer matches
-    // the text: say why nothing is saved instead of writing it.
+    // the text: say why nothing is saved instead of writing it. The panel's caption names the
+    // failure (too much text, or a character the chosen text encoding cannot hold).
     if (!symbolShown_) {
-        setStatusText(currentUiTexts().textoverflow);
+        setStatusText(Panel_image->caption());
         return;
     }
     QString path = chooseSaveFileName();
@@ -635,6 +645,10 @@ void TForm1::N_CHClick() {
         reportError(QString::fromLocal8Bit(error.c_str()));
     LoadLanguage(tag);
     ApplyLanguage();
+    // The new texts put the prompt on the panel. While a symbol is on show the panel is hidden
+    // behind it; while the last encode failed the panel has to go on saying why, in the new
+    // language, so that failure is shown again.
+    if (!symbolShown_ && !memoText().isEmpty()) Memo1Change();
 }
 
 QString TForm1::statusText() const {

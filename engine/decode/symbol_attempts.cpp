@@ -92,6 +92,9 @@ bool similarModuleSizes(const std::array<FrameCorner, 4>& frame) {
 // Modules of a sampled finder pattern that may differ from the ideal one before the pattern
 // counts as missed.
 constexpr int kMaxFinderMismatches = 12;
+// Modules of a finder's centre row and column and of its separator that may differ while the
+// finder still counts as lying where the frame puts it.
+constexpr int kMaxFramingMismatches = 3;
 
 // Whether module (x, y) of a 7 x 7 finder pattern is dark: the outer ring and the 3 x 3 centre.
 constexpr bool finderModuleDark(int x, int y) {
@@ -99,24 +102,50 @@ constexpr bool finderModuleDark(int x, int y) {
     return ring != 2;
 }
 
+bool sampledDark(const uint8_t* sampled, int x, int y) { return sampled[x * kMatrixStride + y] != 0; }
+
 // Modules of the 7 x 7 area at (x0, y0) of the matrix as it was read that differ from a finder.
 int finderMismatches(const uint8_t* sampled, int x0, int y0) {
     int mismatches = 0;
     for (int x = 0; x < 7; ++x) {
         for (int y = 0; y < 7; ++y) {
-            const bool dark = sampled[(x0 + x) * kMatrixStride + (y0 + y)] != 0;
-            if (dark != finderModuleDark(x, y)) ++mismatches;
+            if (sampledDark(sampled, x0 + x, y0 + y) != finderModuleDark(x, y)) ++mismatches;
         }
     }
     return mismatches;
 }
 
+// Modules that differ from a finder on the centre row and column of the 7 x 7 area at (x0, y0),
+// and from light on its separator (the line of light modules between a finder and the rest of
+// a symbol of n modules). These are the modules that place the finder: the finder search found
+// it by its centre lines, and a frame whose corner sits a module or more away from the finder
+// reads them shifted.
+int framingMismatches(const uint8_t* sampled, int n, int x0, int y0) {
+    int mismatches = 0;
+    for (int i = 0; i < 7; ++i) {
+        if (sampledDark(sampled, x0 + 3, y0 + i) != finderModuleDark(3, i)) ++mismatches;
+        if (i != 3 && sampledDark(sampled, x0 + i, y0 + 3) != finderModuleDark(i, 3)) ++mismatches;
+    }
+    const int separatorX = x0 == 0 ? 7 : n - 8;
+    const int separatorY = y0 == 0 ? 7 : n - 8;
+    for (int i = 0; i < 8; ++i) {
+        const int x = x0 == 0 ? i : n - 1 - i;
+        const int y = y0 == 0 ? i : n - 1 - i;
+        if (sampledDark(sampled, separatorX, y)) ++mismatches;
+        if (x != separatorX && sampledDark(sampled, x, separatorY)) ++mismatches;
+    }
+    return mismatches;
+}
+
 // A read through a frame whose corner is not a finder pattern at all (a look-alike in the data
-// of the same symbol) can still succeed, because error correction absorbs the modules that the
-// wrong corner displaces; but its finder centres, corners and masked area are then wrong, and
-// the symbol could be read again later. Such a read is refused, so that the candidate with the
-// symbol's own finders gives it. The pattern that a pair candidate infers is not judged: it may
-// be the one that is missing.
+// of the same symbol, or a pattern found a module or more off) can still succeed, because error
+// correction absorbs the modules that the wrong corner displaces; but its finder centres,
+// corners and masked area are then wrong, and the symbol could be read again later. Such a read
+// is refused, so that the candidate with the symbol's own finders gives it. A finder of the
+// symbol's own that is damaged away from its centre lines also differs in many modules, but its
+// centre lines and separator read true: refusing it would leave the symbol to a pair candidate,
+// whose inferred corner lies most of a module off, or to no candidate at all. The pattern that
+// a pair candidate infers is not judged: it may be the one that is missing.
 bool foundFindersSampledAsFinders() {
     const CQR_Decoder& reader = processDecoder();
     const int n = reader.size();
@@ -124,7 +153,8 @@ bool foundFindersSampledAsFinders() {
     for (int role = kFrameA; role <= kFrameC; ++role) {
         if (attempt.pairMode == 1 && frameOrder()[static_cast<std::size_t>(role)] == 0) continue;
         const auto& origin = origins[static_cast<std::size_t>(role)];
-        if (finderMismatches(reader.sampledCopy(), origin[0], origin[1]) > kMaxFinderMismatches) return false;
+        if (finderMismatches(reader.sampledCopy(), origin[0], origin[1]) <= kMaxFinderMismatches) continue;
+        if (framingMismatches(reader.sampledCopy(), n, origin[0], origin[1]) > kMaxFramingMismatches) return false;
     }
     return true;
 }

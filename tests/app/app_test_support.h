@@ -1,10 +1,11 @@
 // Shared helpers of the desktop program's tests: a scratch application directory, answering the
-// message boxes the program raises, and zbar as the independent reader of what it draws.
+// message boxes the program raises, and zbar and zxing-cpp as independent readers of what it draws.
 #pragma once
 
 #include <QApplication>
 #include <QImage>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -14,6 +15,8 @@
 #include <memory>
 #include <vector>
 #include <zbar.h>
+// After zbar, whose headers use a name that zxing-cpp defines.
+#include <ZXing/ReadBarcode.h>
 
 #include "app/velmora_application.h"
 
@@ -37,6 +40,13 @@ struct SeenMessageBox {
     QString title;
     QString text;
     QMessageBox::StandardButtons buttons;
+    // Stops watching, for a command that is expected to ask nothing.
+    void stopWatching() {
+        if (watcher == nullptr) return;
+        watcher->stop();
+        watcher->deleteLater();
+    }
+    QPointer<QTimer> watcher;
 };
 
 // Watches for the next modal message box, records it and presses its escape button, so that a
@@ -59,6 +69,7 @@ inline std::shared_ptr<SeenMessageBox> answerNextMessageBox() {
         poll->stop();
         poll->deleteLater();
     });
+    seen->watcher = poll;
     poll->start();
     return seen;
 }
@@ -79,6 +90,18 @@ inline QStringList zbarTexts(const QImage& picture) {
         texts << QString::fromStdString(symbol->get_data());
     image.set_data(nullptr, 0);
     return texts;
+}
+
+// The bytes that the symbol in a picture holds, as zxing-cpp reads them without guessing a
+// character set (zbar converts what it takes for Latin-1 or Shift JIS); empty when none is read.
+inline QByteArray zxingBytes(const QImage& picture) {
+    const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    ZXing::DecodeHints hints;
+    hints.setFormats(ZXing::BarcodeFormat::QRCode);
+    const ZXing::Result result =
+        ZXing::ReadBarcode({grey.constBits(), grey.width(), grey.height(), ZXing::ImageFormat::Lum, int(grey.bytesPerLine())}, hints);
+    if (!result.isValid()) return {};
+    return QByteArray(reinterpret_cast<const char*>(result.bytes().data()), qsizetype(result.bytes().size()));
 }
 
 // Runs each test object under the program's own application object, which shows exceptions

@@ -2,6 +2,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QFile>
 #include <QDir>
 #include <QFileInfo>
@@ -89,6 +94,47 @@ int shownModules(QObject* window) {
     const QImage& picture = child<velmora::PictureView>(window, "Image1")->picture();
     return picture.width() / child<QSpinBox>(window, "UpDown1")->value() - 8;
 }
+
+// A desktop of the test's making. xdg-mime on PATH names the given default application for PDF
+// files (nothing when empty), the MIME database lists what the given mimeinfo.cache lines say,
+// and opening a file succeeds at once and is recorded, as a desktop's opener reports success as
+// soon as it starts.
+class StandInDesktop : public QObject {
+    Q_OBJECT
+
+public:
+    StandInDesktop(const QByteArray& defaultViewer, const QByteArray& mimeCache) {
+        const QString bin = dir_.filePath(QStringLiteral("bin"));
+        QDir().mkpath(bin);
+        const QString query = bin + QStringLiteral("/xdg-mime");
+        writeFile(query, "#!/bin/sh\nif [ \"$1 $2 $3\" = \"query default application/pdf\" ] && [ -n '" + defaultViewer +
+                             "' ]; then echo '" + defaultViewer + "'; fi\nexit 0\n");
+        QFile::setPermissions(query, QFile::permissions(query) | QFile::ExeOwner);
+        const QString applications = dir_.filePath(QStringLiteral("data/applications"));
+        QDir().mkpath(applications);
+        QDir().mkpath(dir_.filePath(QStringLiteral("system")));
+        if (!mimeCache.isEmpty()) writeFile(applications + QStringLiteral("/mimeinfo.cache"), "[MIME Cache]\n" + mimeCache);
+
+        for (const char* name : {"PATH", "XDG_DATA_HOME", "XDG_DATA_DIRS"}) saved_.append({name, qgetenv(name)});
+        qputenv("PATH", QFile::encodeName(bin) + ':' + qgetenv("PATH"));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dir_.filePath(QStringLiteral("data"))));
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(dir_.filePath(QStringLiteral("system"))));
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
+    }
+    ~StandInDesktop() override {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        for (const auto& [name, value] : saved_) qputenv(name, value);
+    }
+
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened << url; }
+
+private:
+    QTemporaryDir dir_;
+    QList<std::pair<const char*, QByteArray>> saved_;
+};
 
 }  // namespace
 
@@ -226,6 +272,32 @@ private slots:
                  QStringList{QStringLiteral("one\r\ntwo")});
     }
 
+    // The symbol holds what the user typed or pasted: no character is swapped for a look-alike
+    // and none ends the text early.
+    void typedCharactersReachTheSymbolUnchanged_data() {
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("held");
+        QTest::newRow("no-break space typed") << true << QString::fromUtf8("a\u00A0b") << QByteArray("a\xC2\xA0" "b");
+        QTest::newRow("line separator pasted") << false << QString::fromUtf8("a\u2028b") << QByteArray("a\xE2\x80\xA8" "b");
+        QTest::newRow("zero character pasted") << false << QStringLiteral("ab") + QChar(0) + QStringLiteral("cd")
+                                               << QByteArray("ab\0cd", 5);
+        QTest::newRow("zero character between lines")
+            << false << QStringLiteral("one") + QChar(0) + QStringLiteral("\ntwo") << QByteArray("one\0\r\ntwo", 9);
+    }
+    void typedCharactersReachTheSymbolUnchanged() {
+        QFETCH(bool, typed);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, held);
+        TForm1 window;
+        if (typed)
+            type(&window, text);
+        else
+            child<QPlainTextEdit>(&window, "Memo1")->insertPlainText(text);
+        QVERIFY(window.SymbolShown());
+        QCOMPARE(velmora::test::zxingBytes(child<velmora::PictureView>(&window, "Image1")->picture()), held);
+    }
+
     void gb2312TextUsesHanziMode() {
         TForm1 window;
         child<QComboBox>(&window, "ComboBoxTextEncoding")->setCurrentIndex(int(velmora::TextCharset::Gb2312));
@@ -338,6 +410,39 @@ private slots:
         QCOMPARE(window.statusText(), QStringLiteral("Text Overflow"));
     }
 
+    void failedConversionIsNamedOnSave() {
+        SavingWindow window;
+        child<QComboBox>(&window, "ComboBoxTextEncoding")->setCurrentIndex(int(velmora::TextCharset::Gb2312));
+        setText(&window, QString::fromUtf8("price 5€"));
+        QVERIFY(!window.SymbolShown());
+        child<QAction>(&window, "N_Save")->trigger();
+        QCOMPARE(window.dialogs, 0);
+        QCOMPARE(window.statusText(), QString::fromUtf8("€ cannot be written in GB 2312"));
+    }
+
+    void saveDialogListsNamesWithoutADot() {
+        TForm1 window;
+        type(&window, QStringLiteral("dialog"));
+        QStringList filters;
+        auto* poll = new QTimer(&window);
+        QObject::connect(poll, &QTimer::timeout, [poll, &filters] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            filters = dialog->nameFilters();
+            poll->stop();
+            dialog->reject();
+        });
+        poll->start(20);
+        child<QAction>(&window, "N_Save")->trigger();
+        QCOMPARE(filters.size(), 2);
+        QCOMPARE(filters.at(0), QStringLiteral("Bitmaps (*.bmp)"));
+        // Every pattern of the second filter, as the dialog matches it against a name.
+        const QString all = filters.at(1);
+        const QStringList patterns = all.mid(all.indexOf(QLatin1Char('(')) + 1).chopped(1).split(QLatin1Char(' '));
+        QVERIFY(QDir::match(patterns, QStringLiteral("symbol")));
+        QVERIFY(QDir::match(patterns, QStringLiteral("symbol.png")));
+    }
+
     void emptyInputAsksNothing() {
         SavingWindow window;
         window.nextName = home_->file(QStringLiteral("empty.bmp"));
@@ -442,6 +547,28 @@ private slots:
         child<QComboBox>(&window, "ComboBoxVersion")->setCurrentIndex(1);
         type(&window, QStringLiteral("0123456789abcdefghijklmnop"));
         QCOMPARE(panelCaption(&window), QString::fromUtf8("文本溢出"));
+    }
+
+    // The caption keeps saying why no symbol is shown, in the new language.
+    void switchKeepsTheReasonNoSymbolIsShown() {
+        installChinese();
+        TForm1 window;
+        child<QComboBox>(&window, "ComboBoxVersion")->setCurrentIndex(1);
+        type(&window, QStringLiteral("0123456789abcdefghijklmnop"));
+        QCOMPARE(panelCaption(&window), QStringLiteral("Text Overflow"));
+        child<QAction>(&window, "N_CH")->trigger();
+        QCOMPARE(panelCaption(&window), QString::fromUtf8("文本溢出"));
+        QVERIFY(!symbolVisible(&window));
+        QVERIFY(!window.SymbolShown());
+
+        child<QComboBox>(&window, "ComboBoxVersion")->setCurrentIndex(0);
+        child<QComboBox>(&window, "ComboBoxTextEncoding")->setCurrentIndex(int(velmora::TextCharset::Gb2312));
+        setText(&window, QString::fromUtf8("5€"));
+        QCOMPARE(panelCaption(&window), QString::fromUtf8("GB 2312 无法表示字符 €"));
+        child<QAction>(&window, "N_En")->trigger();
+        QCOMPARE(panelCaption(&window), QString::fromUtf8("€ cannot be written in GB 2312"));
+        QVERIFY(!symbolVisible(&window));
+        QCOMPARE(labelText(&window, "LabelImageSize"), QString());
     }
 
     void outOfRangeIdsStartInEnglish_data() {
@@ -568,12 +695,22 @@ private slots:
         QVERIFY(error.contains(velmora::kHelpDocumentName));
     }
 
+    // No application for PDF files: the stand-in desktop would still start its opener and call
+    // that a success.
+    void helpWithoutAViewerSaysNoPdfReader_data() {
+        QTest::addColumn<QByteArray>("mimeCache");
+        QTest::newRow("empty MIME database") << QByteArray();
+        QTest::newRow("viewers for other types only") << QByteArray("image/png=viewer.desktop;\napplication/pdf=\n");
+    }
     void helpWithoutAViewerSaysNoPdfReader() {
+        QFETCH(QByteArray, mimeCache);
+        StandInDesktop desktop({}, mimeCache);
         TForm1 window;
         auto* about = new velmora::TFormAbout(&window);
         about->show();
         const auto seen = velmora::test::answerNextMessageBox();
         about->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+        seen->stopWatching();
         QVERIFY(seen->shown);
         QCOMPARE(seen->text, QStringLiteral("No pdf reader"));
         QCOMPARE(seen->title, QStringLiteral("ERR"));
@@ -582,6 +719,29 @@ private slots:
         QPointer<QWidget> watch(about);
         about->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
         QTRY_VERIFY(watch.isNull());
+        QVERIFY(desktop.opened.isEmpty());
+    }
+
+    void helpOpensTheManualWhenTheDesktopHasAViewer_data() {
+        QTest::addColumn<QByteArray>("defaultViewer");
+        QTest::addColumn<QByteArray>("mimeCache");
+        QTest::newRow("default viewer") << QByteArray("viewer.desktop") << QByteArray();
+        QTest::newRow("viewer in the MIME database")
+            << QByteArray() << QByteArray("text/plain=editor.desktop;\napplication/pdf=viewer.desktop;\n");
+    }
+    void helpOpensTheManualWhenTheDesktopHasAViewer() {
+        QFETCH(QByteArray, defaultViewer);
+        QFETCH(QByteArray, mimeCache);
+        StandInDesktop desktop(defaultViewer, mimeCache);
+        TForm1 window;
+        auto* about = new velmora::TFormAbout(&window);
+        about->show();
+        const auto seen = velmora::test::answerNextMessageBox();
+        about->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+        seen->stopWatching();
+        QVERIFY(!seen->shown);
+        QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(home_->file(velmora::kHelpDocumentName))});
+        about->close();
     }
 };
 
