@@ -269,7 +269,7 @@ void TForm1::ReportResults(int count) {
     }
     const QString log = applicationFile(kLogName);
     for (int k = 0; k < std::min(count, 4); ++k) {
-        QString block = reportBlock(g_QrDecodedData, k, texts);
+        QString block = reportBlock(g_QrDecodedData, g_QrTextMeaning, k, texts);
         block.chop(1);  // the box starts each appended block on a line of its own
         MemoData->appendPlainText(block);
         // A log that cannot be written does not hold back the report.

@@ -3,7 +3,7 @@
 #include <QFile>
 #include <algorithm>
 
-#include "codecs/text_encoding.h"
+#include "codecs/decoded_text.h"
 #include "engine/decode/decode_report.h"
 
 namespace velmora {
@@ -31,9 +31,10 @@ std::string_view decodedBytes(const C_QrDecodedData& record, int k) {
     return {record.sParseStr[k], static_cast<std::size_t>(length)};
 }
 
-QString reportBlock(const C_QrDecodedData& record, int k, const UiTexts& texts) {
-    static const std::string legacy = legacyCharsetForLocale();
-    std::string shown = displayableText(decodedBytes(record, k), legacy);
+QString reportBlock(const C_QrDecodedData& record, const C_QrTextMeaning& meaning, int k, const UiTexts& texts) {
+    static const LocaleLanguage language = localeLanguage();
+    const std::string shown =
+        showDecodedText(decodedBytes(record, k), meaning.nModes[k], meaning.nEci[k], language).text;
     // The log box breaks lines at LF; a CR before it would show as a stray mark.
     std::string text;
     text.reserve(shown.size());

@@ -15,8 +15,9 @@ std::string_view decodedBytes(const C_QrDecodedData& record, int k);
 
 // The report block of entry k in the words of the language: heading, rule, corners, colour and
 // mirror, version, level and mask, content label, the text, rule and an empty line. The text
-// shows as the locale reads it; a CR LF inside it becomes one line break.
-QString reportBlock(const C_QrDecodedData& record, int k, const UiTexts& texts);
+// shows in the character set the symbol means (meaning, entry k) or, where it says nothing, the
+// one its bytes fit; a CR LF inside it becomes one line break.
+QString reportBlock(const C_QrDecodedData& record, const C_QrTextMeaning& meaning, int k, const UiTexts& texts);
 
 // Appends the text's bytes and CR LF to the log file at path, creating it if absent. An empty
 // text writes nothing. Returns false when the file cannot be opened or written.

@@ -9,6 +9,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "cli/cli_command.h"
+#include "codecs/decoded_text.h"
 #include "codecs/text_encoding.h"
 #include "engine/decode/decode_report.h"
 #include "engine/decode/picture_loading.h"
@@ -29,12 +30,16 @@ constexpr const char* kDecodeUsage =
     "  --no-utf8       keep the decoded bytes as they are instead of converting UTF-8 text\n"
     "  --json          one JSON object per file with every field of each symbol\n"
     "  --raw           only the decoded texts, one per line (as zbarimg --raw)\n"
+    "  -0, --null      only the decoded texts, each followed by a NUL byte instead of a line\n"
+    "                  break, for texts that hold line breaks (xargs -0, read -d '')\n"
     "  --mark OUT      save the picture with a cross on each finder pattern found as OUT\n"
     "                  (one FILE only; the extension chooses the format, e.g. .png)\n"
     "  -h, --help      show this help\n"
     "\n"
-    "Texts that are not UTF-8 are shown through the locale's legacy charset (GB18030 for\n"
-    "Chinese, Shift JIS for Japanese, ISO-8859-1 otherwise); --json gives them as hex bytes.\n"
+    "Texts are shown as the symbol means them: UTF-8 as it is; otherwise in the character set\n"
+    "its ECI designator names, as Shift JIS for Kanji segments or GB 18030 for Hanzi segments;\n"
+    "otherwise as the bytes fit Shift JIS or GB 2312 (the locale's language breaking a tie), or\n"
+    "as ISO-8859-1. --json gives the charset used, and the raw bytes as hex when not UTF-8.\n"
     "Exit status: 0 every file gave a symbol, 1 some file gave none, 2 some file could not\n"
     "be loaded or the command line is wrong.\n";
 
@@ -44,6 +49,7 @@ struct DecodeOptions {
     int wanted = 4;
     bool convertUtf8 = true;
     OutputStyle style = OutputStyle::Report;
+    bool nulSeparated = false;  // raw texts end in a NUL byte instead of a line break
     std::string markPath;
     std::vector<std::string> files;
 };
@@ -65,10 +71,11 @@ bool parseOptions(int argc, char** argv, DecodeOptions& options, bool& help) {
             help = true;
         } else if (arg == "--no-utf8") {
             options.convertUtf8 = false;
-        } else if (arg == "--json" || arg == "--raw") {
+        } else if (arg == "--json" || arg == "--raw" || arg == "-0" || arg == "--null") {
             const OutputStyle style = arg == "--json" ? OutputStyle::Json : OutputStyle::Raw;
+            if (arg == "-0" || arg == "--null") options.nulSeparated = true;
             if (options.style != OutputStyle::Report && options.style != style) {
-                reportProblem("--json and --raw cannot be combined");
+                reportProblem("--json cannot be combined with --raw or -0");
                 return false;
             }
             options.style = style;
@@ -149,26 +156,34 @@ std::string_view entryText(int k) {
     return {g_QrDecodedData.sParseStr[k], static_cast<size_t>(g_QrDecodedData.nParseStrLen[k])};
 }
 
-std::string jsonObject(const std::string& file, int count) {
+// Entry k's text as the symbol means it.
+ShownText shownText(int k, LocaleLanguage language) {
+    return showDecodedText(entryText(k), g_QrTextMeaning.nModes[k], g_QrTextMeaning.nEci[k], language);
+}
+
+std::string jsonObject(const std::string& file, int count, LocaleLanguage language) {
     std::string out = "{\"file\":" + jsonString(file) + ",\"nParsedNums\":" + std::to_string(count) + ",\"symbols\":[";
     for (int k = 0; k < count; ++k) {
         const std::string_view text = entryText(k);
         const bool utf8 = isValidUtf8(text);
         const C_QrDecodedData& r = g_QrDecodedData;
+        const ShownText shown = shownText(k, language);
         out += k ? "," : "";
         out += "{\"nInverseColor\":" + std::to_string(r.nInverseColor[k]) + ",\"nMirror\":" +
                std::to_string(r.nMirror[k]) + ",\"nVersion\":" + std::to_string(r.nVersion[k]) + ",\"nLevel\":" +
                std::to_string(r.nLevel[k]) + ",\"level\":\"" + levelLetter(r.nLevel[k]) + "\",\"nMaskingNo\":" +
                std::to_string(r.nMaskingNo[k]) + ",\"nParseStrLen\":" + std::to_string(r.nParseStrLen[k]) +
                ",\"sParseStr\":" + (utf8 ? jsonString(text) : jsonString(hexBytes(text))) +
-               ",\"raw\":" + (utf8 ? "false" : "true") + ",\"dXY_FP\":" + jsonPoints(r.dXY_FP[k]) +
+               ",\"raw\":" + (utf8 ? "false" : "true") + ",\"nModes\":" + std::to_string(g_QrTextMeaning.nModes[k]) +
+               ",\"nEci\":" + std::to_string(g_QrTextMeaning.nEci[k]) + ",\"charset\":" + jsonString(shown.charset) +
+               ",\"text\":" + jsonString(shown.text) + ",\"dXY_FP\":" + jsonPoints(r.dXY_FP[k]) +
                ",\"dXY_4Corners\":" + jsonPoints(r.dXY_4Corners[k]) + "}";
     }
     return out + "]}";
 }
 
 // Decodes one file and prints its results; returns 0, 1 (nothing found) or 2 (not loaded).
-int decodeOne(const std::string& file, const DecodeOptions& options, bool announce, const std::string& legacy) {
+int decodeOne(const std::string& file, const DecodeOptions& options, bool announce, LocaleLanguage language) {
     cv::Mat colour;
     std::string reason;
     if (loadPictureFile(file, colour, kLoadColour, &reason) != 1) {
@@ -180,13 +195,14 @@ int decodeOne(const std::string& file, const DecodeOptions& options, bool announ
     }
     const int count = QR_Decode_File(file.c_str(), options.wanted, options.convertUtf8 ? 1 : 0, nullptr);
     if (options.style == OutputStyle::Json) {
-        std::printf("%s\n", jsonObject(file, count).c_str());
+        std::printf("%s\n", jsonObject(file, count, language).c_str());
     } else {
         if (announce && options.style == OutputStyle::Report) std::printf("%s:\n", file.c_str());
         for (int k = 0; k < count; ++k) {
-            const std::string shown = displayableText(entryText(k), legacy);
+            const std::string shown = shownText(k, language).text;
             if (options.style == OutputStyle::Raw) {
-                std::printf("%s\n", shown.c_str());
+                std::fwrite(shown.data(), 1, shown.size(), stdout);
+                std::fputc(options.nulSeparated ? '\0' : '\n', stdout);
             } else {
                 std::fputs(formatSymbolReport(g_QrDecodedData, k, shown).c_str(), stdout);
             }
@@ -220,10 +236,10 @@ int runDecodeCommand(int argc, char** argv) {
         std::fputs(kDecodeUsage, stdout);
         return kExitSuccess;
     }
-    const std::string legacy = legacyCharsetForLocale();
+    const LocaleLanguage language = localeLanguage();
     int worst = kExitSuccess;
     for (const std::string& file : options.files) {
-        const int result = decodeOne(file, options, options.files.size() > 1, legacy);
+        const int result = decodeOne(file, options, options.files.size() > 1, language);
         if (result > worst) worst = result;
     }
     return worst;

@@ -3,7 +3,6 @@
 #include <iconv.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -185,29 +184,6 @@ TextConversion toUtf8(std::string_view bytes, const std::string& fromCharset) {
     }
     result.ok = true;
     return result;
-}
-
-}  // namespace velmora
-
-namespace velmora {
-
-std::string legacyCharsetForLocale() {
-    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-        const char* value = std::getenv(variable);
-        if (value == nullptr || *value == '\0') continue;
-        const std::string_view locale(value);
-        if (locale.substr(0, 2) == "zh") return "GB18030";
-        if (locale.substr(0, 2) == "ja") return "SHIFT_JIS";
-        return "ISO-8859-1";
-    }
-    return "ISO-8859-1";
-}
-
-std::string displayableText(std::string_view bytes, const std::string& legacyCharset) {
-    if (isValidUtf8(bytes)) return std::string(bytes);
-    TextConversion converted = toUtf8(bytes, legacyCharset);
-    if (!converted.ok) converted = toUtf8(bytes, "ISO-8859-1");
-    return converted.text;
 }
 
 }  // namespace velmora

@@ -33,16 +33,3 @@ TextConversion fromUtf8(std::string_view utf8, const std::string& toCharset);
 TextConversion toUtf8(std::string_view bytes, const std::string& fromCharset);
 
 }  // namespace velmora
-
-namespace velmora {
-
-// The legacy charset through which decoded bytes that are not UTF-8 are shown: "GB18030" for a
-// Chinese locale, "SHIFT_JIS" for a Japanese one, "ISO-8859-1" otherwise (from LC_ALL,
-// LC_CTYPE or LANG, in that order).
-std::string legacyCharsetForLocale();
-
-// Decoded bytes as UTF-8 for showing: unchanged when they are valid UTF-8, else converted from
-// the legacy charset, falling back to ISO-8859-1 (which takes every byte) when that fails.
-std::string displayableText(std::string_view bytes, const std::string& legacyCharset);
-
-}  // namespace velmora

@@ -36,6 +36,19 @@ struct C_QrDecodedDataPublished : C_QrDecodedData {
 // The process-wide decode record that every decode request overwrites.
 extern C_QrDecodedData g_QrDecodedData;
 
+// What each symbol of the last decode request says about how its bytes are meant, entry k
+// beside entry k of g_QrDecodedData: nModes[k] has bit (1 << m) set for every segment mode m
+// the symbol used (0 numeric, 1 alphanumeric, 2 byte, 3 Kanji: Shift JIS pairs, 4 Hanzi:
+// GB 2312 pairs), nEci[k] holds its first ECI designator (3 ISO-8859-1, 20 Shift JIS, 26 UTF-8,
+// ...) or -1 when it has none.
+struct C_QrTextMeaning {
+    int32_t nModes[4];
+    int32_t nEci[4];
+};
+
+// Filled with g_QrDecodedData by every decode request.
+extern C_QrTextMeaning g_QrTextMeaning;
+
 // Reads up to iQrMsg_Max (clamped to 1..4) symbols from the picture file at FilePath, loaded
 // in grey. Returns the number read; the results are in g_QrDecodedData. A file that cannot be
 // loaded returns 0 and leaves g_QrDecodedData as it was. With iDecodeUTF8 non-zero, texts that

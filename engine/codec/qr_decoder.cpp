@@ -291,7 +291,7 @@ int CQR_Decoder::CorrectBlocks(Orientation orientation) {
 
 // Turns the corrected data codewords into the text and its length.
 int CQR_Decoder::ParseSegments() {
-    return velmora::ParseSegments(data_.data(), dataBitCount_, version_, text_.data(), textLength_);
+    return velmora::ParseSegments(data_.data(), dataBitCount_, version_, text_.data(), textLength_, &textMeaning_);
 }
 
 }  // namespace velmora

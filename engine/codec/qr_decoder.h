@@ -64,6 +64,8 @@ public:
     // The decoded bytes followed by a zero byte, and their count.
     const uint8_t* text() const { return text_.data(); }
     int textLength() const { return textLength_; }
+    // What the segments of the last read said about the text's bytes.
+    const TextMeaning& textMeaning() const { return textMeaning_; }
     // Shortens the text to at most limit bytes (the decode driver keeps 7089).
     void capTextLength(int limit);
     // Codewords the last attempt repaired over all blocks, or the code of the block it could
@@ -99,6 +101,7 @@ private:
     std::array<uint8_t, kMaxBlockCodewords> block_{};
     std::array<uint8_t, kTextBufferBytes> text_{};
     int textLength_ = 0;
+    TextMeaning textMeaning_;
 };
 
 // The one reader of the process.

@@ -142,6 +142,24 @@ int readHanzi(BitReader& bits, TextWriter& out, int countWidth) {
     return 1;
 }
 
+// An ECI designator after its indicator: one byte 0xxxxxxx, two bytes 10xxxxxx xxxxxxxx or
+// three bytes 110xxxxx xxxxxxxx xxxxxxxx (ISO/IEC 18004, 7.4.2). -1 when the stream ends inside
+// it or its first byte starts with 111.
+int readEciDesignator(BitReader& bits) {
+    const uint32_t first = bits.read(8);
+    if (bits.failed()) return -1;
+    if ((first & 0x80) == 0) return static_cast<int>(first);
+    if ((first & 0xC0) == 0x80) {
+        const uint32_t second = bits.read(8);
+        return bits.failed() ? -1 : static_cast<int>(((first & 0x3F) << 8) | second);
+    }
+    if ((first & 0xE0) == 0xC0) {
+        const uint32_t rest = bits.read(16);
+        return bits.failed() ? -1 : static_cast<int>(((first & 0x1F) << 16) | rest);
+    }
+    return -1;
+}
+
 // The mode whose indicator is given, or ModeCount when none has it.
 SegmentMode modeOfIndicator(uint32_t indicator) {
     for (int mode = 0; mode < ModeCount; ++mode) {
@@ -168,10 +186,12 @@ void fillModeIndicators() { ModeIndicators = kStandardModeIndicators; }
 
 uint8_t modeIndicatorOf(SegmentMode mode) { return ModeIndicators[mode]; }
 
-int ParseSegments(const uint8_t* data, int dataBitCount, int version, uint8_t* text, int& textLength) {
+int ParseSegments(const uint8_t* data, int dataBitCount, int version, uint8_t* text, int& textLength,
+                  TextMeaning* meaning) {
     // Longer streams do not exist; refusing to look further keeps the text buffer bound above.
     BitReader bits(data, std::clamp(dataBitCount, 0, kMaxDataBits));
     TextWriter out{text};
+    TextMeaning found;
     const int versionClassOfSymbol = versionClass(std::clamp(version, kMinVersion, kMaxVersion));
     int result = 1;
     while (true) {
@@ -186,15 +206,26 @@ int ParseSegments(const uint8_t* data, int dataBitCount, int version, uint8_t* t
             break;
         }
         const SegmentMode mode = modeOfIndicator(indicator);
+        if (mode == ModeCount && indicator == kEciIndicator) {
+            const int designator = readEciDesignator(bits);
+            if (designator < 0) {
+                result = kCountUnreadable;
+                break;
+            }
+            if (found.eci < 0) found.eci = designator;
+            continue;
+        }
         if (mode == ModeCount) {
             result = kUnknownMode;
             break;
         }
+        found.modes |= static_cast<uint8_t>(1u << mode);
         result = readSegment(mode, bits, out, versionClassOfSymbol);
         if (result < 0) break;
     }
     text[out.length] = 0;
     textLength = out.length;
+    if (meaning != nullptr) *meaning = found;
     if (result >= 0 && out.length == 0) result = kEmptyText;
     return result;
 }

@@ -24,6 +24,16 @@ inline constexpr int kUnknownHanziSubset = -6;
 inline constexpr int kEmptyText = -10;
 inline constexpr int kTextFull = -14;  // a segment after kTextLimit bytes
 
+// Mode indicator of an Extended Channel Interpretation designator, which names the character
+// set of the segments after it.
+inline constexpr uint32_t kEciIndicator = 7;
+
+// What a symbol's segments say about the meaning of its bytes.
+struct TextMeaning {
+    uint8_t modes = 0;  // bit (1 << mode) for every segment mode used
+    int eci = -1;       // the first ECI designator (0..999999), -1 when there is none
+};
+
 // Sets the mode indicators the parser recognises (numeric 1, alphanumeric 2, byte 4, Kanji 8,
 // Hanzi 13). The decode driver calls it at the start of every request; the table already holds
 // these values when the process starts, so a reader used on its own works too.
@@ -37,7 +47,10 @@ uint8_t modeIndicatorOf(SegmentMode mode);
 // text, which must hold kTextBufferBytes; textLength receives their count, also after a failure
 // (the bytes decoded until then). Returns 1 when the stream ends with a terminator or with fewer
 // than four bits left, else one of the negative codes above; a stream that decodes to no byte
-// gives kEmptyText. No stream can write past kTextBufferBytes.
-int ParseSegments(const uint8_t* data, int dataBitCount, int version, uint8_t* text, int& textLength);
+// gives kEmptyText. No stream can write past kTextBufferBytes. ECI designators (one, two or
+// three bytes) are read and the segments after them go on as usual. When meaning is given it
+// receives the modes and the ECI designator of the stream as far as it was read.
+int ParseSegments(const uint8_t* data, int dataBitCount, int version, uint8_t* text, int& textLength,
+                  TextMeaning* meaning = nullptr);
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 #include "engine/velmora_engine.h"
 
 C_QrDecodedData g_QrDecodedData{};
+C_QrTextMeaning g_QrTextMeaning{};
 
 namespace velmora {
 namespace {

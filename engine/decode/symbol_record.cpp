@@ -155,6 +155,8 @@ void recordSymbol(int k, int convertFlag) {
     record.nLevel[k] = reader.level();
     record.nMaskingNo[k] = reader.mask();
     storeText(k, convertFlag);
+    g_QrTextMeaning.nModes[k] = reader.textMeaning().modes;
+    g_QrTextMeaning.nEci[k] = reader.textMeaning().eci;
     record.nParsedNums = k + 1;
 }
 
