@@ -114,12 +114,14 @@ const char* eciCharset(int eci) {
 
 ShownText showDecodedText(std::string_view bytes, int modes, int eci, LocaleLanguage language) {
     ShownText shown;
+    // A designator is the symbol's own word: ISO-8859-2 bytes such as "čšž" happen to be valid
+    // UTF-8 too, and must not turn into a Chinese character.
+    if (const char* charset = eciCharset(eci); charset != nullptr && convertInto(bytes, charset, shown)) return shown;
     if (isValidUtf8(bytes)) {
         shown.text = std::string(bytes);
         shown.charset = "UTF-8";
         return shown;
     }
-    if (const char* charset = eciCharset(eci); charset != nullptr && convertInto(bytes, charset, shown)) return shown;
     if ((modes & kKanjiSegments) != 0 && convertInto(bytes, "Shift_JIS", shown)) return shown;
     if ((modes & kHanziSegments) != 0 && convertInto(bytes, "GB18030", shown)) return shown;
     if (const char* guess = guessDoubleByteCharset(bytes, language); guess != nullptr && convertInto(bytes, guess, shown))

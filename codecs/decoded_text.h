@@ -27,8 +27,8 @@ struct ShownText {
     std::string charset;  // what the bytes were read as: "UTF-8", "Shift_JIS", "GB18030", ...
 };
 
-// The bytes as UTF-8 text. Valid UTF-8 stays as it is; otherwise the ECI designator's character
-// set (eci -1 for none); otherwise Shift JIS when the symbol has Kanji segments, GB 18030 when it
+// The bytes as UTF-8 text: in the character set the ECI designator names (eci -1 for none);
+// otherwise valid UTF-8 as it is; otherwise Shift JIS when the symbol has Kanji segments, GB 18030 when it
 // has Hanzi segments (modes as the record's bits); otherwise a guess between Shift JIS and
 // GB 2312 from the bytes, the language breaking a tie, and ISO-8859-1, which takes every byte,
 // when neither fits. A step whose conversion fails hands on to the next.

@@ -8,7 +8,7 @@ packages=(
   libopencv-dev libgif-dev libwmf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  libzbar-dev zbar-tools libzxing-dev libqrencode-dev
+  libzbar-dev zbar-tools libzxing-dev libqrencode-dev qrencode python3-segno
   qt6-base-dev qt6-svg-dev libgl-dev
   xvfb xauth imagemagick libxtst-dev xdotool dbus fonts-wqy-microhei fonts-dejavu-core
 )

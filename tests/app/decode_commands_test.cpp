@@ -119,6 +119,12 @@ private slots:
         path = savePicture(*home_, QStringLiteral("zero.png"), symbolPicture(QByteArray("ab\0cd", 5)));
         QCOMPARE(window.DecodeFile(path), 1);
         QCOMPARE(fileBytes(home_->file("log.txt")), QByteArray("first\r\nsecond\r\nab\0cd\r\n", 22));
+        // Hanzi segments show as the Chinese they mean; the log keeps their GB 2312 bytes.
+        const QByteArray gb2312("\xB6\xFE\xCE\xAC\xC2\xEB\xB2\xE2\xCA\xD4");
+        path = savePicture(*home_, QStringLiteral("hanzi.png"), symbolPicture(gb2312));
+        QCOMPARE(window.DecodeFile(path), 1);
+        QVERIFY(boxLines(&window, "MemoData").contains(QString::fromUtf8("二维码测试")));
+        QVERIFY(fileBytes(home_->file("log.txt")).endsWith(gb2312 + "\r\n"));
     }
 
     void reportSpeaksTheChosenLanguage() {

@@ -68,8 +68,10 @@ protected:
         return names;
     }
 
-    // Runs velmora-cli with the arguments, feeding input on standard input.
-    CliRun run(const std::vector<std::string>& arguments, const std::string& input = {}) const {
+    // Runs velmora-cli with the arguments, feeding input on standard input; settings such as
+    // "LC_ALL=C.UTF-8" replace those of the test's own environment.
+    CliRun run(const std::vector<std::string>& arguments, const std::string& input = {},
+               const std::vector<std::string>& settings = {}) const {
         const std::string in = streams_ / "in", out = streams_ / "out", err = streams_ / "err";
         writeFile(in, input);
         std::vector<std::string> all = {VELMORA_CLI};
@@ -83,7 +85,18 @@ protected:
         posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         pid_t pid = 0;
-        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        std::vector<std::string> variables = settings;
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            const std::string variable = *entry;
+            const std::string name = variable.substr(0, variable.find('=') + 1);
+            bool replaced = false;
+            for (const std::string& setting : settings) replaced = replaced || setting.rfind(name, 0) == 0;
+            if (!replaced) variables.push_back(variable);
+        }
+        std::vector<char*> envp;
+        for (std::string& variable : variables) envp.push_back(variable.data());
+        envp.push_back(nullptr);
+        const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         CliRun result;
         if (spawned != 0) {

@@ -90,25 +90,66 @@ TEST_F(SegmentParser, ThreeBitsLeftOverAreIgnored) {
     EXPECT_EQ(p.text, bytes("AB"));
 }
 
-TEST_F(SegmentParser, EciIsRefused) {
-    Stream first;
-    first.put(7, 4).put(26, 8).put(4, 4).put(1, 8).put('x', 8);
-    const Parsed p = parse(first);
-    EXPECT_EQ(p.result, -3);
-    EXPECT_TRUE(p.text.empty());
-    EXPECT_TRUE(p.terminated);
+// Parses with the meaning the stream gives its bytes.
+Parsed parseMeaning(const Stream& stream, TextMeaning& meaning) {
+    static std::array<uint8_t, kTextBufferBytes> buffer;
+    int length = -1;
+    Parsed parsed;
+    parsed.result = ParseSegments(stream.data(), stream.bits(), 1, buffer.data(), length, &meaning);
+    if (length >= 0) parsed.text.assign(buffer.begin(), buffer.begin() + length);
+    return parsed;
+}
 
-    // After a segment, the bytes decoded so far stay in the buffer.
-    Stream later;
-    later.put(4, 4).put(2, 8).put('o', 8).put('k', 8).put(7, 4).put(3, 8);
-    const Parsed q = parse(later);
-    EXPECT_EQ(q.result, -3);
-    EXPECT_EQ(q.text, bytes("ok"));
-    EXPECT_TRUE(q.terminated);
+TEST_F(SegmentParser, EciDesignatorsOfEveryLengthAreReadAndPassedOver) {
+    // One byte 0xxxxxxx, two bytes 10xxxxxx xxxxxxxx, three bytes 110xxxxx and two more.
+    const struct {
+        uint32_t bits;
+        int width;
+        int designator;
+    } designators[] = {{26, 8, 26}, {0x8000 | 899, 16, 899}, {0xC00000 | 811799, 24, 811799}, {0x7F, 8, 127}};
+    for (const auto& d : designators) {
+        Stream s;
+        s.put(7, 4).put(d.bits, d.width).put(4, 4).put(2, 8).put('o', 8).put('k', 8).put(0, 4);
+        TextMeaning meaning;
+        const Parsed p = parseMeaning(s, meaning);
+        EXPECT_EQ(p.result, 1) << d.designator;
+        EXPECT_EQ(p.text, bytes("ok")) << d.designator;
+        EXPECT_EQ(meaning.eci, d.designator);
+        EXPECT_EQ(meaning.modes, 1u << ModeByte);
+    }
+}
+
+TEST_F(SegmentParser, MeaningNamesTheModesAndTheFirstDesignator) {
+    Stream s;
+    s.put(1, 4).put(1, 10).put(7, 4).put(7, 4).put(20, 8).put(8, 4).put(1, 8).put(0x0AAA, 13).put(7, 4).put(3, 8)
+        .put(4, 4).put(1, 8).put('x', 8);
+    TextMeaning meaning;
+    const Parsed p = parseMeaning(s, meaning);
+    EXPECT_EQ(p.result, 1);
+    EXPECT_EQ(meaning.eci, 20);
+    EXPECT_EQ(meaning.modes, (1u << ModeNumeric) | (1u << ModeKanji) | (1u << ModeByte));
+
+    Stream plain;
+    plain.put(2, 4).put(2, 9).put(461, 11);
+    parseMeaning(plain, meaning);
+    EXPECT_EQ(meaning.eci, -1);
+    EXPECT_EQ(meaning.modes, 1u << ModeAlphanumeric);
+}
+
+TEST_F(SegmentParser, BrokenEciDesignatorsFail) {
+    // 111xxxxx starts no designator; a designator cut short by the end of the stream.
+    Stream reserved;
+    reserved.put(4, 4).put(1, 8).put('a', 8).put(7, 4).put(0xE0, 8).put(0, 16);
+    const Parsed p = parse(reserved);
+    EXPECT_LT(p.result, 0);
+    EXPECT_EQ(p.text, bytes("a"));
+    Stream cut;
+    cut.put(7, 4).put(0x80, 8).put(1, 4);
+    EXPECT_LT(parse(cut).result, 0);
 }
 
 TEST_F(SegmentParser, EveryIndicatorOutsideTheFiveModesIsRefused) {
-    for (const uint32_t indicator : {3u, 5u, 6u, 7u, 9u, 10u, 11u, 12u, 14u, 15u}) {
+    for (const uint32_t indicator : {3u, 5u, 6u, 9u, 10u, 11u, 12u, 14u, 15u}) {
         Stream s;
         s.put(indicator, 4).put(0, 20);
         EXPECT_EQ(parse(s).result, -3) << indicator;
