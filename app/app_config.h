@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/text_charset.h"
+#include "codecs/text_charset.h"
 
 namespace velmora {
 

@@ -36,7 +36,7 @@
 #include "app/module_size_box.h"
 #include "app/picture_view.h"
 #include "app/symbol_image.h"
-#include "app/text_charset.h"
+#include "codecs/text_charset.h"
 #include "app/velmora_application.h"
 #include "engine/velmora_engine.h"
 #include "ornament/ornament_window.h"

@@ -100,7 +100,7 @@ bool bytesToEncode(const EncodeOptions& options, const std::string& text, std::s
         bytes = text;
         return true;
     }
-    TextConversion converted = fromUtf8(text, charsetIconvName(options.charset));
+    TextConversion converted = fromUtf8(text, velmora::textCharsetInfo(options.charset).iconvName);
     if (!converted.ok) {
         error = converted.error;
         return false;
@@ -250,7 +250,7 @@ int runEncodeCommand(int argc, char** argv) {
         std::fprintf(stderr,
                      "%s encode: warning: some %s characters are stored in byte mode, where readers have to "
                      "guess the charset\n",
-                     kProgramName.data(), charsetDisplayName(options.charset));
+                     kProgramName.data(), velmora::textCharsetInfo(options.charset).iconvName);
     }
 
     const int size = g_QrEncodedData.iEncoded_WH;

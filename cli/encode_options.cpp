@@ -45,14 +45,6 @@ std::optional<int> autoOrNumber(std::string_view text, int automatic, int low, i
     return numberIn(text, low, high);
 }
 
-std::optional<TextCharset> charsetFrom(std::string_view text) {
-    const std::string name = lowered(text);
-    if (name == "utf-8" || name == "utf8") return TextCharset::Utf8;
-    if (name == "gb2312") return TextCharset::Gb2312;
-    if (name == "shift_jis" || name == "sjis") return TextCharset::ShiftJis;
-    return std::nullopt;
-}
-
 // Applies one option with its value; returns an error line or an empty string.
 std::string applyValue(EncodeOptions& options, std::string_view name, std::string_view value) {
     const auto bad = [&](std::string_view expected) {
@@ -76,9 +68,7 @@ std::string applyValue(EncodeOptions& options, std::string_view name, std::strin
         if (!size) return bad("1 to 20");
         options.moduleSize = *size;
     } else if (name == "--charset") {
-        const auto charset = charsetFrom(value);
-        if (!charset) return bad("utf-8, gb2312 or shift_jis");
-        options.charset = *charset;
+        if (!velmora::parseTextCharset(value, options.charset)) return bad("utf-8, gb2312 or shift_jis");
     } else {  // -o and --output
         if (value.empty()) return "the output file name for " + std::string(name) + " is empty";
         options.outputPath = std::string(value);
@@ -148,24 +138,5 @@ ParsedEncodeOptions parseEncodeOptions(const std::vector<std::string>& arguments
     }
     return parsed;
 }
-
-const char* charsetDisplayName(TextCharset charset) {
-    switch (charset) {
-    case TextCharset::Gb2312: return "GB2312";
-    case TextCharset::ShiftJis: return "Shift_JIS";
-    case TextCharset::Utf8: break;
-    }
-    return "UTF-8";
-}
-
-const char* charsetIconvName(TextCharset charset) {
-    switch (charset) {
-    case TextCharset::Gb2312: return "GB2312";
-    case TextCharset::ShiftJis: return "SHIFT_JIS";
-    case TextCharset::Utf8: break;
-    }
-    return "UTF-8";
-}
-
 
 }  // namespace velmora::cli

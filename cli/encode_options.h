@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "codecs/text_charset.h"
+
 namespace velmora::cli {
 
-enum class TextCharset { Utf8, Gb2312, ShiftJis };
+using velmora::TextCharset;
 
 struct EncodeOptions {
     int level = 3;              // 0 L, 1 M, 2 Q, 3 H, as the engine numbers them
@@ -30,10 +32,6 @@ struct ParsedEncodeOptions {
 // the options, so a text that starts with '-' can follow it. Exactly one TEXT is required
 // unless --help is asked for.
 ParsedEncodeOptions parseEncodeOptions(const std::vector<std::string>& arguments);
-
-// The name a user types for the charset, and the name iconv knows it by.
-const char* charsetDisplayName(TextCharset charset);
-const char* charsetIconvName(TextCharset charset);
 
 
 }  // namespace velmora::cli

@@ -157,6 +157,7 @@ TextConversion fromUtf8(std::string_view utf8, const std::string& toCharset) {
         result.error = failedAt < utf8.size()
                            ? describeUtf8Character(utf8, failedAt) + " cannot be written in " + toCharset
                            : "the text cannot be written in " + toCharset;
+        if (failedAt < utf8.size()) result.unconvertible = std::string(utf8.substr(failedAt, utf8SequenceLength(utf8, failedAt)));
         return result;
     }
     result.ok = true;

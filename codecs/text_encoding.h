@@ -14,6 +14,7 @@ struct TextConversion {
     bool ok = false;
     std::string text;
     std::string error;
+    std::string unconvertible;  // from UTF-8: the character the charset cannot hold, as UTF-8
 };
 
 // True when the bytes are well-formed UTF-8: no stray continuation bytes, no cut-off sequences,

@@ -1,6 +1,6 @@
-// The character sets a user can encode text in: UTF-8 (the default), GB 2312, whose Chinese
-// characters the encoder writes in the compact Hanzi mode, and Shift JIS, whose characters it
-// writes in the Kanji mode.
+// The character sets a user can encode text in, for the app and the command line alike: UTF-8
+// (the default), GB 2312, whose Chinese characters the encoder writes in the compact Hanzi mode,
+// and Shift JIS, whose characters it writes in the Kanji mode.
 #pragma once
 
 #include <array>
@@ -15,7 +15,7 @@ struct TextCharsetInfo {
     TextCharset charset;
     const char* configName;   // the value kept in Config.ini, as velmora-cli --charset spells it
     const char* displayName;  // what the user sees in the list
-    const char* iconvName;
+    const char* iconvName;    // how iconv and the messages name it
 };
 
 inline constexpr std::array<TextCharsetInfo, 3> kTextCharsets = {{
