@@ -6,6 +6,10 @@
 #include <QDir>
 #include <QFileInfo>
 
+#ifndef VELMORA_SHARED_DATA_FROM_BIN
+#define VELMORA_SHARED_DATA_FROM_BIN "../share/velmora"
+#endif
+
 namespace velmora {
 namespace {
 
@@ -20,17 +24,27 @@ bool isWritableDirectory(const QString& path) {
     return !path.isEmpty() && ::access(QFile::encodeName(path).constData(), W_OK | X_OK) == 0;
 }
 
+// An installed program finds its shared data folder beside its bin folder; a build tree or a
+// copy of the executable in some folder does not have one.
+bool isInstalled() {
+    return QFileInfo(sharedDataDirectory()).isDir();
+}
+
 }  // namespace
 
 QString executableDirectory() {
     return QCoreApplication::applicationDirPath();
 }
 
+QString sharedDataDirectory() {
+    return QDir::cleanPath(executableDirectory() + QLatin1Char('/') + QStringLiteral(VELMORA_SHARED_DATA_FROM_BIN));
+}
+
 QString applicationDirectory() {
     QString directory = qEnvironmentVariable("VELMORA_HOME");
     if (directory.isEmpty()) {
         directory = executableDirectory();
-        if (!isWritableDirectory(directory)) directory = userDataDirectory();
+        if (isInstalled() || !isWritableDirectory(directory)) directory = userDataDirectory();
     }
     directory = QDir::cleanPath(QDir(directory).absolutePath());
     QDir().mkpath(directory);
@@ -44,7 +58,11 @@ QString applicationFile(const QString& name) {
 QString languageFile(const QString& name) {
     const QString own = applicationFile(name);
     if (QFileInfo::exists(own)) return own;
-    return executableDirectory() + QLatin1Char('/') + name;
+    const QString besideExecutable = executableDirectory() + QLatin1Char('/') + name;
+    if (QFileInfo::exists(besideExecutable)) return besideExecutable;
+    const QString shared = sharedDataDirectory() + QLatin1Char('/') + name;
+    if (QFileInfo::exists(shared)) return shared;
+    return besideExecutable;
 }
 
 }  // namespace velmora

@@ -3,6 +3,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <clocale>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 
 #include "app/app_resources.h"
@@ -10,6 +12,11 @@
 #include "app/velmora_application.h"
 
 int main(int argc, char** argv) {
+    // Answered before any window system is opened, so that it works on a console too.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("velmora %s\n", VELMORA_VERSION);
+        return 0;
+    }
     // Text typed and read is in the locale's code page; a plain C locale counts as UTF-8.
     std::setlocale(LC_ALL, "");
     velmora::VelmoraApplication application(argc, argv);

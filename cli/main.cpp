@@ -27,7 +27,8 @@ void printUsage(FILE* stream) {
     for (const Command& command : kCommands)
         std::fprintf(stream, "  %-8.*s %.*s\n", static_cast<int>(command.name.size()), command.name.data(),
                      static_cast<int>(command.summary.size()), command.summary.data());
-    std::fprintf(stream, "\nRun '%s COMMAND --help' for the options of a command.\n", kProgramName.data());
+    std::fprintf(stream, "\nRun '%s COMMAND --help' for the options of a command, '%s --version' for the version.\n",
+                 kProgramName.data(), kProgramName.data());
 }
 
 }  // namespace
@@ -41,6 +42,10 @@ int main(int argc, char** argv) {
     const std::string_view name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         printUsage(stdout);
+        return kExitSuccess;
+    }
+    if (name == "--version") {
+        std::printf("%s %s\n", kProgramName.data(), VELMORA_VERSION);
         return kExitSuccess;
     }
     for (const Command& command : kCommands) {

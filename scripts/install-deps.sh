@@ -11,6 +11,7 @@ packages=(
   libzbar-dev zbar-tools libzxing-dev libqrencode-dev qrencode python3-segno
   qt6-base-dev qt6-svg-dev libgl-dev
   xvfb xauth imagemagick libxtst-dev xdotool dbus fonts-wqy-microhei fonts-dejavu-core
+  desktop-file-utils appstream groff-base dpkg-dev file
 )
 
 if [ "$(id -u)" -eq 0 ]; then
