@@ -123,6 +123,8 @@ void TForm1::ToolButtonCamClick() {
 void TForm1::ToolButton_CamParseClick() {
     CameraState& camera = *camera_;
     if (camera.flags.CameraShutdown || !camera.worker) return;
+    // Without a camera there is nothing to start (the command is disabled then).
+    if (!TimerCam->isActive() && !camera.device.Connected()) return;
     // The encode view gives way to the frames; an empty box still drops the last picture.
     const bool wasEmpty = Memo1->document()->isEmpty();
     Memo1->clear();
@@ -133,7 +135,6 @@ void TForm1::ToolButton_CamParseClick() {
             camera.worker->WaitSuspended(kSuspendWait);
             return;
         }
-        if (!camera.device.Connected()) return;
         camera.flags.SuspendRequest = false;
         TimerCam->start();
         camera.worker->Resume();

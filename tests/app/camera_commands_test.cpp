@@ -277,9 +277,11 @@ private slots:
         QVERIFY(!window.CameraConnected());
         QVERIFY(!child<QAction>(&window, "N_Cam")->isChecked());
         QVERIFY(!grabbingEnabled(&window));
-        // Grabbing cannot be forced on without a camera.
+        // Grabbing cannot be forced on without a camera, and the input box keeps its text.
+        child<QPlainTextEdit>(&window, "Memo1")->setPlainText(QStringLiteral("kept"));
         window.ToolButton_CamParseClick();
         QVERIFY(!grabbing(&window));
+        QCOMPARE(child<QPlainTextEdit>(&window, "Memo1")->toPlainText(), QStringLiteral("kept"));
     }
 
     void aSourceThatFallsSilentEndsGrabbingWithinTheBound() {
