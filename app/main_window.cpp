@@ -121,6 +121,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     TimerCam = new QTimer(this);
     TimerCam->setObjectName(QStringLiteral("TimerCam"));
     TimerCam->setInterval(50);
+    createCamera();
 
     // A failure while the window sets itself up is shown, and the window still opens.
     try {
@@ -130,6 +131,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     }
     connectEncodeTriggers();
     connectDecodeCommands();
+    connectCameraCommands();
     placeOnScreen();
     Memo1->setFocus();
 }
@@ -660,7 +662,7 @@ void TForm1::setStatusText(const QString& text) {
 }
 
 void TForm1::FormClose() {
-    TimerCam->stop();
+    shutDownCamera();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -32,6 +32,7 @@ class Mat;
 
 namespace velmora {
 
+class CamGrabShow;
 class CaptionPanel;
 class ModuleSizeBox;
 class PictureView;
@@ -41,6 +42,8 @@ class TForm1 : public QMainWindow {
 
 public:
     explicit TForm1(QWidget* parent = nullptr);
+    // Ends the camera as FormClose does when the window goes without being closed.
+    ~TForm1() override;
 
     // Encode view refresh: re-encodes the text of Memo1 with the current parameters and shows the
     // symbol, or the reason there is none.
@@ -79,6 +82,21 @@ public:
     // Marks the symbols of the last decode on a three-channel picture and shows it in Image1.
     void ShowMarkedPicture(cv::Mat& picture);
 
+    // The camera commands. Camera on or off opens or closes the first camera (the [camera]
+    // sSource of Config.ini when set); grabbing on or off starts or stops the live preview in
+    // Image2 and the timer that decodes frames until one frame yields exactly one symbol.
+    void ToolButtonCamClick();
+    void ToolButton_CamParseClick();
+    // One tick of the camera timer: decodes a fresh frame; ends grabbing on exactly one symbol
+    // or when the camera stops delivering.
+    void TimerCamTimer();
+    // Decodes one colour frame, reports and shows it with its symbols marked; the number read.
+    int DecodeCameraFrame(cv::Mat& frame);
+    // True while the camera is open.
+    bool CameraConnected() const;
+    // The thread that paces the preview; null once the window has closed (it has then ended).
+    const CamGrabShow* cameraWorker() const;
+
     // Selects the language file and checks its menu item.
     void LoadLanguage(int index);
     // Puts the texts of the selected language on the window.
@@ -116,6 +134,16 @@ private:
     void placeOnScreen();
     void ComboBoxTextEncodingChange();
     void connectDecodeCommands();
+    // The camera and its worker, created with the window, and their commands' wiring.
+    void createCamera();
+    void connectCameraCommands();
+    // The worker's preview step: a fresh frame into Image2 while grabbing.
+    void showCameraPreview();
+    // Stops the timer and asks the worker to suspend; a non-empty status says why.
+    void stopGrabbing(const QString& status = QString());
+    void setGrabbingEnabled(bool enabled);
+    // Ends grabbing, closes the camera and ends the worker; once.
+    void shutDownCamera();
     // True, after telling the user to turn the camera off, while the camera is grabbing.
     bool refuseWhileGrabbing();
     // Empties the input box (and with it the symbol view) and the status, and lets the window
@@ -199,6 +227,13 @@ private:
     QLabel* StatusPanel0;
     QLabel* StatusPanel1;
     QTimer* TimerCam;
+
+    // The camera, the flags its steps share and the worker: one home, in camera_commands.cpp.
+    struct CameraState;
+    struct CameraStateDeleter {
+        void operator()(CameraState* state) const;
+    };
+    std::unique_ptr<CameraState, CameraStateDeleter> camera_;
 };
 
 }  // namespace velmora

@@ -1,7 +1,9 @@
 // The camera's cost per 640 x 480 frame: the decode that every timer tick runs with four symbols
 // wanted, on frames without a symbol (the usual case while the user brings one into view), with
 // one turned and blurred symbol, and with two; and the preview step (grab from an MJPG video and
-// copy into the preview bitmap). Reported in milliseconds per frame.
+// copy into the preview bitmap). Reported in milliseconds per frame. Last, the main window itself
+// grabbing from a 640 x 480 MJPG video on the offscreen platform: previews and decoded frames per
+// second, for frames without a symbol and with two (one would end grabbing at once).
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
@@ -10,7 +12,14 @@
 #include <random>
 #include <string>
 
+#include <QAction>
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QImage>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
@@ -19,6 +28,9 @@
 #include "app/camera_flags.h"
 #include "app/camera_frame_decode.h"
 #include "app/camera_preview.h"
+#include "app/camera_worker.h"
+#include "app/main_window.h"
+#include "app/velmora_application.h"
 #include "engine/velmora_engine.h"
 
 namespace {
@@ -134,6 +146,79 @@ void BM_PreviewStep(benchmark::State& state) {
 }
 BENCHMARK(BM_PreviewStep)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Runs the window's events for span.
+void runEventsFor(std::chrono::milliseconds span) {
+    const QDeadlineTimer deadline(static_cast<qint64>(span.count()));
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+}
+
+// The main window grabbing for three seconds per iteration from a video of frames with no symbol
+// or with two, four symbols wanted. Counts the preview steps of the worker and the ticks of the
+// camera timer, each of which decodes one frame.
+void BM_WindowGrabbing(benchmark::State& state) {
+    const int symbols = static_cast<int>(state.range(0));
+    QTemporaryDir home;
+    qputenv("VELMORA_HOME", QFile::encodeName(home.path()));
+    const QString video = home.filePath(QStringLiteral("clip.avi"));
+    {
+        cv::VideoWriter writer(QFile::encodeName(video).toStdString(), cv::CAP_OPENCV_MJPEG,
+                               cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), 30.0, cv::Size(kWidth, kHeight));
+        const cv::Mat frame = frameWithSymbols(symbols);
+        for (int k = 0; k < 200; ++k) writer.write(frame);
+    }
+    QFile config(home.filePath(QStringLiteral("Config.ini")));
+    if (!config.open(QIODevice::WriteOnly)) {
+        state.SkipWithError("cannot write Config.ini");
+        return;
+    }
+    config.write("[camera]\r\nsSource=" + QFile::encodeName(video) + "\r\n[decode]\r\niQrMsg_Max=4\r\n");
+    config.close();
+
+    TForm1 window;
+    window.show();
+    auto* cameraCommand = window.findChild<QAction*>(QStringLiteral("N_Cam"));
+    auto* grabCommand = window.findChild<QAction*>(QStringLiteral("N_CamGrab"));
+    auto* timer = window.findChild<QTimer*>(QStringLiteral("TimerCam"));
+    long long ticks = 0;
+    QObject::connect(timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    long long previews = 0;
+    double seconds = 0;
+    bool ended = false;
+    for (auto _ : state) {
+        cameraCommand->trigger();  // on: the video starts over
+        if (!window.CameraConnected()) {
+            state.SkipWithError("the camera did not open");
+            break;
+        }
+        const long long previewsBefore = window.cameraWorker()->PreviewSteps();
+        const auto start = std::chrono::steady_clock::now();
+        grabCommand->trigger();
+        runEventsFor(std::chrono::milliseconds(3000));
+        ended = ended || !timer->isActive();
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        previews += window.cameraWorker()->PreviewSteps() - previewsBefore;
+        grabCommand->trigger();
+        cameraCommand->trigger();  // off
+    }
+    state.counters["previews_per_s"] = static_cast<double>(previews) / seconds;
+    state.counters["decodes_per_s"] = static_cast<double>(ticks) / seconds;
+    state.SetLabel(std::to_string(symbols) + " shown" + (ended ? ", grabbing ended early" : ""));
+    qunsetenv("VELMORA_HOME");
+}
+BENCHMARK(BM_WindowGrabbing)->Arg(0)->Arg(2)->Iterations(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 }  // namespace
 
-BENCHMARK_MAIN();
+// The window benchmark needs the program's application object; the others run without a screen.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    velmora::VelmoraApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,20 +1,17 @@
 // A source that stops delivering: a video fed through a pipe whose writer goes quiet, as a webcam
 // does when it is unplugged or taken by another program. Grabbing must give up within its bound,
 // and closing must not hang on the stuck read.
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <future>
-#include <iterator>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "app/camera_device.h"
 #include "camera_test_support.h"
+#include "silent_pipe.h"
 
 namespace velmora {
 namespace {
@@ -22,48 +19,17 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Opens the pipe for writing once a reader has opened it; -1 after ten seconds without one.
-int openPipeForWriting(const std::string& path) {
-    const auto deadline = Clock::now() + 10s;
-    while (Clock::now() < deadline) {
-        const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0) {
-            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            return fd;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    return -1;
-}
-
-// Writes the first `count` bytes of data to the pipe, then holds it open and silent until told
-// to hang up.
-void feedThenFallSilent(const std::string& pipe, const std::string& data, std::size_t count,
-                        std::shared_future<void> hangUp) {
-    const int fd = openPipeForWriting(pipe);
-    if (fd < 0) return;
-    std::size_t written = 0;
-    while (written < count) {
-        const ssize_t n = write(fd, data.data() + written, count - written);
-        if (n <= 0) break;
-        written += static_cast<std::size_t>(n);
-    }
-    hangUp.wait();
-    close(fd);
-}
-
 TEST(CameraBoundsTheWait, ASourceThatFallsSilentEndsGrabbingWithinTheBound) {
     test::ScratchFolder folder;
     std::vector<cv::Mat> pages;
     for (int k = 0; k < 40; ++k) pages.push_back(test::blankPage(2 * k));
     test::writeVideo(folder.file("clip.avi"), pages);
-    std::ifstream in(folder.file("clip.avi"), std::ios::binary);
-    const std::string video((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string video = test::fileContents(folder.file("clip.avi"));
     const std::string pipe = folder.file("live.avi");
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
 
     std::promise<void> hangUp;
-    std::thread writer(feedThenFallSilent, pipe, video, video.size() / 2, hangUp.get_future().share());
+    std::thread writer(test::feedThenFallSilent, pipe, video, video.size() / 2, hangUp.get_future().share());
     CCameraDS camera;
     camera.setSource(pipe);
     const bool opened = camera.Open(0, 640, 480);
