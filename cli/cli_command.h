@@ -20,4 +20,7 @@ int runEncodeCommand(int argc, char** argv);
 // velmora-cli decode: picture files in, decoded symbols out.
 int runDecodeCommand(int argc, char** argv);
 
+// velmora-cli ornament: text in, a symbol of shaped dots merged with a picture out.
+int runOrnamentCommand(int argc, char** argv);
+
 }  // namespace velmora::cli

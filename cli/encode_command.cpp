@@ -58,8 +58,8 @@ constexpr const char* kEncodeUsage =
 
 // Prints one line about a problem; control characters are shown as '?' so that the report
 // stays on one line whatever the user typed.
-void reportProblem(const std::string& problem) {
-    std::string line = std::string(kProgramName) + " encode: " + problem;
+void reportProblem(const std::string& problem, std::string_view command = "encode") {
+    std::string line = std::string(kProgramName) + " " + std::string(command) + ": " + problem;
     for (char& c : line) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     }
@@ -199,6 +199,43 @@ bool writeTerminalSymbol(int size, std::string& error) {
 
 }  // namespace
 
+bool encodeOptionsText(const EncodeOptions& options, std::string_view command, int& version, int& mask) {
+    std::string text = options.text;
+    std::string error;
+    if (text == "-") {
+        if (!readStandardInput(text, error)) {
+            reportProblem(error, command);
+            return false;
+        }
+        dropFinalLineBreak(text);
+    }
+    if (text.empty()) {
+        reportProblem("the text is empty; there is nothing to encode", command);
+        return false;
+    }
+    std::string bytes;
+    if (!bytesToEncode(options, text, bytes, error)) {
+        reportProblem(error, command);
+        return false;
+    }
+    if (!encodeSymbol(options, bytes, version, mask, error)) {
+        reportProblem(error, command);
+        return false;
+    }
+    if (options.charset == TextCharset::ShiftJis && !checkShiftJisSegments(text, bytes, error)) {
+        reportProblem(error, command);
+        return false;
+    }
+    if (options.charset != TextCharset::Utf8 && byteSegmentsHoldNonAscii(bytes)) {
+        std::fprintf(stderr,
+                     "%s %.*s: warning: some %s characters are stored in byte mode, where readers have to "
+                     "guess the charset\n",
+                     kProgramName.data(), static_cast<int>(command.size()), command.data(),
+                     velmora::textCharsetInfo(options.charset).iconvName);
+    }
+    return true;
+}
+
 // Exit 0 with the symbol written, 1 when the text cannot be encoded or the output not written,
 // 2 for a wrong command line. Nothing is written to the output file unless the whole picture is.
 int runEncodeCommand(int argc, char** argv) {
@@ -217,42 +254,11 @@ int runEncodeCommand(int argc, char** argv) {
         return kExitUsage;
     }
 
-    std::string text = options.text;
-    std::string error;
-    if (text == "-") {
-        if (!readStandardInput(text, error)) {
-            reportProblem(error);
-            return kExitFailure;
-        }
-        dropFinalLineBreak(text);
-    }
-    if (text.empty()) {
-        reportProblem("the text is empty; there is nothing to encode");
-        return kExitFailure;
-    }
-    std::string bytes;
-    if (!bytesToEncode(options, text, bytes, error)) {
-        reportProblem(error);
-        return kExitFailure;
-    }
-
     int version = 0;
     int mask = -1;
-    if (!encodeSymbol(options, bytes, version, mask, error)) {
-        reportProblem(error);
-        return kExitFailure;
-    }
-    if (options.charset == TextCharset::ShiftJis && !checkShiftJisSegments(text, bytes, error)) {
-        reportProblem(error);
-        return kExitFailure;
-    }
-    if (options.charset != TextCharset::Utf8 && byteSegmentsHoldNonAscii(bytes)) {
-        std::fprintf(stderr,
-                     "%s encode: warning: some %s characters are stored in byte mode, where readers have to "
-                     "guess the charset\n",
-                     kProgramName.data(), velmora::textCharsetInfo(options.charset).iconvName);
-    }
+    if (!encodeOptionsText(options, "encode", version, mask)) return kExitFailure;
 
+    std::string error;
     const int size = g_QrEncodedData.iEncoded_WH;
     const bool written =
         options.outputPath.empty()

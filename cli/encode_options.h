@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "codecs/text_charset.h"
@@ -32,6 +33,12 @@ struct ParsedEncodeOptions {
 // the options, so a text that starts with '-' can follow it. Exactly one TEXT is required
 // unless --help is asked for.
 ParsedEncodeOptions parseEncodeOptions(const std::vector<std::string>& arguments);
+
+// Puts the symbol of the options' text into the engine's encode record: TEXT "-" is read from
+// standard input, the text converted to the charset, encoded with the options, and Shift JIS text
+// that the encoder would store as Hanzi refused. Writes the version and mask used. On failure
+// prints the problem after "velmora-cli COMMAND:" and returns false.
+bool encodeOptionsText(const EncodeOptions& options, std::string_view command, int& version, int& mask);
 
 
 }  // namespace velmora::cli

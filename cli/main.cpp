@@ -19,6 +19,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"encode", "write a QR Code symbol for a text, as a picture file or in the terminal", runEncodeCommand},
     {"decode", "read the QR Code symbols of picture files", runDecodeCommand},
+    {"ornament", "write a symbol of shaped dots merged with a picture", runOrnamentCommand},
 };
 
 // Prints the list of commands; the caller chooses the stream and the exit code.

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The real velmora on a virtual X screen: a person types a text, clicks the brush button and the
+# ornament window opens over the main window with the symbol of that text, which zbar reads off
+# the screen. Screenshots go to SCREENSHOT_DIR. Usage: ornament_opening_test.sh VELMORA SHOT_DIR
+set -euo pipefail
+
+velmora=$1
+shots=$2
+
+if [ "${VELMORA_INSIDE_XVFB:-}" != 1 ]; then
+  for tool in xvfb-run xauth import xdotool zbarimg; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "skipped: $tool is not installed"
+      exit 77
+    fi
+  done
+  export VELMORA_INSIDE_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
+fi
+
+mkdir -p "$shots"
+work=$(mktemp -d)
+pid=
+cleanup() {
+  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; cat "$work/velmora.log"; exit 1; }
+
+wait_for() {
+  local tries=0
+  until "$@" >/dev/null 2>&1; do
+    sleep 0.05
+    tries=$((tries + 1))
+    [ "$tries" -lt 400 ] || return 1
+  done
+}
+
+export VELMORA_HOME="$work/home"
+mkdir -p "$VELMORA_HOME"
+"$velmora" 2> "$work/velmora.log" &
+pid=$!
+wait_for xdotool search --name '^Velmora$' || fail "the window did not appear"
+window=$(xdotool search --name '^Velmora$' | head -1)
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$window")"
+
+# The input box lies below the symbol panel; keys go to the window under the pointer.
+xdotool mousemove $((X + 100)) $((Y + 340)) click 1
+xdotool type --delay 20 "Ornament opened by a click"
+sleep 0.5
+# The brush is the last button of the tool bar.
+xdotool mousemove $((X + 450)) $((Y + 50)) click 1
+wait_for xdotool search --name '^QR Ornament$' || fail "the brush button opened no ornament window"
+sleep 1
+import -window root "$shots/ornament-window.png"
+# Only the ornament window's own picture, so that the main window's symbol does not count.
+import -window "$(xdotool search --name '^QR Ornament$' | head -1)" "$work/ornament-only.png"
+read=$(zbarimg --raw -q "$work/ornament-only.png" || true)
+[ "$read" = "Ornament opened by a click" ] || fail "zbar read '$read' off the ornament window"
+echo "ok: the brush button opened the ornament window; zbar read its symbol"
+
+# Each dot type, chosen with a click on its button in the window's list, still scans.
+ornament=$(xdotool search --name '^QR Ornament$' | head -1)
+eval "$(xdotool getwindowgeometry --shell "$ornament")"
+dot=0
+for name in square round diamond small-square small-dot; do
+  xdotool mousemove $((X + 670)) $((Y + 364 + 22 * dot)) click 1
+  sleep 0.5
+  import -window root "$shots/ornament-$name.png"
+  import -window "$ornament" "$work/ornament-only.png"
+  read=$(zbarimg --raw -q "$work/ornament-only.png" || true)
+  [ "$read" = "Ornament opened by a click" ] || fail "$name dots: zbar read '$read'"
+  dot=$((dot + 1))
+done
+cmp -s "$shots/ornament-square.png" "$shots/ornament-round.png" && fail "a click on another dot type changed nothing"
+echo "ok: every dot type chosen in the window scans"
