@@ -12,40 +12,11 @@ velmora=$1
 clip_writer=$2
 shots=$3
 
-if [ "${VELMORA_INSIDE_XVFB:-}" != 1 ]; then
-  for tool in xvfb-run xauth import xdotool; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "skipped: $tool is not installed"
-      exit 77
-    fi
-  done
-  export VELMORA_INSIDE_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1280x900x24 -noreset" "$0" "$@"
-fi
-
+x_screen=1280x900
+x_tools="import xdotool"
+# shellcheck source=tests/app/x_session.sh
+source "$(dirname "$0")/x_session.sh"
 mkdir -p "$shots"
-work=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*"; [ -f "$work/velmora.log" ] && cat "$work/velmora.log"; exit 1; }
-
-# wait_for COMMAND...: retries for up to 20 seconds.
-wait_for() {
-  local tries=0
-  until "$@" >/dev/null 2>&1; do
-    sleep 0.05
-    tries=$((tries + 1))
-    [ "$tries" -lt 400 ] || return 1
-  done
-}
-
-log_lines() { [ -f "$VELMORA_HOME/log.txt" ] && grep -c $'\r$' "$VELMORA_HOME/log.txt" || echo 0; }
-has_lines() { [ "$(log_lines)" -ge "$1" ]; }
 
 text="https://velmora.example/held-up-to-the-camera"
 export VELMORA_HOME="$work/home"

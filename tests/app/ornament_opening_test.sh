@@ -7,35 +7,11 @@ set -euo pipefail
 velmora=$1
 shots=$2
 
-if [ "${VELMORA_INSIDE_XVFB:-}" != 1 ]; then
-  for tool in xvfb-run xauth import xdotool zbarimg; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "skipped: $tool is not installed"
-      exit 77
-    fi
-  done
-  export VELMORA_INSIDE_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
-fi
-
+x_screen=1280x1024
+x_tools="import xdotool zbarimg"
+# shellcheck source=tests/app/x_session.sh
+source "$(dirname "$0")/x_session.sh"
 mkdir -p "$shots"
-work=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; cat "$work/velmora.log"; exit 1; }
-
-wait_for() {
-  local tries=0
-  until "$@" >/dev/null 2>&1; do
-    sleep 0.05
-    tries=$((tries + 1))
-    [ "$tries" -lt 400 ] || return 1
-  done
-}
 
 export VELMORA_HOME="$work/home"
 mkdir -p "$VELMORA_HOME"

@@ -11,40 +11,12 @@ velmora=$1
 cli=$2
 shots=$3
 
-if [ "${VELMORA_INSIDE_XVFB:-}" != 1 ]; then
-  for tool in xvfb-run xauth import display xdotool; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "skipped: $tool is not installed"
-      exit 77
-    fi
-  done
-  export VELMORA_INSIDE_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" "$0" "$@"
-fi
-
+x_screen=1920x1080
+x_tools="import display xdotool"
+# shellcheck source=tests/app/x_session.sh
+source "$(dirname "$0")/x_session.sh"
 mkdir -p "$shots"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
-fail() { echo "FAIL: $*"; [ -f "$work/velmora.log" ] && cat "$work/velmora.log"; exit 1; }
-
-# wait_for COMMAND...: retries for up to 20 seconds.
-wait_for() {
-  local tries=0
-  until "$@" >/dev/null 2>&1; do
-    sleep 0.05
-    tries=$((tries + 1))
-    [ "$tries" -lt 400 ] || return 1
-  done
-}
-
-log_lines() { [ -f "$VELMORA_HOME/log.txt" ] && grep -c $'\r$' "$VELMORA_HOME/log.txt" || echo 0; }
-has_lines() { [ "$(log_lines)" -ge "$1" ]; }
 no_area_window() { ! xdotool search --name '^Velmora area$' >/dev/null 2>&1; }
 millis() { date +%s%3N; }
 

@@ -8,27 +8,11 @@ velmora=$1
 typer=$2
 shots=$3
 
-if [ "${VELMORA_INSIDE_XVFB:-}" != 1 ]; then
-  for tool in xvfb-run xauth import zbarimg; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "skipped: $tool is not installed"
-      exit 77
-    fi
-  done
-  export VELMORA_INSIDE_XVFB=1
-  # -noreset: the server would otherwise reset when the first program quits, and the second
-  # start could find no display while it does.
-  exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$0" "$@"
-fi
-
+x_screen=1024x768
+x_tools="import zbarimg"
+# shellcheck source=tests/app/x_session.sh
+source "$(dirname "$0")/x_session.sh"
 mkdir -p "$shots"
-work=$(mktemp -d)
-pid=
-cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 # run LANGUAGE-NAME LAN-ID TEXT: one start of the program, checked through a screenshot.
 run() {

@@ -11,37 +11,11 @@ cmake=$1
 build=$2
 shots=$3
 
-if [ "${VELMORA_INSIDE_XVFB:-}" != 1 ]; then
-  for tool in xvfb-run xauth import compare xdotool; do
-    if ! command -v "$tool" >/dev/null; then
-      echo "skipped: $tool is not installed"
-      exit 77
-    fi
-  done
-  export VELMORA_INSIDE_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1280x900x24 -noreset" "$0" "$@"
-fi
-
+x_screen=1280x900
+x_tools="import compare xdotool"
+# shellcheck source=tests/app/x_session.sh
+source "$(dirname "$0")/../app/x_session.sh"
 mkdir -p "$shots"
-work=$(mktemp -d)
-app_pid=
-cleanup() {
-  if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; fi
-  chmod -R u+w "$work" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; [ -f "$work/velmora.log" ] && cat "$work/velmora.log"; exit 1; }
-
-# wait_for COMMAND...: retries for up to 20 seconds.
-wait_for() {
-  local tries=0
-  until "$@" >/dev/null 2>&1; do
-    sleep 0.05
-    tries=$((tries + 1))
-    [ "$tries" -lt 400 ] || return 1
-  done
-}
 
 prefix="$work/prefix"
 "$cmake" --install "$build" --prefix "$prefix" > /dev/null || fail "cmake --install failed"
@@ -59,14 +33,14 @@ xdg="$HOME/.local/share/velmora"
 window=
 start_app() {
   "$prefix/bin/velmora" 2> "$work/velmora.log" &
-  app_pid=$!
-  wait_for xdotool search --pid "$app_pid" --name '^Velmora$' || fail "the window did not appear"
-  window=$(xdotool search --pid "$app_pid" --name '^Velmora$' | head -1)
+  pid=$!
+  wait_for xdotool search --pid "$pid" --name '^Velmora$' || fail "the window did not appear"
+  window=$(xdotool search --pid "$pid" --name '^Velmora$' | head -1)
   sleep 1
 }
 stop_app() {
-  kill "$app_pid"; wait "$app_pid" 2>/dev/null || true
-  app_pid=
+  kill "$pid"; wait "$pid" 2>/dev/null || true
+  pid=
 }
 # menu_bar NAME: a screenshot of the window's menu bar, the captions the language decides.
 menu_bar() {
