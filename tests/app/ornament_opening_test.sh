@@ -52,3 +52,21 @@ for name in square round diamond small-square small-dot; do
 done
 cmp -s "$shots/ornament-square.png" "$shots/ornament-round.png" && fail "a click on another dot type changed nothing"
 echo "ok: every dot type chosen in the window scans"
+
+# A picture added through the window's file dialog goes under the square dots, which still scan.
+convert -size 500x380 gradient:'#6090e0-#f0d080' -fill '#c04040' -draw 'circle 80,80 80,30' "$work/photo.png"
+xdotool mousemove $((X + 670)) $((Y + 364)) click 1
+sleep 0.3
+cp "$work/ornament-only.png" "$work/before-picture.png"
+xdotool mousemove $((X + 772)) $((Y + 16)) click 1
+wait_for xdotool search --name 'Add picture|Open|打开' || fail "Add picture opened no dialog"
+sleep 0.5
+xdotool type --delay 10 "$work/photo.png"
+xdotool key Return
+sleep 1
+import -window root "$shots/ornament-picture.png"
+import -window "$ornament" "$work/ornament-only.png"
+read=$(zbarimg --raw -q "$work/ornament-only.png" || true)
+[ "$read" = "Ornament opened by a click" ] || fail "with a picture: zbar read '$read'"
+cmp -s "$work/ornament-only.png" "$work/before-picture.png" && fail "the picture changed nothing"
+echo "ok: a picture added in the window merges and the symbol still scans"
