@@ -21,6 +21,7 @@
 #include "app/camera_frame_decode.h"
 #include "app/camera_preview.h"
 #include "app/camera_worker.h"
+#include "app/language.h"
 #include "app/main_window.h"
 #include "app/picture_view.h"
 
@@ -42,6 +43,19 @@ void showCameraMessage(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Warning, kCameraCaption, text, QMessageBox::Ok, parent);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.exec();
+}
+
+// The status text that says why grabbing ended, in the language of the window.
+QString grabStatusText(GrabStatus status) {
+    const CameraTexts& texts = currentCameraTexts();
+    switch (status) {
+    case GrabStatus::NotOpen: return texts.notopen;
+    case GrabStatus::EndOfStream: return texts.nomorepictures;
+    case GrabStatus::TimedOut: return texts.stopped;
+    case GrabStatus::BadFormat: return texts.badformat;
+    case GrabStatus::Frame: break;
+    }
+    return {};
 }
 
 }  // namespace
@@ -154,7 +168,7 @@ void TForm1::showCameraPreview() {
             Image2->setPicture(bitmap);
             break;
         case PreviewOutcome::NoFrame:
-            stopGrabbing(QString::fromLatin1(grabStatusText(camera.device.lastGrabStatus())));
+            stopGrabbing(grabStatusText(camera.device.lastGrabStatus()));
             break;
         case PreviewOutcome::Skipped:
             break;
@@ -171,7 +185,7 @@ void TForm1::TimerCamTimer() {
             // says why.
             const GrabStatus status = camera.device.lastGrabStatus();
             if (camera.device.Connected() && !camera.flags.PreviewBusy && status != GrabStatus::Frame)
-                stopGrabbing(QString::fromLatin1(grabStatusText(status)));
+                stopGrabbing(grabStatusText(status));
             return;
         }
         if (DecodeCameraFrame(frame) == 1) stopGrabbing();

@@ -36,17 +36,6 @@ bool targetForSource(const std::string& source, int width, int height, CaptureTa
 
 }  // namespace
 
-const char* grabStatusText(GrabStatus status) {
-    switch (status) {
-        case GrabStatus::Frame: return "";
-        case GrabStatus::NotOpen: return "The camera is not open";
-        case GrabStatus::EndOfStream: return "The camera has no more pictures";
-        case GrabStatus::TimedOut: return "The camera stopped delivering pictures";
-        case GrabStatus::BadFormat: return "The camera delivers pictures of an unknown kind";
-    }
-    return "";
-}
-
 CCameraDS::CCameraDS() = default;
 
 CCameraDS::~CCameraDS() { Close(); }

@@ -25,9 +25,6 @@ enum class GrabStatus {
     BadFormat,    // the source gave a picture that is not 8-bit grey or colour
 };
 
-// An English sentence for the status bar that says why grabbing ended; empty for Frame.
-const char* grabStatusText(GrabStatus status);
-
 class CCameraDS {
 public:
     // Longest a grab waits for the source; opening waits a little longer for a device to start.

@@ -85,6 +85,14 @@ constexpr LanguageKey<ReadingTexts> kReadingTextKeys[kReadingTextCount] = {
     {"reading", "tempnotsaved", "temp.bmp not saved: %1", &R::tempnotsaved},
 };
 
+using K = CameraTexts;
+constexpr LanguageKey<CameraTexts> kCameraTextKeys[kCameraTextCount] = {
+    {"camera", "notopen", "The camera is not open", &K::notopen},
+    {"camera", "nomorepictures", "The camera has no more pictures", &K::nomorepictures},
+    {"camera", "stopped", "The camera stopped delivering pictures", &K::stopped},
+    {"camera", "badformat", "The camera delivers pictures of an unknown kind", &K::badformat},
+};
+
 // Fills a text table from one language file. Values are used as their bytes stand: the files are
 // in the system code page, which is UTF-8 here.
 template <typename Texts, std::size_t Count>
@@ -102,6 +110,7 @@ struct LanguageState {
     UiTexts ui;
     CharsetTexts charset;
     ReadingTexts reading;
+    CameraTexts camera;
 };
 
 LanguageState& state() {
@@ -127,6 +136,10 @@ const LanguageKey<ReadingTexts>* readingTextKeys() {
     return kReadingTextKeys;
 }
 
+const LanguageKey<CameraTexts>* cameraTextKeys() {
+    return kCameraTextKeys;
+}
+
 QString languageFileName(int index) {
     if (index == 1) return QStringLiteral("Lan_Ch.ini");
     if (index == 2) return QStringLiteral("Lan_Ex.ini");
@@ -149,6 +162,10 @@ ReadingTexts readReadingTexts(const QString& path) {
     return readTexts(path, kReadingTextKeys);
 }
 
+CameraTexts readCameraTexts(const QString& path) {
+    return readTexts(path, kCameraTextKeys);
+}
+
 void selectLanguage(int index) {
     LanguageState& language = state();
     language.languageIndex = index;
@@ -156,6 +173,7 @@ void selectLanguage(int index) {
     language.ui = readUiTexts(path);
     language.charset = readCharsetTexts(path);
     language.reading = readReadingTexts(path);
+    language.camera = readCameraTexts(path);
 }
 
 int LanguageIndex() {
@@ -172,6 +190,10 @@ const CharsetTexts& currentCharsetTexts() {
 
 const ReadingTexts& currentReadingTexts() {
     return state().reading;
+}
+
+const CameraTexts& currentCameraTexts() {
+    return state().camera;
 }
 
 OrnamentTexts currentOrnamentTexts() {

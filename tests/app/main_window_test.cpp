@@ -636,6 +636,7 @@ private slots:
         check(velmora::ornamentTextKeys(), velmora::kOrnamentTextCount);
         check(velmora::charsetTextKeys(), velmora::kCharsetTextCount);
         check(velmora::readingTextKeys(), velmora::kReadingTextCount);
+        check(velmora::cameraTextKeys(), velmora::kCameraTextCount);
         const velmora::OrnamentTexts ornament = velmora::readOrnamentTexts(path);
         QCOMPARE(ornament.QRAlign, QString::fromUtf8("对齐点保护"));
     }

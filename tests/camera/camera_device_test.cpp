@@ -115,7 +115,6 @@ TEST(CameraGrabsVideo, EveryFrameInOrderThenTheEnd) {
     EXPECT_EQ(camera.lastGrabStatus(), GrabStatus::EndOfStream);
     EXPECT_LT(Clock::now() - start, CCameraDS::kGrabWait);  // an ended file answers at once
     EXPECT_TRUE(camera.Connected());                          // ending is not closing
-    EXPECT_STRNE(grabStatusText(camera.lastGrabStatus()), "");
 }
 
 TEST(CameraGrabsVideo, UprightAndInBlueGreenRedOrder) {
