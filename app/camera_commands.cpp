@@ -24,6 +24,7 @@
 #include "app/language.h"
 #include "app/main_window.h"
 #include "app/picture_view.h"
+#include "app/wait_cursor.h"
 
 namespace velmora {
 namespace {
@@ -125,7 +126,13 @@ void TForm1::ToolButtonCamClick() {
         setGrabbingEnabled(false);
         return;
     }
-    if (!camera.device.Open(0, config_.iCameraWidth, config_.iCameraHeight)) {
+    bool opened = false;
+    {
+        // A device may take seconds to start streaming.
+        WaitCursor wait;
+        opened = camera.device.Open(0, config_.iCameraWidth, config_.iCameraHeight);
+    }
+    if (!opened) {
         showCameraMessage(this, kCannotOpen);
         setGrabbingEnabled(false);
         return;

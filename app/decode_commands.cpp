@@ -30,6 +30,7 @@
 #include "app/picture_name_filters.h"
 #include "app/picture_view.h"
 #include "app/screen_capture.h"
+#include "app/wait_cursor.h"
 #include "codecs/bmp_writer.h"
 #include "engine/decode/picture_loading.h"
 #include "engine/decode/symbol_marks.h"
@@ -41,15 +42,6 @@ namespace {
 const QString kFileOpenErr = QStringLiteral("File Open Err");
 const QString kCaptureName = QStringLiteral("temp.bmp");
 const QString kLogName = QStringLiteral("log.txt");
-
-// The wait cursor while a decode holds the window.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // Writes a picture as a 24-bit Windows bitmap; false with a reason when it cannot.
 bool writeCaptureBitmap(const QImage& picture, const QString& path, std::string& error) {
