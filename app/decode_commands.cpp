@@ -292,7 +292,7 @@ void TForm1::dropEvent(QDropEvent* event) {
     QTimer::singleShot(0, this, [this, files] { decodeFiles(files); });
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+bool TForm1::filterDecodeEvents(QEvent* event) {
     switch (event->type()) {
     case QEvent::ShortcutOverride:
         // The text boxes claim Ctrl+V; with only a picture to paste it goes to the window.
@@ -317,7 +317,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     default:
         break;
     }
-    return QMainWindow::eventFilter(watched, event);
+    return false;
 }
 
 }  // namespace velmora

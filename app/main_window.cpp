@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -500,6 +501,21 @@ void TForm1::ApplyLanguage() {
     GroupBox_TextEncoding->setTitle(currentCharsetTexts().textencoding);
 
     Panel_image->setCaption(texts.inputdata);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // Shift+Enter would put a line separator inside the paragraph, which the symbol would hold as
+    // U+2028; the user asked for a new line like Enter's.
+    if (watched == Memo1 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            key->modifiers().testFlag(Qt::ShiftModifier)) {
+            Memo1->textCursor().insertBlock();
+            return true;
+        }
+    }
+    if (filterDecodeEvents(event)) return true;
+    return QMainWindow::eventFilter(watched, event);
 }
 
 QString TForm1::memoText() const {

@@ -152,6 +152,9 @@ private:
     // Saves a captured picture as temp.bmp and decodes that file. When the application
     // directory cannot take it, a private copy serves and the status says why.
     void decodeCapture(const QImage& capture);
+    // The text boxes' events that belong to the decode commands: pictures dropped on them, and
+    // Ctrl+V with only a picture to paste. True when the event was taken.
+    bool filterDecodeEvents(QEvent* event);
     // Shows why a picture could not be read: the status text and a message naming the cause.
     void reportUnreadable(const QString& status, const QString& message);
     // Shows a caption instead of the symbol and clears the three labels.

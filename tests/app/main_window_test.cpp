@@ -298,6 +298,15 @@ private slots:
         QCOMPARE(velmora::test::zxingBytes(child<velmora::PictureView>(&window, "Image1")->picture()), held);
     }
 
+    void shiftEnterStartsANewLine() {
+        TForm1 window;
+        type(&window, QStringLiteral("a"));
+        QTest::keyClick(child<QPlainTextEdit>(&window, "Memo1"), Qt::Key_Return, Qt::ShiftModifier);
+        type(&window, QStringLiteral("b"));
+        QCOMPARE(velmora::test::zxingBytes(child<velmora::PictureView>(&window, "Image1")->picture()),
+                 QByteArray("a\r\nb"));
+    }
+
     void gb2312TextUsesHanziMode() {
         TForm1 window;
         child<QComboBox>(&window, "ComboBoxTextEncoding")->setCurrentIndex(int(velmora::TextCharset::Gb2312));
