@@ -85,6 +85,29 @@ constexpr LanguageKey<ReadingTexts> kReadingTextKeys[kReadingTextCount] = {
     {"reading", "tempnotsaved", "temp.bmp not saved: %1", &R::tempnotsaved},
 };
 
+using A = ActionTexts;
+constexpr LanguageKey<ActionTexts> kActionTextKeys[kActionTextCount] = {
+    {"actions", "copy", "Copy", &A::copy},
+    {"actions", "openlink", "Open link", &A::openlink},
+    {"actions", "copypassword", "Copy password", &A::copypassword},
+    {"actions", "savevcf", "Save .vcf", &A::savevcf},
+    {"actions", "saveics", "Save .ics", &A::saveics},
+    {"actions", "link", "Link: %1", &A::link},
+    {"actions", "host", "host %1", &A::host},
+    {"actions", "hostidn", "host %1 (%2)", &A::hostidn},
+    {"actions", "wifi", "Wi-Fi: %1", &A::wifi},
+    {"actions", "security", "security %1", &A::security},
+    {"actions", "opennetwork", "no password", &A::opennetwork},
+    {"actions", "password", "password %1", &A::password},
+    {"actions", "hidden", "hidden network", &A::hidden},
+    {"actions", "contact", "Contact: %1", &A::contact},
+    {"actions", "event", "Event: %1", &A::event},
+    {"actions", "starts", "starts %1", &A::starts},
+    {"actions", "text", "Text: %1", &A::text},
+    {"actions", "notsaved", "Cannot save %1: %2", &A::notsaved},
+    {"actions", "notopened", "No program opens %1", &A::notopened},
+};
+
 // Fills a text table from one language file. Values are used as their bytes stand: the files are
 // in the system code page, which is UTF-8 here.
 template <typename Texts, std::size_t Count>
@@ -102,6 +125,7 @@ struct LanguageState {
     UiTexts ui;
     CharsetTexts charset;
     ReadingTexts reading;
+    ActionTexts actions;
 };
 
 LanguageState& state() {
@@ -127,6 +151,10 @@ const LanguageKey<ReadingTexts>* readingTextKeys() {
     return kReadingTextKeys;
 }
 
+const LanguageKey<ActionTexts>* actionTextKeys() {
+    return kActionTextKeys;
+}
+
 QString languageFileName(int index) {
     if (index == 1) return QStringLiteral("Lan_Ch.ini");
     if (index == 2) return QStringLiteral("Lan_Ex.ini");
@@ -149,6 +177,10 @@ ReadingTexts readReadingTexts(const QString& path) {
     return readTexts(path, kReadingTextKeys);
 }
 
+ActionTexts readActionTexts(const QString& path) {
+    return readTexts(path, kActionTextKeys);
+}
+
 void selectLanguage(int index) {
     LanguageState& language = state();
     language.languageIndex = index;
@@ -156,6 +188,7 @@ void selectLanguage(int index) {
     language.ui = readUiTexts(path);
     language.charset = readCharsetTexts(path);
     language.reading = readReadingTexts(path);
+    language.actions = readActionTexts(path);
 }
 
 int LanguageIndex() {
@@ -172,6 +205,10 @@ const CharsetTexts& currentCharsetTexts() {
 
 const ReadingTexts& currentReadingTexts() {
     return state().reading;
+}
+
+const ActionTexts& currentActionTexts() {
+    return state().actions;
 }
 
 OrnamentTexts currentOrnamentTexts() {

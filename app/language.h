@@ -43,11 +43,19 @@ struct ReadingTexts {
     QString cannotopen, noscreen, tempnotsaved;
 };
 
+// Texts of the actions offered for the decoded texts, section [actions]: buttons, the details
+// shown beside them ("%1" a field, "%2" a second form of it) and why a file was not saved.
+struct ActionTexts {
+    QString copy, openlink, copypassword, savevcf, saveics, link, host, hostidn, wifi, security, opennetwork,
+        password, hidden, contact, event, starts, text, notsaved, notopened;
+};
+
 // Number of entries in each table, for checks of translation files.
 inline constexpr int kUiTextCount = 36;
 inline constexpr int kOrnamentTextCount = 20;
 inline constexpr int kCharsetTextCount = 2;
 inline constexpr int kReadingTextCount = 3;
+inline constexpr int kActionTextCount = 19;
 
 // One text of a language file: where it lives, its English default and its member.
 template <typename Texts>
@@ -63,6 +71,7 @@ const LanguageKey<UiTexts>* uiTextKeys();
 const LanguageKey<OrnamentTexts>* ornamentTextKeys();
 const LanguageKey<CharsetTexts>* charsetTextKeys();
 const LanguageKey<ReadingTexts>* readingTextKeys();
+const LanguageKey<ActionTexts>* actionTextKeys();
 
 // The language file name of an index: "Lan_Ch.ini" for 1, "Lan_Ex.ini" for 2, else "Lan_En.ini".
 QString languageFileName(int index);
@@ -72,6 +81,7 @@ UiTexts readUiTexts(const QString& path);
 OrnamentTexts readOrnamentTexts(const QString& path);
 CharsetTexts readCharsetTexts(const QString& path);
 ReadingTexts readReadingTexts(const QString& path);
+ActionTexts readActionTexts(const QString& path);
 
 // The process-wide language: stores index as LanguageIndex and reads the main window's texts
 // from the matching file in the application directory (or beside the executable). Never fails:
@@ -85,6 +95,7 @@ int LanguageIndex();
 const UiTexts& currentUiTexts();
 const CharsetTexts& currentCharsetTexts();
 const ReadingTexts& currentReadingTexts();
+const ActionTexts& currentActionTexts();
 
 // The ornament window's texts of the selected language, read from its file each time.
 OrnamentTexts currentOrnamentTexts();
