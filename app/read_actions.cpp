@@ -10,8 +10,10 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSaveFile>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/language.h"
 
@@ -97,7 +99,43 @@ void ReadActions::rebuild() {
         delete item;
     }
     for (int i = 0; i < static_cast<int>(entries_.size()); ++i) layout_->addWidget(makeEntry(i, entries_[i]));
+    alignButtons();
     setVisible(!entries_.empty());
+    fitHeight();
+}
+
+void ReadActions::alignButtons() {
+    int copyWidth = 0, extraWidth = 0;
+    std::vector<std::pair<QPushButton*, QPushButton*>> rows;
+    for (int i = 0; i < layout_->count(); ++i) {
+        QWidget* row = layout_->itemAt(i)->widget();
+        QPushButton* copy = row->findChild<QPushButton*>(QStringLiteral("CopyButton"));
+        QPushButton* extra = nullptr;
+        for (QPushButton* button : row->findChildren<QPushButton*>())
+            if (button != copy) extra = button;
+        copyWidth = std::max(copyWidth, copy->sizeHint().width());
+        if (extra != nullptr) extraWidth = std::max(extraWidth, extra->sizeHint().width());
+        rows.emplace_back(copy, extra);
+    }
+    for (const auto& [copy, extra] : rows) {
+        copy->setFixedWidth(copyWidth);
+        if (extra != nullptr) {
+            extra->setFixedWidth(extraWidth);
+        } else if (extraWidth > 0) {
+            auto* rowLayout = static_cast<QHBoxLayout*>(copy->parentWidget()->layout());
+            rowLayout->addSpacing(extraWidth + rowLayout->spacing());
+        }
+    }
+}
+
+void ReadActions::fitHeight() {
+    const int height = layout_->hasHeightForWidth() ? layout_->totalHeightForWidth(width()) : sizeHint().height();
+    setMinimumHeight(entries_.empty() ? 0 : height);
+}
+
+void ReadActions::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width()) fitHeight();
 }
 
 QString ReadActions::details(const ReadText& entry) {
@@ -154,7 +192,6 @@ QWidget* ReadActions::makeEntry(int index, const ReadText& entry) {
     label->setText(details(entry));
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     layout->addWidget(number);
     layout->addWidget(label, 1);
 

@@ -44,8 +44,16 @@ public:
     // tel and geo texts whose host Qt reads as our parser did.
     static QUrl openableUrl(const ReadText& entry);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void rebuild();
+    // Lines the buttons of all entries up in two columns.
+    void alignButtons();
+    // Keeps the height that the wrapped details need at the current width, so that no line of
+    // an address is cut off however narrow the window is.
+    void fitHeight();
     QWidget* makeEntry(int index, const ReadText& entry);
     // The details line of an entry in the current language, as plain text.
     static QString details(const ReadText& entry);

@@ -123,6 +123,29 @@ private slots:
         QCOMPARE(entry(window, 2), nullptr);
     }
 
+    void wrappedDetailsAreNeverCut() {
+        TForm1 window;
+        window.resize(520, 780);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QString path = home_->file(QStringLiteral("three.png"));
+        QVERIFY(velmora::test::sideBySide({symbolPicture("https://good.example@evil.example/a/long/path/to/somewhere"),
+                                           symbolPicture("WIFI:T:WPA;S:A rather long network name;P:and a password;H:true;;"),
+                                           symbolPicture("MECARD:N:Doe,John;TEL:+15550100;TEL:+15550199;ADR:1 Main St,Springfield;;")})
+                    .save(path));
+        QCOMPARE(window.DecodeFile(path), 3);
+        for (int width : {520, 420}) {
+            window.resize(width, 780);
+            QTest::qWait(50);
+            for (int number = 1; number <= 3; ++number) {
+                auto* label = entry(window, number)->findChild<QLabel*>(QStringLiteral("Details"));
+                QVERIFY2(label->heightForWidth(label->width()) > label->fontMetrics().height() * 3 / 2,
+                         "the details wrap at this width");
+                QVERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(label->text()));
+            }
+        }
+    }
+
     void copyPasswordCopiesOnlyThePassword() {
         TForm1 window;
         QCOMPARE(decode(window, "WIFI:S:Cafe;T:WPA;P:a\\;b\\\\c;;"), 1);
