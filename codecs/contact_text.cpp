@@ -115,6 +115,8 @@ std::optional<ContactText> readVcard(std::string_view text) {
         }
     }
     if (contact.name.empty()) contact.name = structuredName;
+    if (contact.name.empty() && contact.numbers.empty() && contact.emails.empty() && contact.addresses.empty())
+        return std::nullopt;
     std::string file = crlfLines(text);
     if (!ended) file += "END:VCARD\r\n";
     contact.vcard = file;

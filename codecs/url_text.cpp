@@ -97,7 +97,9 @@ bool readHostAndPort(std::string_view hostPort, UrlText& url) {
         if (close == std::string_view::npos) return false;
         host = hostPort.substr(0, close + 1);
         port = hostPort.substr(close + 1);
-        for (const char c : host.substr(1, host.size() - 2))
+        const std::string_view address = host.substr(1, host.size() - 2);
+        if (address.find(':') == std::string_view::npos) return false;  // IPv6 addresses only
+        for (const char c : address)
             if (!std::isxdigit(static_cast<unsigned char>(c)) && c != ':' && c != '.') return false;
         url.host = url.hostUnicode = lower(host);
     } else {

@@ -70,7 +70,7 @@ TEST(LinkShowsRealHost, IdnHostsInBothForms) {
 TEST(LinkShowsRealHost, AmbiguousOrBrokenLinksAreText) {
     for (const char* text : {"https://evil.example\\@good.example/", "https://good.example%40evil.example/",
                              "https://xn--a.example/", "https:///path", "https://host:80a/", "http:good.example",
-                             "https://a.example/ and more words", "https://a b.example/", "https://[::1/",
+                             "https://a.example/ and more words", "https://a b.example/", "https://[::1/", "http://[]/", "http://[127.0.0.1]/",
                              "ftp://files.example/", "javascript:alert(1)", "www.example.com"}) {
         EXPECT_EQ(readTextKind(text).kind, TextKind::Text) << text;
     }
@@ -157,6 +157,8 @@ TEST(ContactsFromMecardAndVcard, Vcard4WithLineFeedsAndTelUris) {
                             "Square;London;;SW1Y 4JH;UK\r\nEND:VCARD\r\n");
     // A card cut short still saves as a complete file.
     EXPECT_EQ(contact("BEGIN:VCARD\nFN:Cut").vcard, "BEGIN:VCARD\r\nFN:Cut\r\nEND:VCARD\r\n");
+    // A card with nobody in it is only a text.
+    EXPECT_EQ(readTextKind("BEGIN:VCARD\r\nVERSION:3.0\r\nEND:VCARD").kind, TextKind::Text);
 }
 
 TEST(EventsBecomeCalendarFiles, LoneEventIsWrapped) {
