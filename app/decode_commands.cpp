@@ -29,9 +29,11 @@
 #include "app/main_window.h"
 #include "app/picture_name_filters.h"
 #include "app/picture_view.h"
+#include "app/read_actions.h"
 #include "app/screen_capture.h"
 #include "app/wait_cursor.h"
 #include "codecs/bmp_writer.h"
+#include "codecs/decoded_text.h"
 #include "engine/decode/picture_loading.h"
 #include "engine/decode/symbol_marks.h"
 #include "engine/velmora_engine.h"
@@ -260,13 +262,18 @@ void TForm1::ReportResults(int count) {
         return;
     }
     const QString log = applicationFile(kLogName);
+    std::vector<std::string> shownTexts;
     for (int k = 0; k < std::min(count, 4); ++k) {
         QString block = reportBlock(g_QrDecodedData, g_QrTextMeaning, k, texts);
         block.chop(1);  // the box starts each appended block on a line of its own
         MemoData->appendPlainText(block);
         // A log that cannot be written does not hold back the report.
         AppendLog(log, decodedBytes(g_QrDecodedData, k));
+        shownTexts.push_back(showDecodedText(decodedBytes(g_QrDecodedData, k), g_QrTextMeaning.nModes[k],
+                                             g_QrTextMeaning.nEci[k], localeLanguage())
+                                 .text);
     }
+    actions_->showTexts(shownTexts);
     setStatusText(texts.decoded);
 }
 

@@ -93,6 +93,29 @@ constexpr LanguageKey<CameraTexts> kCameraTextKeys[kCameraTextCount] = {
     {"camera", "badformat", "The camera delivers pictures of an unknown kind", &K::badformat},
 };
 
+using A = ActionTexts;
+constexpr LanguageKey<ActionTexts> kActionTextKeys[kActionTextCount] = {
+    {"actions", "copy", "Copy", &A::copy},
+    {"actions", "openlink", "Open link", &A::openlink},
+    {"actions", "copypassword", "Copy password", &A::copypassword},
+    {"actions", "savevcf", "Save .vcf", &A::savevcf},
+    {"actions", "saveics", "Save .ics", &A::saveics},
+    {"actions", "link", "Link: %1", &A::link},
+    {"actions", "host", "host %1", &A::host},
+    {"actions", "hostidn", "host %1 (%2)", &A::hostidn},
+    {"actions", "wifi", "Wi-Fi: %1", &A::wifi},
+    {"actions", "security", "security %1", &A::security},
+    {"actions", "opennetwork", "no password", &A::opennetwork},
+    {"actions", "password", "password %1", &A::password},
+    {"actions", "hidden", "hidden network", &A::hidden},
+    {"actions", "contact", "Contact: %1", &A::contact},
+    {"actions", "event", "Event: %1", &A::event},
+    {"actions", "starts", "starts %1", &A::starts},
+    {"actions", "text", "Text: %1", &A::text},
+    {"actions", "notsaved", "Cannot save %1: %2", &A::notsaved},
+    {"actions", "notopened", "No program opens %1", &A::notopened},
+};
+
 // Fills a text table from one language file. Values are used as their bytes stand: the files are
 // in the system code page, which is UTF-8 here.
 template <typename Texts, std::size_t Count>
@@ -111,6 +134,7 @@ struct LanguageState {
     CharsetTexts charset;
     ReadingTexts reading;
     CameraTexts camera;
+    ActionTexts actions;
 };
 
 LanguageState& state() {
@@ -140,6 +164,10 @@ const LanguageKey<CameraTexts>* cameraTextKeys() {
     return kCameraTextKeys;
 }
 
+const LanguageKey<ActionTexts>* actionTextKeys() {
+    return kActionTextKeys;
+}
+
 QString languageFileName(int index) {
     if (index == 1) return QStringLiteral("Lan_Ch.ini");
     if (index == 2) return QStringLiteral("Lan_Ex.ini");
@@ -166,6 +194,10 @@ CameraTexts readCameraTexts(const QString& path) {
     return readTexts(path, kCameraTextKeys);
 }
 
+ActionTexts readActionTexts(const QString& path) {
+    return readTexts(path, kActionTextKeys);
+}
+
 void selectLanguage(int index) {
     LanguageState& language = state();
     language.languageIndex = index;
@@ -174,6 +206,7 @@ void selectLanguage(int index) {
     language.charset = readCharsetTexts(path);
     language.reading = readReadingTexts(path);
     language.camera = readCameraTexts(path);
+    language.actions = readActionTexts(path);
 }
 
 int LanguageIndex() {
@@ -194,6 +227,10 @@ const ReadingTexts& currentReadingTexts() {
 
 const CameraTexts& currentCameraTexts() {
     return state().camera;
+}
+
+const ActionTexts& currentActionTexts() {
+    return state().actions;
 }
 
 OrnamentTexts currentOrnamentTexts() {

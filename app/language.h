@@ -48,12 +48,20 @@ struct CameraTexts {
     QString notopen, nomorepictures, stopped, badformat;
 };
 
+// Texts of the actions offered for the decoded texts, section [actions]: buttons, the details
+// shown beside them ("%1" a field, "%2" a second form of it) and why a file was not saved.
+struct ActionTexts {
+    QString copy, openlink, copypassword, savevcf, saveics, link, host, hostidn, wifi, security, opennetwork,
+        password, hidden, contact, event, starts, text, notsaved, notopened;
+};
+
 // Number of entries in each table, for checks of translation files.
 inline constexpr int kUiTextCount = 36;
 inline constexpr int kOrnamentTextCount = 20;
 inline constexpr int kCharsetTextCount = 2;
 inline constexpr int kReadingTextCount = 3;
 inline constexpr int kCameraTextCount = 4;
+inline constexpr int kActionTextCount = 19;
 
 // One text of a language file: where it lives, its English default and its member.
 template <typename Texts>
@@ -70,6 +78,7 @@ const LanguageKey<OrnamentTexts>* ornamentTextKeys();
 const LanguageKey<CharsetTexts>* charsetTextKeys();
 const LanguageKey<ReadingTexts>* readingTextKeys();
 const LanguageKey<CameraTexts>* cameraTextKeys();
+const LanguageKey<ActionTexts>* actionTextKeys();
 
 // The language file name of an index: "Lan_Ch.ini" for 1, "Lan_Ex.ini" for 2, else "Lan_En.ini".
 QString languageFileName(int index);
@@ -80,6 +89,7 @@ OrnamentTexts readOrnamentTexts(const QString& path);
 CharsetTexts readCharsetTexts(const QString& path);
 ReadingTexts readReadingTexts(const QString& path);
 CameraTexts readCameraTexts(const QString& path);
+ActionTexts readActionTexts(const QString& path);
 
 // The process-wide language: stores index as LanguageIndex and reads the main window's texts
 // from the matching file in the application directory (or beside the executable). Never fails:
@@ -94,6 +104,7 @@ const UiTexts& currentUiTexts();
 const CharsetTexts& currentCharsetTexts();
 const ReadingTexts& currentReadingTexts();
 const CameraTexts& currentCameraTexts();
+const ActionTexts& currentActionTexts();
 
 // The ornament window's texts of the selected language, read from its file each time.
 OrnamentTexts currentOrnamentTexts();

@@ -36,6 +36,7 @@
 #include "app/language.h"
 #include "app/module_size_box.h"
 #include "app/picture_view.h"
+#include "app/read_actions.h"
 #include "app/symbol_image.h"
 #include "codecs/text_charset.h"
 #include "app/velmora_application.h"
@@ -291,6 +292,8 @@ void TForm1::createPanels() {
     Splitter3->setObjectName(QStringLiteral("Splitter3"));
     Splitter3->setChildrenCollapsible(false);
     lowerLayout->addWidget(Splitter3);
+    actions_ = new ReadActions(Panel5);
+    lowerLayout->addWidget(actions_);
 
     Memo1 = new QPlainTextEdit(Splitter3);
     Memo1->setObjectName(QStringLiteral("Memo1"));
@@ -493,6 +496,7 @@ void TForm1::ApplyLanguage() {
     N_About->setToolTip(texts.hintAbout);
     ToolButton_QrOrnament->setToolTip(texts.hintQrornament);
     Image2->setToolTip(texts.hintCampreview);
+    actions_->applyLanguage();
 
     GroupBox_ErrLevel->setTitle(texts.parameterErrorlevel);
     GroupBox_Ver->setTitle(texts.parameterVersion);

@@ -36,6 +36,7 @@ class CamGrabShow;
 class CaptionPanel;
 class ModuleSizeBox;
 class PictureView;
+class ReadActions;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -225,6 +226,7 @@ private:
     QSplitter* Splitter3;
     QPlainTextEdit* Memo1;
     QPlainTextEdit* MemoData;
+    ReadActions* actions_;  // what can be done with the last decoded texts
 
     QStatusBar* StatusBar1;
     QLabel* StatusPanel0;

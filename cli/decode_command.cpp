@@ -11,6 +11,7 @@
 #include "cli/cli_command.h"
 #include "codecs/decoded_text.h"
 #include "codecs/text_encoding.h"
+#include "codecs/text_kind.h"
 #include "engine/decode/decode_report.h"
 #include "engine/decode/picture_loading.h"
 #include "engine/decode/symbol_marks.h"
@@ -40,6 +41,8 @@ constexpr const char* kDecodeUsage =
     "its ECI designator names, as Shift JIS for Kanji segments or GB 18030 for Hanzi segments;\n"
     "otherwise as the bytes fit Shift JIS or GB 2312 (the locale's language breaking a tie), or\n"
     "as ISO-8859-1. --json gives the charset used, and the raw bytes as hex when not UTF-8.\n"
+    "--json also says what each text is, \"kind\": url (with the host a browser would contact),\n"
+    "wifi, contact (MECARD or vCard), event (VEVENT) or text, and its \"fields\".\n"
     "Exit status: 0 every file gave a symbol, 1 some file gave none, 2 some file could not\n"
     "be loaded or the command line is wrong.\n";
 
@@ -152,6 +155,55 @@ std::string jsonPoints(const float* points) {
     return out + "]";
 }
 
+std::string jsonStrings(const std::vector<std::string>& texts) {
+    std::string out = "[";
+    for (const std::string& text : texts) {
+        if (out.size() > 1) out += ',';
+        out += jsonString(text);
+    }
+    return out + "]";
+}
+
+// ,"kind":...,"fields":{...}: what the text is and the fields a user acts on.
+std::string jsonKind(const ReadText& read) {
+    std::string fields;
+    const auto field = [&fields](const char* name, const std::string& value) {
+        fields += std::string(fields.empty() ? "" : ",") + "\"" + name + "\":" + value;
+    };
+    switch (read.kind) {
+    case TextKind::Url:
+        field("address", jsonString(read.url.address));
+        field("scheme", jsonString(read.url.scheme));
+        field("host", jsonString(read.url.host));
+        field("hostUnicode", jsonString(read.url.hostUnicode));
+        field("userInfo", jsonString(read.url.userInfo));
+        field("target", jsonString(read.url.target));
+        break;
+    case TextKind::Wifi:
+        field("ssid", jsonString(read.wifi.ssid));
+        field("security", jsonString(read.wifi.security));
+        field("password", jsonString(read.wifi.password));
+        field("hidden", read.wifi.hidden ? "true" : "false");
+        break;
+    case TextKind::Contact:
+        field("name", jsonString(read.contact.name));
+        field("organization", jsonString(read.contact.organization));
+        field("numbers", jsonStrings(read.contact.numbers));
+        field("emails", jsonStrings(read.contact.emails));
+        field("addresses", jsonStrings(read.contact.addresses));
+        break;
+    case TextKind::Event:
+        field("summary", jsonString(read.event.summary));
+        field("start", jsonString(read.event.start));
+        field("end", jsonString(read.event.end));
+        field("location", jsonString(read.event.location));
+        break;
+    case TextKind::Text:
+        break;
+    }
+    return std::string(",\"kind\":\"") + textKindName(read.kind) + "\",\"fields\":{" + fields + "}";
+}
+
 std::string_view entryText(int k) {
     return {g_QrDecodedData.sParseStr[k], static_cast<size_t>(g_QrDecodedData.nParseStrLen[k])};
 }
@@ -176,7 +228,7 @@ std::string jsonObject(const std::string& file, int count, LocaleLanguage langua
                ",\"sParseStr\":" + (utf8 ? jsonString(text) : jsonString(hexBytes(text))) +
                ",\"raw\":" + (utf8 ? "false" : "true") + ",\"nModes\":" + std::to_string(g_QrTextMeaning.nModes[k]) +
                ",\"nEci\":" + std::to_string(g_QrTextMeaning.nEci[k]) + ",\"charset\":" + jsonString(shown.charset) +
-               ",\"text\":" + jsonString(shown.text) + ",\"dXY_FP\":" + jsonPoints(r.dXY_FP[k]) +
+               ",\"text\":" + jsonString(shown.text) + jsonKind(readTextKind(shown.text)) + ",\"dXY_FP\":" + jsonPoints(r.dXY_FP[k]) +
                ",\"dXY_4Corners\":" + jsonPoints(r.dXY_4Corners[k]) + "}";
     }
     return out + "]}";

@@ -1,0 +1,246 @@
+#include "app/read_actions.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QSaveFile>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/language.h"
+
+namespace velmora {
+namespace {
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString joined(const std::vector<std::string>& parts, const QString& separator) {
+    QStringList list;
+    for (const std::string& part : parts) list << fromUtf8(part);
+    return list.join(separator);
+}
+
+// A text on one line of reasonable length, for the details of plain texts.
+QString shortLine(const std::string& text) {
+    QString line = fromUtf8(text).simplified();
+    if (line.size() > 80) line = line.left(79) + QChar(0x2026);
+    return line;
+}
+
+// A file name made of a person's or an event's name: no folder separators or control characters.
+QString fileNameOf(const std::string& name, const QString& fallback, const QString& suffix) {
+    QString base = fromUtf8(name).simplified();
+    for (QChar& c : base)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control) c = QLatin1Char('_');
+    if (base.isEmpty() || base.startsWith(QLatin1Char('.'))) base = fallback;
+    return QDir::home().filePath(base + suffix);
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+ReadActions::ReadActions(QWidget* parent)
+    : QWidget(parent),
+      layout_(new QVBoxLayout(this)),
+      opener_([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
+      chooser_([this](const QString& suggested, const QString& filter) {
+          return QFileDialog::getSaveFileName(this, QString(), suggested, filter);
+      }) {
+    setObjectName(QStringLiteral("ReadActions"));
+    layout_->setContentsMargins(2, 2, 2, 2);
+    layout_->setSpacing(2);
+    hide();
+}
+
+void ReadActions::showTexts(const std::vector<std::string>& texts) {
+    if (texts == texts_ && !texts.empty()) return;
+    texts_ = texts;
+    entries_.clear();
+    for (const std::string& text : texts_) entries_.push_back(readTextKind(text));
+    rebuild();
+}
+
+void ReadActions::applyLanguage() {
+    rebuild();
+}
+
+QUrl ReadActions::openableUrl(const ReadText& entry) {
+    if (entry.kind != TextKind::Url) return {};
+    const QUrl url(fromUtf8(entry.url.address), QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().toLower() != fromUtf8(entry.url.scheme)) return {};
+    // What is opened must go where the details say it goes.
+    if (entry.url.scheme == "http" || entry.url.scheme == "https") {
+        QString host = fromUtf8(entry.url.host);
+        if (host.startsWith(QLatin1Char('['))) host = host.mid(1, host.size() - 2);  // QUrl drops the brackets
+        if (url.host(QUrl::FullyEncoded).toLower() != host) return {};
+    }
+    return url;
+}
+
+void ReadActions::rebuild() {
+    while (QLayoutItem* item = layout_->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    for (int i = 0; i < static_cast<int>(entries_.size()); ++i) layout_->addWidget(makeEntry(i, entries_[i]));
+    alignButtons();
+    setVisible(!entries_.empty());
+    fitHeight();
+}
+
+void ReadActions::alignButtons() {
+    int copyWidth = 0, extraWidth = 0;
+    std::vector<std::pair<QPushButton*, QPushButton*>> rows;
+    for (int i = 0; i < layout_->count(); ++i) {
+        QWidget* row = layout_->itemAt(i)->widget();
+        QPushButton* copy = row->findChild<QPushButton*>(QStringLiteral("CopyButton"));
+        QPushButton* extra = nullptr;
+        for (QPushButton* button : row->findChildren<QPushButton*>())
+            if (button != copy) extra = button;
+        copyWidth = std::max(copyWidth, copy->sizeHint().width());
+        if (extra != nullptr) extraWidth = std::max(extraWidth, extra->sizeHint().width());
+        rows.emplace_back(copy, extra);
+    }
+    for (const auto& [copy, extra] : rows) {
+        copy->setFixedWidth(copyWidth);
+        if (extra != nullptr) {
+            extra->setFixedWidth(extraWidth);
+        } else if (extraWidth > 0) {
+            auto* rowLayout = static_cast<QHBoxLayout*>(copy->parentWidget()->layout());
+            rowLayout->addSpacing(extraWidth + rowLayout->spacing());
+        }
+    }
+}
+
+void ReadActions::fitHeight() {
+    const int height = layout_->hasHeightForWidth() ? layout_->totalHeightForWidth(width()) : sizeHint().height();
+    setMinimumHeight(entries_.empty() ? 0 : height);
+}
+
+void ReadActions::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width()) fitHeight();
+}
+
+QString ReadActions::details(const ReadText& entry) {
+    const ActionTexts& texts = currentActionTexts();
+    const QString dot = QStringLiteral("  \u00B7  ");
+    switch (entry.kind) {
+    case TextKind::Url: {
+        QString line = texts.link.arg(fromUtf8(entry.url.address));
+        if (entry.url.host.empty()) return line;
+        if (entry.url.host == entry.url.hostUnicode) return line + dot + texts.host.arg(fromUtf8(entry.url.host));
+        return line + dot + texts.hostidn.arg(fromUtf8(entry.url.hostUnicode), fromUtf8(entry.url.host));
+    }
+    case TextKind::Wifi: {
+        const WifiText& wifi = entry.wifi;
+        const bool open = wifi.security.empty() || QString::fromStdString(wifi.security).toLower() == "nopass";
+        QString line = texts.wifi.arg(fromUtf8(wifi.ssid)) + dot +
+                       (open ? texts.opennetwork : texts.security.arg(fromUtf8(wifi.security)));
+        if (!wifi.password.empty()) line += dot + texts.password.arg(fromUtf8(wifi.password));
+        if (wifi.hidden) line += dot + texts.hidden;
+        return line;
+    }
+    case TextKind::Contact: {
+        const ContactText& contact = entry.contact;
+        QStringList parts{texts.contact.arg(fromUtf8(contact.name))};
+        if (!contact.organization.empty()) parts << fromUtf8(contact.organization);
+        if (!contact.numbers.empty()) parts << joined(contact.numbers, QStringLiteral(", "));
+        if (!contact.emails.empty()) parts << joined(contact.emails, QStringLiteral(", "));
+        if (!contact.addresses.empty()) parts << joined(contact.addresses, QStringLiteral("; "));
+        return parts.join(dot);
+    }
+    case TextKind::Event: {
+        QStringList parts{texts.event.arg(fromUtf8(entry.event.summary))};
+        if (!entry.event.start.empty()) parts << texts.starts.arg(fromUtf8(entry.event.start));
+        if (!entry.event.location.empty()) parts << fromUtf8(entry.event.location);
+        return parts.join(dot);
+    }
+    case TextKind::Text:
+        break;
+    }
+    return texts.text.arg(shortLine(entry.text));
+}
+
+QWidget* ReadActions::makeEntry(int index, const ReadText& entry) {
+    const ActionTexts& texts = currentActionTexts();
+    auto* row = new QWidget(this);
+    row->setObjectName(QStringLiteral("ReadAction%1").arg(index + 1));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* number = new QLabel(QString::number(index + 1), row);
+    auto* label = new QLabel(row);
+    label->setObjectName(QStringLiteral("Details"));
+    // A symbol's text is never markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setText(details(entry));
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(number);
+    layout->addWidget(label, 1);
+
+    const QString text = fromUtf8(entry.text);
+    QPushButton* copy = makeButton(row, "CopyButton", texts.copy);
+    connect(copy, &QPushButton::clicked, this, [text] { QApplication::clipboard()->setText(text); });
+    layout->addWidget(copy);
+    QPushButton* extra = nullptr;
+    if (const QUrl url = openableUrl(entry); !url.isEmpty()) {
+        extra = makeButton(row, "OpenLinkButton", texts.openlink);
+        extra->setToolTip(url.toString(QUrl::FullyEncoded));
+        connect(extra, &QPushButton::clicked, this, [this, url] { openLink(url); });
+    } else if (entry.kind == TextKind::Wifi && !entry.wifi.password.empty()) {
+        extra = makeButton(row, "CopyPasswordButton", texts.copypassword);
+        const QString password = fromUtf8(entry.wifi.password);
+        connect(extra, &QPushButton::clicked, this, [password] { QApplication::clipboard()->setText(password); });
+    } else if (entry.kind == TextKind::Contact) {
+        extra = makeButton(row, "SaveContactButton", texts.savevcf);
+        const QString name = fileNameOf(entry.contact.name, QStringLiteral("contact"), QStringLiteral(".vcf"));
+        const std::string vcard = entry.contact.vcard;
+        connect(extra, &QPushButton::clicked, this,
+                [this, name, vcard] { saveFile(name, QStringLiteral("vCard (*.vcf)"), vcard); });
+    } else if (entry.kind == TextKind::Event) {
+        extra = makeButton(row, "SaveEventButton", texts.saveics);
+        const QString name = fileNameOf(entry.event.summary, QStringLiteral("event"), QStringLiteral(".ics"));
+        const std::string calendar = entry.event.calendar;
+        connect(extra, &QPushButton::clicked, this,
+                [this, name, calendar] { saveFile(name, QStringLiteral("iCalendar (*.ics)"), calendar); });
+    }
+    if (extra != nullptr) layout->addWidget(extra);
+    return row;
+}
+
+void ReadActions::openLink(const QUrl& url) {
+    if (!opener_(url))
+        QMessageBox::warning(this, QString(), currentActionTexts().notopened.arg(url.toString(QUrl::FullyEncoded)));
+}
+
+void ReadActions::saveFile(const QString& suggestedName, const QString& filter, const std::string& bytes) {
+    QString path = chooser_(suggestedName, filter);
+    if (path.isEmpty()) return;
+    const QString suffix = QFileInfo(suggestedName).suffix();
+    if (QFileInfo(path).suffix().isEmpty()) path += QLatin1Char('.') + suffix;
+    QSaveFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly) &&
+                         file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()) &&
+                         file.commit();
+    if (!written)
+        QMessageBox::warning(this, QString(), currentActionTexts().notsaved.arg(QDir::toNativeSeparators(path), file.errorString()));
+}
+
+}  // namespace velmora
