@@ -275,6 +275,11 @@ void TForm1::ReportResults(int count) {
     }
     actions_->showTexts(shownTexts);
     setStatusText(texts.decoded);
+    // The new blocks stay in view also when the action row has just taken room from the box.
+    QTimer::singleShot(0, MemoData, [box = MemoData] {
+        box->moveCursor(QTextCursor::End);
+        box->ensureCursorVisible();
+    });
 }
 
 void TForm1::ShowMarkedPicture(cv::Mat& picture) {
