@@ -11,6 +11,7 @@
 #include "engine/decode/decode_inputs.h"
 #include "engine/decode/decode_request.h"
 #include "engine/decode/picture_loading.h"
+#include "engine/decode/pure_symbol.h"
 #include "engine/decode/symbol_attempts.h"
 #include "engine/geometry/alignment_patterns.h"
 #include "engine/geometry/candidate_triples.h"
@@ -257,6 +258,8 @@ int QR_Decode_Matrix(int iBufType, void* src, int iImgWidth, int iImgHeight, int
         retryEnlarged(*rasters.greyView, rasters);
     }
     setEnlargement(false, 1.0f);
+    // A crisp symbol drawn at a pixel or two per module gives the finder search nothing to hold.
+    if (symbolCount() == 0) readPureSymbol(*rasters.greyView, iDecodeUTF8 != 0 ? 1 : 0);
     return symbolCount();
 }
 

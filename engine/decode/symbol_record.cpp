@@ -137,16 +137,24 @@ std::string textInSystemCodePage(const uint8_t* bytes, int length) {
 
 void recordSymbol(int k, int convertFlag) {
     if (k < 0 || k >= kEntries) return;
-    C_QrDecodedData& record = g_QrDecodedData;
     const CandidateTriple& triple = candidateTriple();
     const float back = backToCaller();
+    std::array<PointF, 3> finders{};
     for (int j = 0; j < 3; ++j) {
         const auto slot = static_cast<std::size_t>(frameOrder()[static_cast<std::size_t>(j)]);
-        const float x = triple.values[kFinderX][slot] * back;
-        const float y = triple.values[kFinderY][slot] * back;
-        record.dXY_FP[k][j] = x;
-        record.dXY_FP[k][4 + j] = y;
-        appendFinderExclusionBox(x, y);
+        finders[static_cast<std::size_t>(j)] = {triple.values[kFinderX][slot] * back, triple.values[kFinderY][slot] * back};
+    }
+    recordSymbolWithFinders(k, finders, convertFlag);
+}
+
+void recordSymbolWithFinders(int k, const std::array<PointF, 3>& finders, int convertFlag) {
+    if (k < 0 || k >= kEntries) return;
+    C_QrDecodedData& record = g_QrDecodedData;
+    for (int j = 0; j < 3; ++j) {
+        const PointF p = finders[static_cast<std::size_t>(j)];
+        record.dXY_FP[k][j] = p.x;
+        record.dXY_FP[k][4 + j] = p.y;
+        appendFinderExclusionBox(p.x, p.y);
     }
     const CQR_Decoder& reader = processDecoder();
     record.nInverseColor[k] = reader.colourInverse();

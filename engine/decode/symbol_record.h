@@ -3,8 +3,11 @@
 // searches of the request away from it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+
+#include "engine/geometry/point.h"
 
 namespace velmora {
 
@@ -18,6 +21,10 @@ inline constexpr int kMaxRecordedText = 7089;
 // in the system code page; any other text, or one the code page cannot hold, is stored as read.
 // Texts are cut to 7089 bytes. Then the count becomes k + 1. An entry k outside 0..3 is left.
 void recordSymbol(int k, int convertFlag);
+
+// The same with the three finder centres given (caller's picture coordinates, in the frame's
+// order: corner, along the first edge, along the second edge) instead of the current frame's.
+void recordSymbolWithFinders(int k, const std::array<PointF, 3>& finders, int convertFlag);
 
 // The text converted from UTF-8 into the system code page; empty when the bytes are not UTF-8
 // of one- to three-byte sequences, the code page cannot hold a character, or the text is empty.

@@ -125,6 +125,30 @@ TEST(GreySmoothing, BoxMeanInsideRingKeptBadArgumentsRefused) {
     }
 }
 
+// Every odd window rounds the mean the same way, the three by three of the smoothed passes
+// included, on small and on bright pictures.
+TEST(GreySmoothing, EveryWindowRoundsTheMeanAlike) {
+    for (const int window : {1, 3, 5, 7}) {
+        for (const cv::Size size : {cv::Size(3, 3), cv::Size(41, 19)}) {
+            cv::Mat picture(size, CV_8UC1);
+            cv::randu(picture, 200, 256);
+            Owned source(picture), smoothed(size.height, size.width);
+            ASSERT_EQ(smoothBox(source.r, smoothed.r, 1, window), 1);
+            const int half = window / 2;
+            for (int y = 0; y < size.height; ++y) {
+                for (int x = 0; x < size.width; ++x) {
+                    int expected = picture.at<uint8_t>(y, x);
+                    if (y >= half && y < size.height - half && x >= half && x < size.width - half) {
+                        const double sum = cv::sum(picture(cv::Rect(x - half, y - half, window, window)))[0];
+                        expected = static_cast<int>(sum / (window * window) + 0.5);
+                    }
+                    ASSERT_EQ(smoothed.at(y, x), expected) << window << ": " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 TEST(GreyResampling, LastSampleReadsTheRowAndColumnBefore) {
     Owned source(100, 100), doubled(200, 200);
     for (int y = 0; y < 100; ++y) {
