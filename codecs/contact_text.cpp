@@ -7,13 +7,6 @@
 namespace velmora {
 namespace {
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-    return true;
-}
-
 // The non-empty parts joined by the separator.
 std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
     std::string out;

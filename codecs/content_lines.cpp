@@ -158,4 +158,11 @@ std::vector<EscapedField> escapedFields(std::string_view body) {
     return fields;
 }
 
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+    return true;
+}
+
 }  // namespace velmora

@@ -22,6 +22,9 @@ struct ContentLine {
 // without a colon are dropped.
 std::vector<ContentLine> contentLines(std::string_view text);
 
+// True when text starts with prefix, which is upper case, in any letter case ("begin:vcard").
+bool startsWithNoCase(std::string_view text, std::string_view prefix);
+
 // A TEXT value of vCard and iCalendar with its escapes resolved: \n and \N become a line break,
 // \, \; \\ their character.
 std::string unescapeContentText(std::string_view value);

@@ -18,7 +18,7 @@ struct EciEntry {
     const char* charset;
 };
 
-// ECI designators of character sets (AIM ECI specification, as ISO/IEC 18004 uses them).
+// ECI designators of character sets, as AIM assigns them and ISO/IEC 18004 uses them.
 constexpr std::array<EciEntry, 31> kEciCharsets = {{
     {0, "CP437"},       {1, "ISO-8859-1"},  {2, "CP437"},       {3, "ISO-8859-1"},  {4, "ISO-8859-2"},
     {5, "ISO-8859-3"},  {6, "ISO-8859-4"},  {7, "ISO-8859-5"},  {8, "ISO-8859-6"},  {9, "ISO-8859-7"},

@@ -7,13 +7,6 @@
 namespace velmora {
 namespace {
 
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-    return true;
-}
-
 bool isValue(const ContentLine& line, std::string_view value) {
     return startsWithNoCase(line.value, value) && line.value.size() == value.size();
 }
