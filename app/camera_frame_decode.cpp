@@ -2,7 +2,7 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "engine/decode/raster.h"
+#include "engine/image/raster.h"
 #include "engine/velmora_engine.h"
 
 namespace velmora {

@@ -34,8 +34,8 @@
 #include "app/wait_cursor.h"
 #include "codecs/bmp_writer.h"
 #include "codecs/decoded_text.h"
-#include "engine/decode/picture_loading.h"
 #include "engine/decode/symbol_marks.h"
+#include "engine/image/picture_loading.h"
 #include "engine/velmora_engine.h"
 
 namespace velmora {

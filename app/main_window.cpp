@@ -38,8 +38,8 @@
 #include "app/picture_view.h"
 #include "app/read_actions.h"
 #include "app/symbol_image.h"
-#include "codecs/text_charset.h"
 #include "app/velmora_application.h"
+#include "codecs/text_charset.h"
 #include "engine/velmora_engine.h"
 #include "ornament/ornament_window.h"
 

@@ -15,13 +15,13 @@
 #include "engine/codec/qr_decoder.h"
 #include "engine/codec/segment_parser.h"
 #include "engine/codec/version_table.h"
-#include "engine/decode/binarization.h"
-#include "engine/decode/decode_inputs.h"
 #include "engine/decode/decode_request.h"
-#include "engine/decode/raster.h"
 #include "engine/decode/symbol_attempts.h"
 #include "engine/geometry/candidate_triples.h"
+#include "engine/geometry/decode_inputs.h"
 #include "engine/geometry/finder_patterns.h"
+#include "engine/image/binarization.h"
+#include "engine/image/raster.h"
 #include "engine/velmora_engine.h"
 
 using namespace velmora;

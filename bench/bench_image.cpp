@@ -16,9 +16,9 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "engine/decode/binarization.h"
-#include "engine/decode/raster.h"
 #include "engine/geometry/finder_patterns.h"
+#include "engine/image/binarization.h"
+#include "engine/image/raster.h"
 #include "engine/velmora_engine.h"
 
 namespace {

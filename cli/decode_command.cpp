@@ -13,8 +13,8 @@
 #include "codecs/text_encoding.h"
 #include "codecs/text_kind.h"
 #include "engine/decode/decode_report.h"
-#include "engine/decode/picture_loading.h"
 #include "engine/decode/symbol_marks.h"
+#include "engine/image/picture_loading.h"
 #include "engine/velmora_engine.h"
 
 namespace velmora::cli {

@@ -10,8 +10,8 @@
 #include "cli/terminal_symbol.h"
 #include "codecs/symbol_picture.h"
 #include "codecs/text_encoding.h"
-#include "engine/decode/decode_report.h"
 #include "engine/codec/qr_encode.h"
+#include "engine/decode/decode_report.h"
 #include "engine/velmora_engine.h"
 
 namespace velmora::cli {

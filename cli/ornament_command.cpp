@@ -10,7 +10,7 @@
 
 #include "cli/cli_command.h"
 #include "cli/encode_options.h"
-#include "engine/decode/picture_loading.h"
+#include "engine/image/picture_loading.h"
 #include "ornament/ornament_composer.h"
 #include "ornament/ornament_file.h"
 

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "app/image_bitmap.h"
-#include "engine/decode/picture_loading.h"
+#include "engine/image/picture_loading.h"
 #include "ornament/ornament_file.h"
 #include "ornament/radio_group.h"
 

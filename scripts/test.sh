@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test: the whole suite in a release
-# build, then the engine suites again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# build, the engine suites and the recorded reads again on the engine's scalar paths alone, then
+# the engine suites under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +11,12 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+# The SSE2 paths' scalar twins must give the same bits: the recorded reads check every field.
+cmake -S . -B build-scalar -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_ENGINE_ONLY=ON -DVELMORA_BENCH=OFF \
+  -DVELMORA_SIMD=OFF
+cmake --build build-scalar -j"$jobs"
+ctest --test-dir build-scalar -L 'engine|golden' --output-on-failure -j"$jobs"
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_SANITIZE=ON -DVELMORA_ENGINE_ONLY=ON \
   -DVELMORA_BENCH=OFF

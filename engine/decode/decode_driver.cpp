@@ -7,16 +7,16 @@
 
 #include "engine/codec/qr_decoder.h"
 #include "engine/codec/segment_parser.h"
-#include "engine/decode/binarization.h"
-#include "engine/decode/decode_inputs.h"
 #include "engine/decode/decode_request.h"
-#include "engine/decode/picture_loading.h"
 #include "engine/decode/pure_symbol.h"
 #include "engine/decode/symbol_attempts.h"
 #include "engine/geometry/alignment_patterns.h"
 #include "engine/geometry/candidate_triples.h"
+#include "engine/geometry/decode_inputs.h"
 #include "engine/geometry/finder_patterns.h"
 #include "engine/geometry/line_runs.h"
+#include "engine/image/binarization.h"
+#include "engine/image/picture_loading.h"
 #include "engine/velmora_engine.h"
 
 namespace velmora {

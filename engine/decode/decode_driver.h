@@ -4,7 +4,7 @@
 // engine's public header.
 #pragma once
 
-#include "engine/decode/raster.h"
+#include "engine/image/raster.h"
 
 namespace velmora {
 

@@ -14,7 +14,6 @@ struct RequestState {
     int wanted = 1;
     bool convertUtf8 = false;
     uint32_t startTime = 0;
-    Raster* moduleMatrixView = nullptr;
 };
 
 RequestState request;
@@ -37,9 +36,5 @@ int wantedCount() { return request.wanted; }
 bool convertUtf8Requested() { return request.convertUtf8; }
 
 bool budgetSpent() { return static_cast<uint32_t>(millisecondClock() - request.startTime) >= timeBudget; }
-
-Raster* moduleMatrixView() { return request.moduleMatrixView; }
-
-void setModuleMatrixView(Raster* view) { request.moduleMatrixView = view; }
 
 }  // namespace velmora

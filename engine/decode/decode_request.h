@@ -1,11 +1,8 @@
 // The state of the decode request in progress that the symbol attempts read: how many symbols
-// are wanted, the time budget, the UTF-8 conversion flag and the sampling view over the
-// reader's buffer. The decode driver owns and sets it.
+// are wanted, the time budget and the UTF-8 conversion flag. The decode driver owns and sets it.
 #pragma once
 
 #include <cstdint>
-
-#include "engine/decode/raster.h"
 
 namespace velmora {
 
@@ -23,10 +20,5 @@ bool convertUtf8Requested();
 
 // True when the budget of the request is spent (unsigned 32-bit difference of the clock).
 bool budgetSpent();
-
-// The 177 x 177 byte view over the reader's sampling buffer, row y at byte 177 y; null outside
-// a request.
-Raster* moduleMatrixView();
-void setModuleMatrixView(Raster* view);
 
 }  // namespace velmora

@@ -6,7 +6,8 @@
 #include "engine/codec/qr_decoder.h"
 #include "engine/codec/version_table.h"
 #include "engine/decode/decode_request.h"
-#include "engine/decode/symbol_frame.h"
+#include "engine/geometry/decode_inputs.h"
+#include "engine/geometry/symbol_frame.h"
 
 namespace velmora {
 namespace {

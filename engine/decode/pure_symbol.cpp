@@ -6,9 +6,9 @@
 
 #include "engine/codec/qr_decoder.h"
 #include "engine/codec/version_table.h"
-#include "engine/decode/binarization.h"
 #include "engine/decode/decode_request.h"
 #include "engine/decode/symbol_record.h"
+#include "engine/image/binarization.h"
 #include "engine/velmora_engine.h"
 
 namespace velmora {

@@ -3,7 +3,7 @@
 // module, little or no quiet zone), which the finder search cannot resolve.
 #pragma once
 
-#include "engine/decode/raster.h"
+#include "engine/image/raster.h"
 
 namespace velmora {
 

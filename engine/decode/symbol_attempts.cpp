@@ -6,11 +6,11 @@
 
 #include "engine/codec/qr_decoder.h"
 #include "engine/codec/version_table.h"
-#include "engine/decode/decode_inputs.h"
 #include "engine/decode/decode_request.h"
 #include "engine/decode/frame_sampling.h"
 #include "engine/geometry/alignment_patterns.h"
 #include "engine/geometry/candidate_triples.h"
+#include "engine/geometry/decode_inputs.h"
 #include "engine/geometry/version_information.h"
 #include "engine/velmora_engine.h"
 

@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/decode/symbol_frame.h"
 #include "engine/decode/symbol_record.h"
+#include "engine/geometry/symbol_frame.h"
 
 namespace velmora {
 

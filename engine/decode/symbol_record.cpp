@@ -13,13 +13,13 @@
 #include "codecs/text_encoding.h"
 #include "engine/codec/qr_decoder.h"
 #include "engine/codec/version_table.h"
-#include "engine/decode/decode_inputs.h"
 #include "engine/decode/frame_sampling.h"
-#include "engine/decode/symbol_frame.h"
 #include "engine/geometry/alignment_patterns.h"
 #include "engine/geometry/candidate_triples.h"
+#include "engine/geometry/decode_inputs.h"
 #include "engine/geometry/linear_solver.h"
 #include "engine/geometry/perspective.h"
+#include "engine/geometry/symbol_frame.h"
 #include "engine/velmora_engine.h"
 
 namespace velmora {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "engine/codec/version_table.h"
-#include "engine/decode/symbol_frame.h"
 #include "engine/geometry/candidate_triples.h"
 #include "engine/geometry/finder_patterns.h"
 #include "engine/geometry/line_runs.h"
+#include "engine/geometry/symbol_frame.h"
 #include "engine/geometry/version_information.h"
 
 namespace velmora {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "engine/decode/symbol_frame.h"
+#include "engine/geometry/symbol_frame.h"
 
 namespace velmora {
 namespace {

@@ -11,12 +11,10 @@
 #include <type_traits>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "engine/image/simd.h"
 
-#include "engine/decode/decode_inputs.h"
 #include "engine/geometry/candidate_triples.h"
+#include "engine/geometry/decode_inputs.h"
 #include "engine/geometry/line_runs.h"
 
 namespace velmora {
@@ -261,7 +259,7 @@ void scanMaskedLineByRuns(const uint8_t* line, int length, const int32_t* change
 // True when some sample of the line is covered by the decoded-area mask (2 or more).
 bool anyMasked(const uint8_t* line, int length) {
     int i = 0;
-#if defined(__SSE2__)
+#if VELMORA_SSE2
     __m128i any16 = _mm_setzero_si128();
     for (; i + 16 <= length; i += 16) any16 = _mm_or_si128(any16, _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + i)));
     const __m128i two = _mm_set1_epi8(2);
@@ -275,7 +273,7 @@ bool anyMasked(const uint8_t* line, int length) {
 // The first pixel of the row that the mask covers, or width when it covers none.
 int firstCovered(const uint8_t* maskRow, int width) {
     int x = 0;
-#if defined(__SSE2__)
+#if VELMORA_SSE2
     const __m128i zero = _mm_setzero_si128();
     for (; x + 16 <= width; x += 16) {
         const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(
@@ -294,7 +292,7 @@ bool rowCovered(const uint8_t* maskRow, int width) { return firstCovered(maskRow
 // out[x] = 1 for a light pixel, 0 for a dark one, plus 2 where the mask covers it.
 void mergeMaskRow(const uint8_t* row, const uint8_t* maskRow, uint8_t* out, int width) {
     int x = 0;
-#if defined(__SSE2__)
+#if VELMORA_SSE2
     const __m128i zero = _mm_setzero_si128(), one = _mm_set1_epi8(1), two = _mm_set1_epi8(2);
     for (; x + 16 <= width; x += 16) {
         const __m128i light = _mm_andnot_si128(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), zero), one);
@@ -410,7 +408,7 @@ struct CoveredBox {
 // The last covered pixel of a row that has one.
 int lastCovered(const uint8_t* row, int width) {
     int end = width;
-#if defined(__SSE2__)
+#if VELMORA_SSE2
     const __m128i zero = _mm_setzero_si128();
     for (; end >= 16; end -= 16) {
         const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(
@@ -551,7 +549,7 @@ void gatherRows(ScanFamily family, const BatchGeometry& batch, int firstRow, int
     }
 }
 
-#if defined(__SSE2__)
+#if VELMORA_SSE2
 // Transposes 16 rows of 16 bytes in place: byte j of row r becomes byte r of row j.
 void transpose16(__m128i (&v)[16]) {
     __m128i a[16], b[16];
@@ -616,7 +614,7 @@ template <bool Masked>
 void gatherBatch(ScanFamily family, const BatchGeometry& batch, const uint8_t* const* rows, const Raster* mask,
                  uint8_t* buffers, int bufferLength) {
     int y = batch.top;
-#if defined(__SSE2__)
+#if VELMORA_SSE2
     if (batch.count == kLineBatch) {
         for (; y <= batch.bottom; y += kTileRows) {
             if (y >= batch.sharedTop && y + kTileRows - 1 <= batch.sharedBottom) {

@@ -7,9 +7,7 @@
 #include <new>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "engine/image/simd.h"
 
 namespace velmora {
 
@@ -21,7 +19,7 @@ template <typename Class, typename Out>
 int classChanges(const uint8_t* line, int length, Out* out) {
     int count = 0;
     int i = 1;
-#if defined(__SSE2__)
+#if VELMORA_SSE2
     auto changedAt = [&](int from) {
         const __m128i here = Class::of16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + from)));
         const __m128i before = Class::of16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + from - 1)));
@@ -51,7 +49,7 @@ int classChanges(const uint8_t* line, int length, Out* out) {
 // Dark (0) or light (anything else).
 struct Colour {
     static int of(uint8_t v) { return v != 0; }
-#if defined(__SSE2__)
+#if VELMORA_SSE2
     static __m128i of16(__m128i v) { return _mm_cmpeq_epi8(v, _mm_setzero_si128()); }
 #endif
 };
@@ -59,7 +57,7 @@ struct Colour {
 // Dark (0), light (1) or masked (2 and above, whatever the colour beneath).
 struct MaskedColour {
     static int of(uint8_t v) { return std::min<int>(v, 2); }
-#if defined(__SSE2__)
+#if VELMORA_SSE2
     static __m128i of16(__m128i v) { return _mm_min_epu8(v, _mm_set1_epi8(2)); }
 #endif
 };
@@ -172,7 +170,7 @@ struct PictureChanges {
             if (x + 1 < width && (above[x + 1] == 0) != dark) antiDiagonals.addAt(3, y, x, width);
         };
         int x = from;
-#if defined(__SSE2__)
+#if VELMORA_SSE2
         if (width >= 18) {
             if (x == 0) changeAt(x++, row[0] == 0);
             const __m128i zero = _mm_setzero_si128();
@@ -293,7 +291,7 @@ LineChangeFamily maskChangesOfFamily(int family) { return maskRecord.family(fami
 LineChangeList changesBetween(LineChangeList line, int low, int high) {
     const uint16_t* p = line.begin;
     std::ptrdiff_t atMostLow = 0, belowHigh = 0;
-#if defined(__SSE2__)
+#if VELMORA_SSE2
     const __m128i zero = _mm_setzero_si128();
     const __m128i lowBound = _mm_set1_epi16(static_cast<short>(static_cast<uint16_t>(low)));
     const __m128i highBound = _mm_set1_epi16(static_cast<short>(static_cast<uint16_t>(high - 1)));

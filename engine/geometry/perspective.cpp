@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include <emmintrin.h>
-
 #include "engine/geometry/linear_solver.h"
+#include "engine/image/simd.h"
 
 namespace velmora {
 
@@ -41,6 +40,7 @@ int mapPoint(PointF point, PointF& out, const PerspectiveCoefficients& coefficie
 
 void mapRowOfFour(const PerspectiveCoefficients& coefficients, float x0, float y, MappedPoints& out) {
     const auto& h = coefficients.h;
+#if VELMORA_SSE2
     const __m128 x = _mm_add_ps(_mm_set1_ps(x0), _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f));
     // Each sum in mapPoint's order: (h0 x + h1 y) + h2.
     auto row = [&](int k) {
@@ -52,6 +52,18 @@ void mapRowOfFour(const PerspectiveCoefficients& coefficients, float x0, float y
     _mm_store_ps(out.w, w);
     _mm_store_ps(out.x, _mm_div_ps(row(0), w));
     _mm_store_ps(out.y, _mm_div_ps(row(3), w));
+#else
+    for (int lane = 0; lane < 4; ++lane) {
+        const float x = x0 + static_cast<float>(lane);
+        // Each sum in mapPoint's order: (h0 x + h1 y) + h2.
+        auto row = [&](int k) {
+            return h[static_cast<std::size_t>(k)] * x + h[static_cast<std::size_t>(k + 1)] * y + h[static_cast<std::size_t>(k + 2)];
+        };
+        out.w[lane] = row(6);
+        out.x[lane] = row(0) / out.w[lane];
+        out.y[lane] = row(3) / out.w[lane];
+    }
+#endif
 }
 
 namespace {
@@ -95,6 +107,7 @@ uint8_t sampleAt(const Raster& source, PointF s) {
     return static_cast<uint8_t>(static_cast<int>(value));
 }
 
+#if VELMORA_SSE2
 // Four mapped points at once when all of them lie inside the source and off its last row and
 // column (so that neither axis needs the nudge of axisPosition): the very operations of sampleAt,
 // lane by lane, into out[0..3]. False, with nothing written, for any other four.
@@ -131,6 +144,7 @@ bool sampleFourInside(const Raster& source, const MappedPoints& points, float ma
     for (int k = 0; k < 4; ++k) out[k] = static_cast<uint8_t>(rounded[k]);
     return true;
 }
+#endif
 
 }  // namespace
 
@@ -154,10 +168,12 @@ int warpRaster(const Raster* source, Raster* destination, const PerspectiveCoeff
         for (int c = firstColumn; c <= lastColumn; c += 4) {
             mapRowOfFour(inverse, static_cast<float>(c), static_cast<float>(r), points);
             const int lanes = std::min(4, lastColumn - c + 1);
+#if VELMORA_SSE2
             if (lanes == 4 && _mm_movemask_ps(_mm_cmpeq_ps(_mm_load_ps(points.w), _mm_setzero_ps())) == 0 &&
                 sampleFourInside(*source, points, maxX, maxY, out + c)) {
                 continue;
             }
+#endif
             for (int lane = 0; lane < lanes; ++lane) {
                 if (points.w[lane] == 0.0f) return -1;
                 const PointF s{points.x[lane], points.y[lane]};

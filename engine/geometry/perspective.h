@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "engine/decode/raster.h"
 #include "engine/geometry/point.h"
+#include "engine/image/raster.h"
 
 namespace velmora {
 

@@ -4,10 +4,10 @@
 
 #include "engine/codec/format_version_words.h"
 #include "engine/codec/version_table.h"
-#include "engine/decode/decode_request.h"
-#include "engine/decode/symbol_frame.h"
 #include "engine/geometry/alignment_patterns.h"
+#include "engine/geometry/decode_inputs.h"
 #include "engine/geometry/perspective.h"
+#include "engine/geometry/symbol_frame.h"
 
 namespace velmora {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/decode/raster.h"
+#include "engine/image/raster.h"
 
 namespace velmora {
 

@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "engine/decode/symbol_frame.h"
 #include "engine/geometry/alignment_patterns.h"
 #include "engine/geometry/line_runs.h"
+#include "engine/geometry/symbol_frame.h"
 #include "engine/geometry/version_information.h"
 #include "tests/attempts/attempt_pictures.h"
 

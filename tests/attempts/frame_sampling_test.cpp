@@ -5,8 +5,8 @@
 #include <array>
 
 #include "engine/decode/frame_sampling.h"
-#include "engine/decode/symbol_frame.h"
 #include "engine/geometry/alignment_patterns.h"
+#include "engine/geometry/symbol_frame.h"
 #include "tests/attempts/attempt_pictures.h"
 
 using namespace velmora;

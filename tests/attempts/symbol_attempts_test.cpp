@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "engine/decode/frame_sampling.h"
-#include "engine/decode/symbol_frame.h"
 #include "engine/decode/symbol_record.h"
 #include "engine/geometry/alignment_patterns.h"
+#include "engine/geometry/symbol_frame.h"
 #include "tests/attempts/attempt_pictures.h"
 
 using namespace velmora;

@@ -6,8 +6,8 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "engine/decode/binarization.h"
-#include "engine/decode/raster.h"
+#include "engine/image/binarization.h"
+#include "engine/image/raster.h"
 
 using namespace velmora;
 

@@ -7,7 +7,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "engine/decode/raster.h"
+#include "engine/image/raster.h"
 
 using namespace velmora;
 

@@ -4,8 +4,8 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/decode/symbol_frame.h"
 #include "engine/geometry/candidate_triples.h"
+#include "engine/geometry/symbol_frame.h"
 
 using namespace velmora;
 

@@ -8,8 +8,8 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "engine/decode/decode_driver.h"
-#include "engine/decode/raster.h"
 #include "engine/decode/symbol_marks.h"
+#include "engine/image/raster.h"
 #include "engine/velmora_engine.h"
 #include "tests/geometry/test_symbols.h"
 

@@ -7,7 +7,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "engine/decode/pure_symbol.h"
-#include "engine/decode/raster.h"
+#include "engine/image/raster.h"
 #include "engine/velmora_engine.h"
 #include "tests/attempts/attempt_pictures.h"
 

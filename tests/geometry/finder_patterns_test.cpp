@@ -9,8 +9,8 @@
 
 #include <opencv2/core.hpp>
 
-#include "engine/decode/decode_inputs.h"
 #include "engine/geometry/candidate_triples.h"
+#include "engine/geometry/decode_inputs.h"
 #include "engine/geometry/finder_patterns.h"
 #include "tests/geometry/test_symbols.h"
 

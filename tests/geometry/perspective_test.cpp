@@ -7,9 +7,9 @@
 
 #include <opencv2/core.hpp>
 
-#include "engine/decode/raster.h"
 #include "engine/geometry/linear_solver.h"
 #include "engine/geometry/perspective.h"
+#include "engine/image/raster.h"
 #include "tests/geometry/test_symbols.h"
 
 using namespace velmora;

@@ -10,9 +10,9 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "engine/decode/symbol_frame.h"
 #include "engine/geometry/candidate_triples.h"
 #include "engine/geometry/finder_patterns.h"
+#include "engine/geometry/symbol_frame.h"
 #include "tests/geometry/test_symbols.h"
 
 using namespace velmora;

@@ -10,8 +10,8 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "engine/decode/binarization.h"
-#include "engine/decode/raster.h"
+#include "engine/image/binarization.h"
+#include "engine/image/raster.h"
 #include "engine/velmora_engine.h"
 
 namespace velmora::test {

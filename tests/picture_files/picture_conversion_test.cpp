@@ -8,7 +8,7 @@
 
 #include "codecs/bitmap.h"
 #include "codecs/bmp_writer.h"
-#include "engine/decode/picture_loading.h"
+#include "engine/image/picture_loading.h"
 #include "picture_test_support.h"
 
 using namespace velmora;

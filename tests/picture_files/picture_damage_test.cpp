@@ -9,7 +9,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "codecs/bitmap.h"
-#include "engine/decode/picture_loading.h"
+#include "engine/image/picture_loading.h"
 #include "picture_test_support.h"
 
 using namespace velmora;

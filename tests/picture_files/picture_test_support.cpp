@@ -9,7 +9,7 @@
 #include <opencv2/imgproc.hpp>
 #include <stdexcept>
 
-#include "engine/decode/picture_loading.h"
+#include "engine/image/picture_loading.h"
 #include "engine/velmora_engine.h"
 
 namespace velmora::test {

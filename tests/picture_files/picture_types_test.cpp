@@ -5,7 +5,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "engine/decode/picture_loading.h"
+#include "engine/image/picture_loading.h"
 #include "picture_test_support.h"
 
 using namespace velmora;

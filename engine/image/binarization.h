@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/decode/raster.h"
+#include "engine/image/raster.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "engine/decode/picture_loading.h"
+#include "engine/image/picture_loading.h"
 
 #include <algorithm>
 #include <array>

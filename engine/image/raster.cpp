@@ -1,4 +1,4 @@
-#include "engine/decode/raster.h"
+#include "engine/image/raster.h"
 
 #include <cstddef>
 #include <new>

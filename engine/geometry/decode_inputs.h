@@ -1,11 +1,12 @@
-// What the decode driver tells the finder search about the request in progress: the mask of
-// areas already read, the boxes around finder centres already used, and the enlargement of
-// the picture being searched. The driver sets these; the search only reads them.
+// What the decode driver tells the geometry about the request in progress: the mask of areas
+// already read, the boxes around finder centres already used, the enlargement of the picture
+// being searched, and the view that modules are sampled into. The driver sets these; the
+// geometry only reads them.
 #pragma once
 
 #include <cstdint>
 
-#include "engine/decode/raster.h"
+#include "engine/image/raster.h"
 
 namespace velmora {
 
@@ -44,5 +45,10 @@ void setEnlargement(bool enlarged, float factor);
 bool isEnlarged();
 float enlargementFactor();
 float enlargementReciprocal();
+
+// The 177 x 177 byte view over the reader's sampling buffer, row y at byte 177 y; null outside
+// a request.
+Raster* moduleMatrixView();
+void setModuleMatrixView(Raster* view);
 
 }  // namespace velmora

@@ -1,5 +1,5 @@
 # Picture file decoding in the codecs library and picture loading in the engine. Included from
-# engine/CMakeLists.txt, so every path is absolute.
+# engine/image/CMakeLists.txt; every path is absolute.
 pkg_check_modules(VELMORA_LIBWMF REQUIRED IMPORTED_TARGET libwmf)
 find_package(GIF REQUIRED)
 
@@ -26,7 +26,7 @@ target_sources(velmora_codecs PRIVATE
 )
 target_link_libraries(velmora_codecs PRIVATE GIF::GIF PkgConfig::VELMORA_LIBWMF)
 
-target_sources(velmora_engine PRIVATE
-  ${PROJECT_SOURCE_DIR}/engine/decode/picture_loading.h
-  ${PROJECT_SOURCE_DIR}/engine/decode/picture_loading.cpp
+target_sources(velmora_image PRIVATE
+  ${PROJECT_SOURCE_DIR}/engine/image/picture_loading.h
+  ${PROJECT_SOURCE_DIR}/engine/image/picture_loading.cpp
 )

@@ -1,13 +1,11 @@
-#include "engine/decode/binarization.h"
+#include "engine/image/binarization.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "engine/image/simd.h"
 
 namespace velmora {
 namespace {
@@ -35,7 +33,7 @@ void applyThreshold(uint8_t* const* binaryRows, const uint8_t* const* greyRows, 
             continue;
         }
         int x = 0;
-#if defined(__SSE2__)
+#if VELMORA_SSE2
         // grey - t, saturated at 0, is non-zero exactly where grey > t; its minimum with 1 is
         // the binary sample.
         const __m128i threshold = _mm_set1_epi8(static_cast<char>(t)), one = _mm_set1_epi8(1);

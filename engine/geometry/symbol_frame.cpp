@@ -1,4 +1,4 @@
-#include "engine/decode/symbol_frame.h"
+#include "engine/geometry/symbol_frame.h"
 
 #include <cmath>
 #include <utility>

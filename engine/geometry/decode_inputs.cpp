@@ -1,4 +1,4 @@
-#include "engine/decode/decode_inputs.h"
+#include "engine/geometry/decode_inputs.h"
 
 #include <array>
 
@@ -12,6 +12,7 @@ struct DecodeInputs {
     bool enlarged = false;
     float factor = 1.0f;
     float reciprocal = 1.0f;
+    Raster* moduleMatrixView = nullptr;
 };
 
 DecodeInputs inputs;
@@ -49,5 +50,8 @@ void setEnlargement(bool enlarged, float factor) {
 bool isEnlarged() { return inputs.enlarged; }
 float enlargementFactor() { return inputs.factor; }
 float enlargementReciprocal() { return inputs.reciprocal; }
+
+Raster* moduleMatrixView() { return inputs.moduleMatrixView; }
+void setModuleMatrixView(Raster* view) { inputs.moduleMatrixView = view; }
 
 }  // namespace velmora
