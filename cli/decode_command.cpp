@@ -1,5 +1,6 @@
 // velmora-cli decode: reads the symbols of picture files and prints the report that the main
 // window's log box shows, JSON, or only the texts.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "codecs/text_encoding.h"
 #include "codecs/text_kind.h"
 #include "engine/decode/decode_report.h"
+#include "engine/decode/decode_request.h"
 #include "engine/decode/symbol_marks.h"
 #include "engine/image/picture_loading.h"
 #include "engine/velmora_engine.h"
@@ -28,6 +30,8 @@ constexpr const char* kDecodeUsage =
     "\n"
     "Options:\n"
     "  --max 1..4      symbols to look for in each picture (default 4)\n"
+    "  --time-limit MS stop reading a picture after MS milliseconds (default 4000; 0: no\n"
+    "                  limit, so that what is read does not depend on the machine's load)\n"
     "  --no-utf8       keep the decoded bytes as they are instead of converting UTF-8 text\n"
     "  --json          one JSON object per file with every field of each symbol\n"
     "  --raw           only the decoded texts, one per line (as zbarimg --raw)\n"
@@ -50,6 +54,7 @@ enum class OutputStyle { Report, Json, Raw };
 
 struct DecodeOptions {
     int wanted = 4;
+    uint32_t timeLimit = kDefaultTimeBudget;
     bool convertUtf8 = true;
     OutputStyle style = OutputStyle::Report;
     bool nulSeparated = false;  // raw texts end in a NUL byte instead of a line break
@@ -82,7 +87,7 @@ bool parseOptions(int argc, char** argv, DecodeOptions& options, bool& help) {
                 return false;
             }
             options.style = style;
-        } else if (arg == "--max" || arg == "--mark") {
+        } else if (arg == "--max" || arg == "--mark" || arg == "--time-limit") {
             if (i + 1 >= argc) {
                 reportProblem(std::string(arg) + " needs a value");
                 return false;
@@ -90,6 +95,12 @@ bool parseOptions(int argc, char** argv, DecodeOptions& options, bool& help) {
             const std::string value = argv[++i];
             if (arg == "--mark") {
                 options.markPath = value;
+            } else if (arg == "--time-limit") {
+                if (value.empty() || value.size() > 7 || value.find_first_not_of("0123456789") != std::string::npos) {
+                    reportProblem("--time-limit takes milliseconds from 0 to 9999999, not '" + value + "'");
+                    return false;
+                }
+                options.timeLimit = static_cast<uint32_t>(std::stoul(value));
             } else if (value.size() == 1 && value[0] >= '1' && value[0] <= '4') {
                 options.wanted = value[0] - '0';
             } else {
@@ -289,6 +300,7 @@ int runDecodeCommand(int argc, char** argv) {
         return kExitSuccess;
     }
     const LocaleLanguage language = localeLanguage();
+    setTimeBudget(options.timeLimit);
     int worst = kExitSuccess;
     for (const std::string& file : options.files) {
         const int result = decodeOne(file, options, options.files.size() > 1, language);

@@ -11,6 +11,9 @@
 namespace velmora {
 namespace {
 
+// Any logical screen up to this area is composed, however small its frame.
+constexpr int64_t kMaxPlainScreenArea = int64_t{4096} * 4096;
+
 struct MemoryInput {
     std::span<const uint8_t> bytes;
     std::size_t position = 0;
@@ -129,9 +132,14 @@ void decodeGif(std::span<const uint8_t> file, Bitmap& out) {
         failPicture(PictureFailure::Truncated, "GIF frame larger than its data could hold");
     }
     // The frame sits on the logical screen where it fits there; a frame that overhangs its
-    // screen (or a screen of no size) is shown alone.
-    const bool fits = frame.Left >= 0 && frame.Top >= 0 && int64_t{frame.Left} + frame.Width <= gif->SWidth &&
-                      int64_t{frame.Top} + frame.Height <= gif->SHeight;
+    // screen (or a screen of no size) is shown alone. So is a frame on a screen both larger than
+    // 4096 x 4096 and more than 64 times its area: no program writes one, and a file of a few
+    // hundred bytes would otherwise fill gigabytes with background.
+    checkPictureSize(gif->SWidth > 0 ? gif->SWidth : 1, gif->SHeight > 0 ? gif->SHeight : 1);
+    const int64_t screenArea = int64_t{gif->SWidth} * gif->SHeight;
+    const bool plausibleScreen = screenArea <= kMaxPlainScreenArea || screenArea <= int64_t{frame.Width} * frame.Height * 64;
+    const bool fits = plausibleScreen && frame.Left >= 0 && frame.Top >= 0 &&
+                      int64_t{frame.Left} + frame.Width <= gif->SWidth && int64_t{frame.Top} + frame.Height <= gif->SHeight;
     const int64_t left = fits ? frame.Left : 0;
     const int64_t top = fits ? frame.Top : 0;
     const int64_t width = fits ? gif->SWidth : frame.Width;

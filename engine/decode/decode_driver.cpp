@@ -29,10 +29,6 @@ constexpr float kFinderCentreTolerance = 0.85f;
 constexpr float kFinderPairTolerance = 1.65f;
 constexpr int kAllDirections = 3;
 
-// Candidate angle limits of the triple checks.
-constexpr float kAcuteAngleCosine = 0.90631f;
-constexpr float kObtuseAngleCosine = 0.422618f;
-
 // Pictures with both sides below this are enlarged when a request falls short.
 constexpr int kEnlargeBelow = 320;
 constexpr float kMaxEnlargement = 2.0f;
@@ -208,6 +204,13 @@ int runPassOn(int i, int j, const Raster& grey, const Raster& input) {
     return symbolCount();
 }
 
+// True when a raster handed in by a caller holds bytes, has a row table, and is as wide and as
+// tall as the call states.
+bool isCallerRasterUsable(const Raster& raster, int width, int height) {
+    return rasterElementSize(raster.elementType) == 1 && raster.rows != nullptr && raster.width == width &&
+           raster.height == height;
+}
+
 }  // namespace
 
 }  // namespace velmora
@@ -218,7 +221,7 @@ int QR_Decode_Matrix(int iBufType, void* src, int iImgWidth, int iImgHeight, int
                      C_QrDecodedDataPublished* /*p_QrDecodedData*/) {
     setEnlargement(false, 1.0f);
     fillModeIndicators();
-    setAngleThresholds(kAcuteAngleCosine, kObtuseAngleCosine);
+    setAngleThresholds(kAcuteAngleLimit, kObtuseAngleLimit);
     const int wanted = std::clamp(iQrMsg_Max, 1, 4);
     beginDecodeRequest(wanted, iDecodeUTF8 != 0);
     summary = RequestSummary{};
@@ -244,6 +247,8 @@ int QR_Decode_Matrix(int iBufType, void* src, int iImgWidth, int iImgHeight, int
         rasters.ownsGreyView = true;
         break;
     case kPixelsRaster:
+        // A caller's raster is read only when it is what the call says it is.
+        if (!isCallerRasterUsable(*static_cast<const Raster*>(src), iImgWidth, iImgHeight)) return 0;
         rasters.greyView = static_cast<Raster*>(src);
         break;
     default:

@@ -17,6 +17,7 @@ struct RequestState {
 };
 
 RequestState request;
+uint32_t budget = kDefaultTimeBudget;
 
 }  // namespace
 
@@ -35,6 +36,10 @@ int wantedCount() { return request.wanted; }
 
 bool convertUtf8Requested() { return request.convertUtf8; }
 
-bool budgetSpent() { return static_cast<uint32_t>(millisecondClock() - request.startTime) >= timeBudget; }
+void setTimeBudget(uint32_t milliseconds) { budget = milliseconds; }
+
+uint32_t timeBudget() { return budget; }
+
+bool budgetSpent() { return budget != 0 && static_cast<uint32_t>(millisecondClock() - request.startTime) >= budget; }
 
 }  // namespace velmora

@@ -79,6 +79,9 @@ TEST_F(DecodeCli, ExitCodesTellFoundNothingFromNotLoaded) {
     EXPECT_NE(unloadable.err.find("notes.txt"), std::string::npos);
     EXPECT_EQ(run({"decode"}).exitCode, 2);
     EXPECT_EQ(run({"decode", "--max", "5", good}).exitCode, 2);
+    EXPECT_EQ(run({"decode", "--time-limit", "0", good}).exitCode, 0);
+    EXPECT_EQ(run({"decode", "--time-limit", "-5", good}).exitCode, 2);
+    EXPECT_EQ(run({"decode", "--time-limit", "soon", good}).exitCode, 2);
     EXPECT_EQ(run({"decode", "--json", "--raw", good}).exitCode, 2);
 }
 

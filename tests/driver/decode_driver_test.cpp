@@ -114,6 +114,26 @@ TEST(DriverReadsEveryLayout, CallerMemoryIsNeverFreed) {
     EXPECT_EQ(QR_Decode_Matrix(7, picture.data, picture.cols, picture.rows, 1, 1, nullptr), 1);
 }
 
+TEST(DriverChecksCallersRaster, OnlyBytesOfTheStatedSizeAreRead) {
+    cv::Mat picture = pictureWith(300, 300, {{"checked", 3, 5, 50, 50}});
+    Raster* view = viewImageAsRaster(&picture);
+    ASSERT_NE(view, nullptr);
+    // Stated larger than the raster: reading it would run past every row.
+    EXPECT_EQ(QR_Decode_Matrix(2, view, 600, picture.rows, 1, 1, nullptr), 0);
+    EXPECT_EQ(QR_Decode_Matrix(2, view, picture.cols, 900, 1, 1, nullptr), 0);
+    EXPECT_EQ(QR_Decode_Matrix(2, view, picture.cols - 1, picture.rows, 1, 1, nullptr), 0);
+    // The same bytes claimed as 16-bit samples are not grey bytes.
+    view->elementType = kRasterInt16;
+    EXPECT_EQ(QR_Decode_Matrix(2, view, picture.cols, picture.rows, 1, 1, nullptr), 0);
+    view->elementType = kRasterByte;
+    uint8_t** rows = view->rows;
+    view->rows = nullptr;
+    EXPECT_EQ(QR_Decode_Matrix(2, view, picture.cols, picture.rows, 1, 1, nullptr), 0);
+    view->rows = rows;
+    EXPECT_EQ(QR_Decode_Matrix(2, view, picture.cols, picture.rows, 1, 1, nullptr), 1);
+    releaseRasterView(view);
+}
+
 TEST(DriverReadsLightOnDark, InverseFlagIsSet) {
     cv::Mat picture = pictureWith(300, 300, {{"light on dark", 2, 5, 40, 40}}, true);
     ASSERT_EQ(decode(picture, 1), 1);

@@ -64,7 +64,7 @@ std::vector<std::string> decodeJson(const fs::path& folder, const std::vector<st
     command += quoted(folder.string());
     command += " && ";
     command += quoted(VELMORA_CLI);
-    command += " decode --json --max ";
+    command += " decode --json --time-limit 0 --max ";
     command += std::to_string(wanted);
     command += " --";
     for (const std::string& f : files) {

@@ -303,6 +303,12 @@ TEST_F(PictureTypes, GifLoadsItsFirstFrame) {
     std::fill(noScreen.begin() + 6, noScreen.begin() + 10, 0);
     writeFile(folder.path("no-screen.gif"), noScreen);
     expectLoads(folder.path("no-screen.gif"), coloured);
+    // So does a screen thousands of times the frame's area (found by fuzzing: 232 bytes that
+    // took 14 s and 1 GB to fill with background).
+    std::vector<uint8_t> vastScreen = readFile(folder.path("symbol.gif"));
+    vastScreen[6] = 0x26, vastScreen[7] = 0x3A, vastScreen[8] = 0x2F, vastScreen[9] = 0x2F;  // 14886 x 12079
+    writeFile(folder.path("vast-screen.gif"), vastScreen);
+    expectLoads(folder.path("vast-screen.gif"), coloured);
 }
 
 TEST_F(PictureTypes, GifTransparencyShowsWhite) {
