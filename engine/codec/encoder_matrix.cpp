@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "engine/codec/format_version_words.h"
+#include "engine/codec/function_modules.h"
 #include "engine/codec/mask_patterns.h"
 #include "engine/codec/qr_encode.h"
 #include "engine/codec/reed_solomon.h"
@@ -22,10 +23,6 @@ constexpr uint8_t kFunction = 0x20;
 constexpr uint8_t kFunctionDark = 0x10;
 constexpr uint8_t kDataBit = 0x02;
 constexpr uint8_t kMaskedBit = 0x01;
-
-// Pattern bitmaps, one byte per row, most significant used bit leftmost; a set bit is dark.
-constexpr uint8_t kFinderPattern[7] = {0x7F, 0x41, 0x5D, 0x5D, 0x5D, 0x41, 0x7F};
-constexpr uint8_t kAlignmentPattern[5] = {0x1F, 0x11, 0x15, 0x11, 0x1F};
 
 inline int at(int x, int y) { return x * kMatrixStride + y; }
 
@@ -131,63 +128,7 @@ void CQR_Encode::InterleaveBlocks() {
 }
 
 void CQR_Encode::PlaceFunctionPatterns() {
-    const int s = symbolSize_;
-    const int finderCorners[3][2] = {{0, 0}, {s - 7, 0}, {0, s - 7}};
-    for (const auto& corner : finderCorners) {
-        for (int row = 0; row < 7; ++row) {
-            for (int column = 0; column < 7; ++column) {
-                const bool dark = (kFinderPattern[row] >> (6 - column)) & 1;
-                setFunctionModule(corner[0] + column, corner[1] + row, dark);
-            }
-        }
-    }
-    for (int i = 0; i <= 7; ++i) {
-        setFunctionModule(7, i, false);
-        setFunctionModule(i, 7, false);
-        setFunctionModule(s - 8, i, false);
-        setFunctionModule(s - 8 + i, 7, false);
-        setFunctionModule(7, s - 8 + i, false);
-        setFunctionModule(i, s - 8, false);
-    }
-    // Format areas, reserved light until the format information is written.
-    for (int i = 0; i <= 8; ++i) {
-        setFunctionModule(i, 8, false);
-        setFunctionModule(8, i, false);
-    }
-    for (int i = 0; i < 8; ++i) {
-        setFunctionModule(8, s - 8 + i, false);
-        setFunctionModule(s - 8 + i, 8, false);
-    }
-    if (version_ >= 7) {
-        const uint32_t word = versionWord(version_);
-        for (int k = 0; k < 18; ++k) {
-            const bool dark = (word >> k) & 1;
-            setFunctionModule(k / 3, s - 11 + k % 3, dark);
-            setFunctionModule(s - 11 + k % 3, k / 3, dark);
-        }
-    }
-    // Alignment patterns; centres already inside a function pattern are skipped.
-    const VersionInfo& info = VersionTable[version_];
-    auto placeAlignment = [this](int cx, int cy) {
-        if (grid_[at(cx, cy)] & kFunction) return;
-        for (int row = 0; row < 5; ++row) {
-            for (int column = 0; column < 5; ++column) {
-                const bool dark = (kAlignmentPattern[row] >> (4 - column)) & 1;
-                setFunctionModule(cx - 2 + column, cy - 2 + row, dark);
-            }
-        }
-    };
-    for (int a = 0; a < info.alignmentCount; ++a) {
-        const int p = info.alignmentPositions[a];
-        placeAlignment(p, 6);
-        placeAlignment(6, p);
-        for (int b = 0; b < info.alignmentCount; ++b) placeAlignment(p, info.alignmentPositions[b]);
-    }
-    for (int i = 8; i <= s - 9; ++i) {
-        const bool dark = i % 2 == 0;
-        setFunctionModule(i, 6, dark);
-        setFunctionModule(6, i, dark);
-    }
+    forEachFunctionModule(version_, [this](int x, int y, bool dark) { setFunctionModule(x, y, dark); });
 }
 
 void CQR_Encode::PlaceCodewords() {

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "engine/codec/format_version_words.h"
+#include "engine/codec/function_modules.h"
 #include "engine/codec/mask_patterns.h"
 #include "engine/codec/reed_solomon.h"
 
@@ -40,42 +41,10 @@ ModulePosition secondCopyModule(int i, int s, bool mirrored) {
     return {8, s - 15 + i};
 }
 
-// Sets the function modules of a symbol of the version in grid (byte [x * 177 + y]) to 1: the
-// finders with their separators, the alignment and timing patterns, the format areas with the
-// dark module and the version areas. The rest are the data modules.
+// Sets the function modules of a symbol of the version in grid (byte [x * 177 + y]) to 1; the
+// rest are the data modules.
 void markFunctionModules(int version, uint8_t* grid) {
-    const int s = symbolSizeOf(version);
-    auto markArea = [grid](int x0, int y0, int width, int height) {
-        for (int x = x0; x < x0 + width; ++x) {
-            for (int y = y0; y < y0 + height; ++y) grid[x * kMatrixStride + y] = 1;
-        }
-    };
-    // Finders with their separators.
-    markArea(0, 0, 8, 8);
-    markArea(s - 8, 0, 8, 8);
-    markArea(0, s - 8, 8, 8);
-    // Alignment patterns; the last coordinate lies beside a finder on the timing rows.
-    const VersionInfo& info = VersionTable[version];
-    for (int a = 0; a < info.alignmentCount; ++a) {
-        const int p = info.alignmentPositions[a];
-        if (a + 1 < info.alignmentCount) {
-            markArea(6 - 2, p - 2, 5, 5);
-            markArea(p - 2, 6 - 2, 5, 5);
-        }
-        for (int b = 0; b < info.alignmentCount; ++b) markArea(p - 2, info.alignmentPositions[b] - 2, 5, 5);
-    }
-    // Timing patterns.
-    markArea(8, 6, s - 16, 1);
-    markArea(6, 8, 1, s - 16);
-    // Format areas, the dark module included.
-    markArea(8, 0, 1, 9);
-    markArea(0, 8, 9, 1);
-    markArea(8, s - 8, 1, 8);
-    markArea(s - 8, 8, 8, 1);
-    if (version >= 7) {
-        markArea(0, s - 11, 6, 3);
-        markArea(s - 11, 0, 3, 6);
-    }
+    forEachFunctionModule(version, [grid](int x, int y, bool) { grid[x * kMatrixStride + y] = 1; });
 }
 
 // Every version's codeword layout has a place of its own in one static area, sized by the

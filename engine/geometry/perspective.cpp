@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/geometry/linear_solver.h"
+#include "engine/image/bilinear.h"
 #include "engine/image/simd.h"
 
 namespace velmora {
@@ -102,8 +103,7 @@ uint8_t sampleAt(const Raster& source, PointF s) {
     const float p01 = source.rows[row.lower][column.upper];
     const float p10 = source.rows[row.upper][column.lower];
     const float p11 = source.rows[row.upper][column.upper];
-    const float fy = row.fraction, fx = column.fraction;
-    const float value = p00 + 0.5f + (p10 - p00) * fy + (p01 - p00) * fx + (p00 + p11 - p10 - p01) * fx * fy;
+    const float value = bilinearValue(p00, p01, p10, p11, column.fraction, row.fraction);
     return static_cast<uint8_t>(static_cast<int>(value));
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/image/bilinear.h"
 #include "engine/image/simd.h"
 
 namespace velmora {
@@ -272,10 +273,8 @@ int resampleBilinear(const Raster* source, Raster* destination, int mode) {
         const long double dy = ry.fraction;
         for (int j = 0; j < dw; ++j) {
             const AxisSample& cx = columns[static_cast<std::size_t>(j)];
-            const long double a = top[cx.lower], b = top[cx.upper];
-            const long double c = bottom[cx.lower], d = bottom[cx.upper];
-            const long double dx = cx.fraction;
-            const long double value = (c - a) * dy + (a + 0.5L) + (b - a) * dx + dx * dy * (a + d - c - b);
+            const long double value = bilinearValue<long double>(top[cx.lower], top[cx.upper], bottom[cx.lower],
+                                                                 bottom[cx.upper], cx.fraction, dy);
             out[j] = static_cast<uint8_t>(static_cast<int>(value));
         }
     }
