@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libgl-dev
   xvfb xauth imagemagick libxtst-dev xdotool dbus fonts-wqy-microhei fonts-dejavu-core
   desktop-file-utils appstream groff-base dpkg-dev file
+  crossbuild-essential-arm64 debootstrap qemu-user qemu-user-static
 )
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test: the whole suite in a release
-# build, the engine suites and the recorded reads again on the engine's scalar paths alone, then
-# the engine suites under AddressSanitizer and UndefinedBehaviorSanitizer.
+# build, the engine suites and the recorded reads again on the engine's scalar paths alone, the
+# engine suites (with every kept fuzz input) under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and last a cross-build of the engine and velmora-cli for arm64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,3 +26,7 @@ cmake --build build-asan -j"$jobs"
 # unoptimised sanitized build, or two of them sharing the cores, would eat into.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -L engine --output-on-failure -j1
+
+# The engine must build where there is no SSE2 and long double is not the x86 type.
+# (scripts/check-aarch64.sh without --compile-only also runs the tests under qemu-user.)
+./scripts/check-aarch64.sh --compile-only
