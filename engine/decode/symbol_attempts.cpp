@@ -145,18 +145,80 @@ int framingMismatches(const uint8_t* sampled, int n, int x0, int y0) {
 // symbol's own that is damaged away from its centre lines also differs in many modules, but its
 // centre lines and separator read true: refusing it would leave the symbol to a pair candidate,
 // whose inferred corner lies most of a module off, or to no candidate at all. The pattern that
-// a pair candidate infers is not judged: it may be the one that is missing.
-bool foundFindersSampledAsFinders() {
+// a pair candidate infers is not judged: it may be the one that is missing. damaged[role] tells
+// which finders were let through that way.
+bool foundFindersSampledAsFinders(std::array<bool, 3>& damaged) {
     const CQR_Decoder& reader = processDecoder();
     const int n = reader.size();
     const std::array<std::array<int, 2>, 3> origins = {{{0, 0}, {n - 7, 0}, {0, n - 7}}};
+    damaged.fill(false);
     for (int role = kFrameA; role <= kFrameC; ++role) {
         if (attempt.pairMode == 1 && frameOrder()[static_cast<std::size_t>(role)] == 0) continue;
         const auto& origin = origins[static_cast<std::size_t>(role)];
         if (finderMismatches(reader.sampledCopy(), origin[0], origin[1]) <= kMaxFinderMismatches) continue;
         if (framingMismatches(reader.sampledCopy(), n, origin[0], origin[1]) > kMaxFramingMismatches) return false;
+        damaged[static_cast<std::size_t>(role)] = true;
     }
     return true;
+}
+
+// The offset, in pixels along the unit vector u, from `from` to the middle of the run of equal
+// binary samples through it; false when that run is not 2 to 4 modules of `module` pixels long,
+// as the 3-module core of a finder is. Samples are taken every half pixel.
+bool middleOfRun(const uint8_t* const* rows, int height, int width, PointF from, PointF u, float module,
+                 float& offset) {
+    auto sampleAt = [&](float t, uint8_t& value) {
+        const int x = static_cast<int>(std::floor(from.x + t * u.x + 0.5f));
+        const int y = static_cast<int>(std::floor(from.y + t * u.y + 0.5f));
+        if (x < 0 || y < 0 || x >= width || y >= height) return false;
+        value = rows[y][x];
+        return true;
+    };
+    uint8_t core = 0;
+    if (!sampleAt(0.0f, core)) return false;
+    const float reach = 3.0f * module;
+    std::array<float, 2> ends{};
+    for (int side = 0; side < 2; ++side) {
+        const float step = side == 0 ? 0.5f : -0.5f;
+        float t = 0.0f;
+        uint8_t value = core;
+        while (std::fabs(t) <= reach && sampleAt(t + step, value) && value == core) t += step;
+        if (value == core) return false;  // ran off the picture or past any finder's core
+        ends[static_cast<std::size_t>(side)] = t + step * 0.5f;
+    }
+    const float length = ends[0] - ends[1];
+    if (length < 2.0f * module || length > 4.0f * module) return false;
+    offset = (ends[0] + ends[1]) * 0.5f;
+    return true;
+}
+
+// A finder damaged away from its centre lines is found by fewer scan lines on one side of its
+// centre than on the other, which pulls its centre up to a third of a module off and the symbol
+// corner beside it half a module. Its centre lines read true, so the centre is taken again as the
+// middle of its core along side 2, then along side 1 through that point; the finder's recorded
+// centre and the corner beside it move by the same amount. A run that does not look like a
+// finder's core, or a move of more than a module, leaves both as they were.
+void recentreDamagedFinders(const uint8_t* const* rows, int height, int width, int k,
+                            const std::array<bool, 3>& damaged) {
+    CandidateTriple& triple = candidateTriple();
+    const float back = isEnlarged() ? enlargementReciprocal() : 1.0f;
+    for (int role = kFrameA; role <= kFrameC; ++role) {
+        if (!damaged[static_cast<std::size_t>(role)]) continue;
+        const FrameCorner& f = frameCorners()[static_cast<std::size_t>(role)];
+        const auto slot = static_cast<std::size_t>(frameOrder()[static_cast<std::size_t>(role)]);
+        const PointF centre{triple.values[kFinderX][slot], triple.values[kFinderY][slot]};
+        float along2 = 0.0f, along1 = 0.0f;
+        if (!middleOfRun(rows, height, width, centre, f.e2, f.m2, along2)) continue;
+        const PointF halfway{centre.x + along2 * f.e2.x, centre.y + along2 * f.e2.y};
+        if (!middleOfRun(rows, height, width, halfway, f.e1, f.m1, along1)) continue;
+        const PointF shift{along2 * f.e2.x + along1 * f.e1.x, along2 * f.e2.y + along1 * f.e1.y};
+        const float module = 0.5f * (f.m1 + f.m2);
+        if (shift.x * shift.x + shift.y * shift.y > module * module) continue;
+        triple.values[kFinderX][slot] = centre.x + shift.x;
+        triple.values[kFinderY][slot] = centre.y + shift.y;
+        g_QrDecodedData.dXY_4Corners[k][role] += shift.x * back;
+        g_QrDecodedData.dXY_4Corners[k][4 + role] += shift.y * back;
+    }
 }
 
 // A candidate with a pattern scored below 1.5 (or marked used) is not tried.
@@ -178,8 +240,10 @@ bool recordRead(int k, int convertFlag) {
 // fourth point, or through a grid whose bottom-right centre is a look-alike, gets its corners
 // from the alignment pattern first.
 bool readAndRecord(const uint8_t* const* rows, int height, int width, int k, int convertFlag) {
-    if (attemptSymbol(rows, height, width) != 1 || !foundFindersSampledAsFinders()) return false;
+    std::array<bool, 3> damaged{};
+    if (attemptSymbol(rows, height, width) != 1 || !foundFindersSampledAsFinders(damaged)) return false;
     anchorCornersOnAlignment(rows, height, width);
+    recentreDamagedFinders(rows, height, width, k, damaged);
     return recordRead(k, convertFlag);
 }
 
