@@ -8,6 +8,7 @@
 #include "engine/codec/version_table.h"
 #include "engine/decode/decode_request.h"
 #include "engine/decode/frame_sampling.h"
+#include "engine/decode/symbol_record.h"
 #include "engine/geometry/alignment_patterns.h"
 #include "engine/geometry/candidate_triples.h"
 #include "engine/geometry/decode_inputs.h"
@@ -201,7 +202,7 @@ bool middleOfRun(const uint8_t* const* rows, int height, int width, PointF from,
 void recentreDamagedFinders(const uint8_t* const* rows, int height, int width, int k,
                             const std::array<bool, 3>& damaged) {
     CandidateTriple& triple = candidateTriple();
-    const float back = isEnlarged() ? enlargementReciprocal() : 1.0f;
+    const float back = backToCaller();
     for (int role = kFrameA; role <= kFrameC; ++role) {
         if (!damaged[static_cast<std::size_t>(role)]) continue;
         const FrameCorner& f = frameCorners()[static_cast<std::size_t>(role)];

@@ -74,9 +74,6 @@ void storeText(int k, int convertFlag) {
     g_QrDecodedData.nParseStrLen[k] = length;
 }
 
-// Factor from the searched picture's coordinates to the caller's.
-float backToCaller() { return isEnlarged() ? enlargementReciprocal() : 1.0f; }
-
 // The point through the inverse of transform; -1 when it cannot be inverted, -2 when the point
 // maps to infinity.
 int mapBack(const PerspectiveCoefficients& transform, PointF module, PointF& picture) {
@@ -134,6 +131,8 @@ std::string textInSystemCodePage(const uint8_t* bytes, int length) {
         return {};
     }
 }
+
+float backToCaller() { return isEnlarged() ? enlargementReciprocal() : 1.0f; }
 
 void recordSymbol(int k, int convertFlag) {
     if (k < 0 || k >= kEntries) return;

@@ -22,6 +22,9 @@ inline constexpr int kMaxRecordedText = 7089;
 // Texts are cut to 7089 bytes. Then the count becomes k + 1. An entry k outside 0..3 is left.
 void recordSymbol(int k, int convertFlag);
 
+// Factor from the searched picture's coordinates to the caller's.
+float backToCaller();
+
 // The same with the three finder centres given (caller's picture coordinates, in the frame's
 // order: corner, along the first edge, along the second edge) instead of the current frame's.
 void recordSymbolWithFinders(int k, const std::array<PointF, 3>& finders, int convertFlag);
