@@ -13,7 +13,8 @@
 //   --repeat R  each reader reads each picture R times in turn (default 5); a picture's time is
 //               the median of its R readings, which keeps one slow reading (a cold cache, the
 //               machine busy elsewhere) from deciding it. --repeat 1 times single cold reads.
-//   --list      also prints every picture: milliseconds per reader and the passes Velmora ran.
+//   --list      also prints every picture: milliseconds per reader, the passes Velmora ran and
+//               how many of them repeated an earlier one.
 #define ZX_USE_UTF8 1
 
 #include <zbar.h>
@@ -168,8 +169,10 @@ void compareReaders(const std::vector<SamplePicture>& pictures, zbar::zbar_image
             }
         }
         if (list) {
-            std::printf("%-44s velmora %8.2f ms (%2d passes)  zxing-cpp %6.2f ms  zbar %6.2f ms\n", picture.path.c_str(),
-                        pictureMs[kVelmora], velmora::lastRequestSummary().passes, pictureMs[kZxing], pictureMs[kZbar]);
+            const velmora::RequestSummary& summary = velmora::lastRequestSummary();
+            std::printf("%-44s velmora %8.2f ms (%2d passes, %2d repeated)  zxing-cpp %6.2f ms  zbar %6.2f ms\n",
+                        picture.path.c_str(), pictureMs[kVelmora], summary.passes, summary.repeatedPasses,
+                        pictureMs[kZxing], pictureMs[kZbar]);
         }
     }
     if (list) std::printf("\n");

@@ -9,6 +9,7 @@
 #include "engine/codec/segment_parser.h"
 #include "engine/decode/decode_request.h"
 #include "engine/decode/pure_symbol.h"
+#include "engine/decode/repeated_passes.h"
 #include "engine/decode/symbol_attempts.h"
 #include "engine/geometry/alignment_patterns.h"
 #include "engine/geometry/candidate_triples.h"
@@ -66,7 +67,7 @@ void clearRaster(Raster& raster) {
     for (int y = 0; y < raster.height; ++y) std::memset(raster.rows[y], 0, raster.width);
 }
 
-int runPassOn(int i, int j, const Raster& grey, const Raster& input);
+int runPassOn(int i, int j, const Raster& grey, const Raster& input, RepeatedPasses* repeats);
 
 // The 3 x 3 mean of the schedule's picture, made by the first smoothed pass and kept for the
 // others: every one of them would smooth the same picture the same way.
@@ -88,13 +89,14 @@ struct SmoothedPicture {
 // thirds layout skips strategies 3 and 4.
 void runSchedule(const Raster& grey) {
     SmoothedPicture smoothed;
+    RepeatedPasses repeats;
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 5; ++j) {
             if (budgetSpent()) return;
             if ((i == 1 || i == 3) && j >= 3) continue;
             // A smoothed copy that cannot be made ends its passes at once.
             const Raster* input = i >= 2 ? smoothed.of(grey) : &grey;
-            if (input != nullptr) runPassOn(i, j, grey, *input);
+            if (input != nullptr) runPassOn(i, j, grey, *input, &repeats);
             ++summary.passes;
             if (requestSatisfied()) break;
         }
@@ -154,21 +156,22 @@ void retryEnlarged(const Raster& grey, RequestRasters& rasters) {
 const RequestSummary& lastRequestSummary() { return summary; }
 
 int runPass(int i, int j, const Raster& grey) {
-    if ((i != 2 && i != 3) || grey.width < 18 || grey.height < 18) return runPassOn(i, j, grey, grey);
+    if ((i != 2 && i != 3) || grey.width < 18 || grey.height < 18) return runPassOn(i, j, grey, grey, nullptr);
     SmoothedPicture smoothed;
     const Raster* input = smoothed.of(grey);
     if (input == nullptr) {
         clearAlignmentFoundCount();
         return symbolCount();
     }
-    return runPassOn(i, j, grey, *input);
+    return runPassOn(i, j, grey, *input, nullptr);
 }
 
 namespace {
 
 // One pass with its grey input given: the picture itself, or its smoothed copy for the smoothed
-// passes.
-int runPassOn(int i, int j, const Raster& grey, const Raster& input) {
+// passes. With the schedule's record of repeated passes, a pass that repeats an earlier one
+// skips its search.
+int runPassOn(int i, int j, const Raster& grey, const Raster& input, RepeatedPasses* repeats) {
     clearAlignmentFoundCount();
     const int height = grey.height;
     const int width = grey.width;
@@ -180,6 +183,11 @@ int runPassOn(int i, int j, const Raster& grey, const Raster& input) {
     const int blockWidth = thirds ? thirdsBlockSize(width) : width;
     const int blockHeight = thirds ? thirdsBlockSize(height) : height;
     binarizeBlocks(j, binary->rows, input.rows, width, height, blockWidth, blockHeight);
+    if (repeats != nullptr && repeats->skipsSearch(*binary)) {
+        ++summary.repeatedPasses;
+        destroyRaster(binary);
+        return symbolCount();
+    }
     // The finder search records every line's colour changes for the alignment search; the
     // picture stays as it is (or inverted, which keeps every change) until the pass ends.
     allowLineChangeRecording(true);
@@ -200,6 +208,7 @@ int runPassOn(int i, int j, const Raster& grey, const Raster& input) {
         tryCandidates(*binary, convert);
     }
     allowLineChangeRecording(false);
+    if (repeats != nullptr) repeats->searchEnded();
     destroyRaster(binary);
     return symbolCount();
 }

@@ -21,10 +21,12 @@ enum PixelLayout : int {
 // of symbols the request holds afterwards.
 int runPass(int i, int j, const Raster& grey);
 
-// What the last request did: the passes it ran (sixteen at most per picture size) and the
-// factor of its enlargement retry (0 when it made none).
+// What the last request did: the passes it ran (sixteen at most per picture size), how many of
+// them repeated an earlier pass and skipped their search, and the factor of its enlargement
+// retry (0 when it made none).
 struct RequestSummary {
     int passes = 0;
+    int repeatedPasses = 0;
     float enlargement = 0.0f;
 };
 const RequestSummary& lastRequestSummary();

@@ -8,6 +8,7 @@
 #include "engine/decode/decode_request.h"
 #include "engine/geometry/decode_inputs.h"
 #include "engine/geometry/symbol_frame.h"
+#include "engine/image/state_bytes.h"
 
 namespace velmora {
 namespace {
@@ -117,6 +118,7 @@ const std::array<PerspectiveCoefficients, 4>& frameTransforms() { return samplin
 bool sampledByAlignmentGrid() { return sampling.byGrid; }
 int lastSampleMode() { return sampling.mode; }
 PointF savedFourthPoint() { return sampling.savedFourth; }
+std::span<std::byte> samplingStateBytes() { return stateBytes(sampling); }
 const AlignmentCoordinates& alignmentCellBounds() { return sampling.cellBounds; }
 
 int samplePerspective(const uint8_t* const* rows, int height, int width, int mode, int version) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <span>
 #include <cstdint>
 
 #include "engine/geometry/alignment_patterns.h"
@@ -48,6 +50,9 @@ int lastSampleMode();
 // The fourth point of the last parallelogram sampling, against which the perspective mode
 // refuses to repeat it.
 PointF savedFourthPoint();
+
+// The bytes of the transforms, mode and saved fourth point of the last sampling, which later attempts and passes may read.
+std::span<std::byte> samplingStateBytes();
 
 // The cell bounds that prepareAlignmentGrid wrote: module points (x, y) per [row][column].
 const AlignmentCoordinates& alignmentCellBounds();

@@ -13,6 +13,7 @@
 #include "engine/geometry/candidate_triples.h"
 #include "engine/geometry/decode_inputs.h"
 #include "engine/geometry/version_information.h"
+#include "engine/image/state_bytes.h"
 #include "engine/velmora_engine.h"
 
 namespace velmora {
@@ -313,6 +314,8 @@ int estimateVersion(int& version, const uint8_t* const* rows, int height, int wi
     version = v;
     return v < kFirstBlockVersion || v != estimated ? 1 : 0;
 }
+
+std::span<std::byte> attemptStateBytes() { return stateBytes(attempt); }
 
 int attemptSymbol(const uint8_t* const* rows, int height, int width) {
     if (buildSymbolFrame(framePoints()) != 1) return -1;

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "engine/decode/symbol_record.h"
 #include "engine/geometry/symbol_frame.h"
@@ -23,6 +25,9 @@ int tryFinderPairs(const uint8_t* const* rows, int height, int width, int conver
 // One candidate (the current candidate triple): builds its frame, chooses a version, samples
 // and reads. Returns 1 when a symbol was read (the reader then holds it), -1 or -2 when not.
 int attemptSymbol(const uint8_t* const* rows, int height, int width);
+
+// The bytes of the loop mode and working version of the last attempt.
+std::span<std::byte> attemptStateBytes();
 
 // The version of the framed candidate from its finder distances, confirmed for large symbols
 // by a first read or the version blocks. Returns 2 when that first read already succeeded, 1

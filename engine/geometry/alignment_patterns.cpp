@@ -12,6 +12,7 @@
 #include "engine/geometry/line_runs.h"
 #include "engine/geometry/symbol_frame.h"
 #include "engine/geometry/version_information.h"
+#include "engine/image/state_bytes.h"
 
 namespace velmora {
 namespace {
@@ -697,6 +698,7 @@ AlignmentGrid& alignmentGrid() { return state.grid; }
 AlignmentCell& extraAlignmentCell() { return state.extra; }
 int alignmentFoundCount() { return state.found; }
 void clearAlignmentFoundCount() { state.found = 0; }
+std::span<std::byte> alignmentStateBytes() { return stateBytes(state); }
 
 void locateAlignmentPatterns(int version, const uint8_t* const* rows, int height, int width, int directions) {
     state.found = 0;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <span>
 #include <cstdint>
 
 #include "engine/geometry/point.h"
@@ -52,6 +54,9 @@ AlignmentCell& extraAlignmentCell();
 // count twice).
 int alignmentFoundCount();
 void clearAlignmentFoundCount();
+
+// The bytes of the grids, coordinates and counter of the last search, which later attempts and passes may read.
+std::span<std::byte> alignmentStateBytes();
 
 // Predicts and searches every alignment position of the version around the current symbol
 // frame, each prediction using the patterns already found. For versions 7 and above a second

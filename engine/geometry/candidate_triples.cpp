@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "engine/geometry/symbol_frame.h"
+#include "engine/image/state_bytes.h"
 
 namespace velmora {
 namespace {
@@ -187,6 +188,7 @@ CandidateTriple& candidateTriple() { return state.triple; }
 std::array<SlotSizes, kCandidateSlots>& slotSizes() { return state.slots; }
 const CandidateTable& candidateTable() { return state.table; }
 PairVariantState& pairVariantState() { return state.pair; }
+std::span<std::byte> candidateStateBytes() { return stateBytes(state); }
 
 void clearCandidateTriple() {
     for (auto& value : state.triple.values) value.fill(0.0f);

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <span>
 #include <cstdint>
 
 #include "engine/geometry/finder_patterns.h"
@@ -80,6 +82,9 @@ struct PairVariantState {
     int oddVariantFlag;
 };
 PairVariantState& pairVariantState();
+
+// The bytes of the candidate, its slots, the table and the pair variant state, which later attempts and passes may read.
+std::span<std::byte> candidateStateBytes();
 
 // Advances the pair cursors (entry from 0, variant from -1) to the next variant, loads the
 // pair into slots 1 and 2 and infers the third pattern's centre into slot 0. Returns 1 when a

@@ -16,6 +16,7 @@
 #include "engine/geometry/candidate_triples.h"
 #include "engine/geometry/decode_inputs.h"
 #include "engine/geometry/line_runs.h"
+#include "engine/image/state_bytes.h"
 
 namespace velmora {
 namespace {
@@ -1066,6 +1067,7 @@ struct SearchTables {
 
 FinderTable& finderTable() { return state.table; }
 FinderList& finderList() { return state.list; }
+std::span<std::byte> finderStateBytes() { return stateBytes(state); }
 const FinderBackup& finderBackup() { return state.backup; }
 
 int finderMaxHits(int height, int width) {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <span>
 #include <cstdint>
 #include <vector>
 
@@ -46,6 +48,9 @@ struct FinderList {
 FinderTable& finderTable();
 FinderList& finderList();
 const FinderBackup& finderBackup();
+
+// The bytes of the table, list and backup of the last search, which later attempts and passes may read.
+std::span<std::byte> finderStateBytes();
 
 // Scan families, in the order of the tags of the hits they produce.
 enum ScanFamily : int { kScanRows = 0, kScanColumns = 1, kScanDiagonals = 2, kScanAntiDiagonals = 3 };

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "engine/geometry/candidate_triples.h"
+#include "engine/image/state_bytes.h"
 
 namespace velmora {
 namespace {
@@ -77,6 +78,7 @@ bool setSide(PointF& e, float& length, PointF from, PointF to) {
 }  // namespace
 
 std::array<FrameCorner, 4>& frameCorners() { return frame.corners; }
+std::span<std::byte> frameStateBytes() { return stateBytes(frame); }
 const std::array<int, 3>& frameOrder() { return frame.order; }
 FramePoints& framePoints() { return frame.points; }
 

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <span>
 
 #include "engine/geometry/point.h"
 
@@ -36,6 +38,9 @@ std::array<FrameCorner, 4>& frameCorners();
 const std::array<int, 3>& frameOrder();
 // The frame's four points A, B, C, D as the steps below leave them.
 FramePoints& framePoints();
+
+// The bytes of the corners, order and points of the last frame, which later attempts and passes may read.
+std::span<std::byte> frameStateBytes();
 
 // Chooses A (the pattern opposite the strictly longest side), B and C such that
 // (B - A) x (C - A) > 0 (with y down, B is top-right and C bottom-left of an upright symbol),

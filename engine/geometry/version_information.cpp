@@ -8,6 +8,7 @@
 #include "engine/geometry/decode_inputs.h"
 #include "engine/geometry/perspective.h"
 #include "engine/geometry/symbol_frame.h"
+#include "engine/image/state_bytes.h"
 
 namespace velmora {
 namespace {
@@ -95,6 +96,7 @@ int readVersionInformation(int estimate, const uint8_t* const* rows, int height,
 int versionBlockMatch() { return blockMatch; }
 
 void setVersionBlockMatch(int match) { blockMatch = match; }
+std::span<std::byte> versionInformationStateBytes() { return stateBytes(blockMatch); }
 
 int decodeVersionBits(uint32_t word) {
     int best = 0;

@@ -2,7 +2,9 @@
 // correct the version estimated from the finder pattern distances.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "engine/image/raster.h"
 
@@ -13,6 +15,9 @@ namespace velmora {
 // alternative prediction.
 int versionBlockMatch();
 void setVersionBlockMatch(int match);
+
+// The bytes of that answer, which later attempts and passes may read.
+std::span<std::byte> versionInformationStateBytes();
 
 // Confirms or corrects an estimated version from the version blocks of the current symbol frame.
 // Estimates of 5 or less come back unchanged. Otherwise the candidates e, e+1, e-1, e+2, e-2,

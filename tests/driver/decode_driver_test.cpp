@@ -73,6 +73,22 @@ TEST(DriverStopsWhenSatisfied, FirstPassEndsTheRequest) {
     EXPECT_EQ(lastRequestSummary().passes, 16);
 }
 
+TEST(DriverSkipsRepeatedPasses, CrispPicturesSearchEachBinarisationOnceAndReadAlike) {
+    // Every threshold binarises a blank picture alike: after the first two passes of each
+    // picture size, every pass repeats one that found nothing.
+    cv::Mat blank(200, 300, CV_8UC1, cv::Scalar(255));
+    EXPECT_EQ(decode(blank, 4), 0);
+    EXPECT_EQ(lastRequestSummary().passes, 32);
+    EXPECT_EQ(lastRequestSummary().repeatedPasses, 28);
+
+    // Black and white symbols: the passes that repeat are skipped, and nothing read is lost.
+    cv::Mat picture = pictureWith(400, 200, {{"LEFT", 1, 6, 10, 10}, {"RIGHT", 2, 5, 210, 10}});
+    ASSERT_EQ(decode(picture, 4), 2);
+    EXPECT_EQ(texts(2), (std::vector<std::string>{"LEFT", "RIGHT"}));
+    EXPECT_EQ(lastRequestSummary().passes, 16);
+    EXPECT_GT(lastRequestSummary().repeatedPasses, 0);
+}
+
 TEST(DriverEnlargesSmallPictures, FactorFollowsTheShorterSide) {
     cv::Mat blank(200, 300, CV_8UC1, cv::Scalar(255));
     EXPECT_EQ(decode(blank, 1), 0);
