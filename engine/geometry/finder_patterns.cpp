@@ -1095,6 +1095,7 @@ struct PairingScratch {
     std::vector<char> liveB;
     std::vector<float> toleranceB;
     std::vector<float> keyB;
+    std::vector<int> lineEndB;
     std::vector<int> nearby;
     HitGrid grid;
 };
@@ -1118,6 +1119,7 @@ void pairFinderHits(const HitTable& a, int countA, const HitTable& b, int countB
     if (pairing.liveB.size() < nb) pairing.liveB.resize(nb);
     if (pairing.toleranceB.size() < nb) pairing.toleranceB.resize(nb);
     if (pairing.keyB.size() < nb) pairing.keyB.resize(nb);
+    if (pairing.lineEndB.size() < nb) pairing.lineEndB.resize(nb);
     std::fill_n(pairing.liveA.begin(), na, char{1});
     std::fill_n(pairing.liveB.begin(), nb, char{1});
     char* liveA = pairing.liveA.data();
@@ -1126,11 +1128,14 @@ void pairFinderHits(const HitTable& a, int countA, const HitTable& b, int countB
     float* keyB = pairing.keyB.data();
     float largestB = 0.0f;
     bool ordered = true, oneSizeB = true;
+    // Within one key (one line of B) the hits of a line scan come down the line: y ascends.
+    bool linesDescend = true;
     for (int j = 0; j < countB; ++j) {
         toleranceB[j] = rule.tolerance(b.size[j]);
         largestB = std::max(largestB, toleranceB[j]);
         keyB[j] = pairingKey(diagonal, b.x[j], b.y[j]);
         ordered = ordered && (j == 0 || keyB[j - 1] <= keyB[j]);
+        linesDescend = linesDescend && (j == 0 || keyB[j - 1] != keyB[j] || b.y[j - 1] <= b.y[j]);
         oneSizeB = oneSizeB && b.size[j] == b.size[0];
     }
     bool oneSizeA = true;
@@ -1156,15 +1161,22 @@ void pairFinderHits(const HitTable& a, int countA, const HitTable& b, int countB
     if (ordered) {
         // B comes line by line, so the partners of an A hit lie in one stretch of B's order:
         // a partner's key differs by at most the x tolerance (straight) or twice the larger
-        // tolerance (diagonal). The stretch is taken a little wider than that, so that no
-        // rounding loses a partner, and tested in B's order.
+        // tolerance (diagonal), and its y by at most the larger tolerance. Both reaches are taken
+        // a little wider, so that no rounding loses a partner; on each line of the stretch only
+        // the hits within the y reach are tested, in B's order.
+        int* lineEnd = pairing.lineEndB.data();
+        for (int j = countB - 1; j >= 0; --j) lineEnd[j] = j + 1 < countB && keyB[j + 1] == keyB[j] ? lineEnd[j + 1] : j + 1;
         for (int i = 0; i < countA; ++i) {
             const float ta = rule.tolerance(a.size[i]);
             const float reach = (diagonal ? 2.0f * std::max(ta, largestB) : ta) * 1.001f + 1.0f;
+            const float reachY = (diagonal ? std::max(ta, largestB) : largestB) * 1.001f + 1.0f;
             const float key = pairingKey(diagonal, a.x[i], a.y[i]);
-            for (int j = static_cast<int>(std::lower_bound(keyB, keyB + countB, key - reach) - keyB);
-                 j < countB && keyB[j] <= key + reach; ++j) {
-                tryPair(i, ta, j);
+            int j = static_cast<int>(std::lower_bound(keyB, keyB + countB, key - reach) - keyB);
+            while (j < countB && keyB[j] <= key + reach) {
+                const int end = lineEnd[j];
+                if (linesDescend) j = static_cast<int>(std::lower_bound(b.y + j, b.y + end, a.y[i] - reachY) - b.y);
+                for (; j < end && !(linesDescend && b.y[j] > a.y[i] + reachY); ++j) tryPair(i, ta, j);
+                j = end;
             }
         }
         return;
