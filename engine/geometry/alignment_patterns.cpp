@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <new>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/codec/version_table.h"
@@ -732,14 +734,61 @@ int alignmentCentreRuns(const uint8_t* samples, int length, float lineModule, fl
     return count;
 }
 
-void searchAlignment(AlignmentCell& cell, int px, int py, const uint8_t* const* rows, int height, int width, int role,
-                     int directions) {
-    if (rows == nullptr || height <= 0 || width <= 0) return;
-    if (role != kFrameB && role != kFrameC) role = kFrameA;
+namespace {
+
+// What a window search reads besides the picture: the prediction, the role's frame corner and
+// the sizes of its finder pattern, and the directions.
+struct WindowQuestion {
+    int px;
+    int py;
+    int directions;
+    int role;
+    FrameCorner corner;
+    SlotSizes sizes;
+
+    bool operator==(const WindowQuestion& other) const { return std::memcmp(this, &other, sizeof *this) == 0; }
+};
+// Questions compare as bytes: they hold no padding.
+static_assert(sizeof(WindowQuestion) == 4 * sizeof(int) + sizeof(FrameCorner) + sizeof(SlotSizes));
+
+struct WindowQuestionHash {
+    std::size_t operator()(const WindowQuestion& q) const {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&q);
+        uint64_t h = 0xcbf29ce484222325ull;
+        for (std::size_t i = 0; i < sizeof q; ++i) h = (h ^ bytes[i]) * 0x100000001b3ull;
+        return static_cast<std::size_t>(h);
+    }
+};
+
+// The candidates of both passes of each window searched on the pass's picture in its present
+// colour sense. Pair variants and version candidates often ask the same window again; the
+// answers hold while the picture's line record stands and the picture is not inverted.
+struct WindowAnswers {
+    uint64_t generation = 0;
+    const uint8_t* const* rows = nullptr;
+    uint8_t firstSample = 0;
+    std::unordered_map<WindowQuestion, std::array<Candidate, kPasses>, WindowQuestionHash> answers;
+
+    // The answers for this picture, forgotten when the picture is another or was inverted.
+    void holdFor(const uint8_t* const* picture) {
+        if (generation == lineRecordGeneration() && rows == picture && firstSample == picture[0][0]) return;
+        generation = lineRecordGeneration();
+        rows = picture;
+        firstSample = picture[0][0];
+        answers.clear();
+    }
+};
+
+WindowAnswers windowAnswers;
+
+// The candidates of both passes over the window around (px, py); score 0 for a pass that found
+// none. False when the scratch tables cannot grow to the window.
+bool searchWindow(std::array<Candidate, kPasses>& found, int px, int py, const uint8_t* const* rows, int height,
+                  int width, int role, int directions) {
     const Window w = windowAround(px, py, cornerOf(role), height, width);
     const SlotSizes& sizes = slotSizes()[static_cast<std::size_t>(frameOrder()[static_cast<std::size_t>(role)])];
     const std::array<bool, 4> families = searchedFamilies(sizes, directions);
-    if (!scratch.reserve(w)) return;
+    if (!scratch.reserve(w)) return false;
     // Both passes scan the same lines with the same expected sizes, so every line is walked once
     // for the two of them.
     const int capacity = SearchScratch::hitCapacity(w);
@@ -766,12 +815,44 @@ void searchAlignment(AlignmentCell& cell, int px, int py, const uint8_t* const* 
         }
     }
     for (int pass = 0; pass < kPasses; ++pass) {
-        const Candidate found = searchWindowOnce(w, hits[static_cast<std::size_t>(pass)], families, px, py);
-        if (found.score == 0.0f) continue;
-        cell.score = found.score;
-        if (found.score >= kAlignmentFoundScore) {
-            cell.x = found.x;
-            cell.y = found.y;
+        found[static_cast<std::size_t>(pass)] = searchWindowOnce(w, hits[static_cast<std::size_t>(pass)], families, px, py);
+    }
+    return true;
+}
+
+}  // namespace
+
+void searchAlignment(AlignmentCell& cell, int px, int py, const uint8_t* const* rows, int height, int width, int role,
+                     int directions) {
+    if (rows == nullptr || height <= 0 || width <= 0) return;
+    if (role != kFrameB && role != kFrameC) role = kFrameA;
+    std::array<Candidate, kPasses> found{};
+    if (lineChangesReady(rows, height, width)) {
+        windowAnswers.holdFor(rows);
+        WindowQuestion question;
+        std::memset(&question, 0, sizeof question);
+        question.px = px;
+        question.py = py;
+        question.directions = directions;
+        question.role = role;
+        question.corner = cornerOf(role);
+        question.sizes = slotSizes()[static_cast<std::size_t>(frameOrder()[static_cast<std::size_t>(role)])];
+        const auto known = windowAnswers.answers.find(question);
+        if (known != windowAnswers.answers.end()) {
+            found = known->second;
+        } else {
+            if (!searchWindow(found, px, py, rows, height, width, role, directions)) return;
+            windowAnswers.answers.emplace(question, found);
+        }
+    } else if (!searchWindow(found, px, py, rows, height, width, role, directions)) {
+        return;
+    }
+    for (const Candidate& f : found) {
+        if (f.score == 0.0f) continue;
+        cell.score = f.score;
+        if (f.score >= kAlignmentFoundScore) {
+            cell.x = f.x;
+            cell.y = f.y;
             ++state.found;
         }
     }

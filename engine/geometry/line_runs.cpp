@@ -245,8 +245,12 @@ struct LineChangeRecord {
     int height = 0;
     int width = 0;
     PictureChanges changes;
+    uint64_t generation = 0;
 
-    void forget() { rows = nullptr; }
+    void forget() {
+        rows = nullptr;
+        ++generation;
+    }
 };
 
 LineChangeRecord record;
@@ -278,6 +282,8 @@ bool lineChangesReady(const uint8_t* const* rows, int height, int width) {
 }
 
 LineChangeFamily lineChangesOfFamily(int family) { return record.changes.family(family); }
+
+uint64_t lineRecordGeneration() { return record.generation; }
 
 bool recordMaskChanges(const uint8_t* const* maskRows, int height, int width, int top, int bottom, int left,
                        int right) {

@@ -112,6 +112,10 @@ bool recordLineChanges(const uint8_t* const* rows, int height, int width);
 
 // True when the record holds this picture and may be used after the search that made it.
 bool lineChangesReady(const uint8_t* const* rows, int height, int width);
+
+// Changes whenever the record is forgotten. While it stands and lineChangesReady holds, the
+// picture is the one recorded, or that picture inverted.
+uint64_t lineRecordGeneration();
 // The record of one family: line(L) gives the recorded changes of line L (positions along the
 // line, ascending).
 struct LineChangeFamily {
