@@ -736,20 +736,20 @@ int alignmentCentreRuns(const uint8_t* samples, int length, float lineModule, fl
 
 namespace {
 
-// What a window search reads besides the picture: the prediction, the role's frame corner and
-// the sizes of its finder pattern, and the directions.
+// What a window search reads besides the picture: the window, the prediction (the nearest
+// candidate wins), the families searched and the module size expected along each of them (0
+// for a family not searched).
 struct WindowQuestion {
+    Window window;
     int px;
     int py;
-    int directions;
-    int role;
-    FrameCorner corner;
-    SlotSizes sizes;
+    int families;
+    std::array<float, kFamilies> modules;
 
     bool operator==(const WindowQuestion& other) const { return std::memcmp(this, &other, sizeof *this) == 0; }
 };
 // Questions compare as bytes: they hold no padding.
-static_assert(sizeof(WindowQuestion) == 4 * sizeof(int) + sizeof(FrameCorner) + sizeof(SlotSizes));
+static_assert(sizeof(WindowQuestion) == sizeof(Window) + 3 * sizeof(int) + kFamilies * sizeof(float));
 
 struct WindowQuestionHash {
     std::size_t operator()(const WindowQuestion& q) const {
@@ -781,13 +781,13 @@ struct WindowAnswers {
 
 WindowAnswers windowAnswers;
 
-// The candidates of both passes over the window around (px, py); score 0 for a pass that found
-// none. False when the scratch tables cannot grow to the window.
-bool searchWindow(std::array<Candidate, kPasses>& found, int px, int py, const uint8_t* const* rows, int height,
-                  int width, int role, int directions) {
-    const Window w = windowAround(px, py, cornerOf(role), height, width);
-    const SlotSizes& sizes = slotSizes()[static_cast<std::size_t>(frameOrder()[static_cast<std::size_t>(role)])];
-    const std::array<bool, 4> families = searchedFamilies(sizes, directions);
+// The candidates of both passes over the question's window; score 0 for a pass that found none.
+// False when the scratch tables cannot grow to the window.
+bool searchWindow(std::array<Candidate, kPasses>& found, const WindowQuestion& q, const uint8_t* const* rows,
+                  int height, int width) {
+    const Window& w = q.window;
+    std::array<bool, kFamilies> families{};
+    for (int f = 0; f < kFamilies; ++f) families[static_cast<std::size_t>(f)] = (q.families >> f & 1) != 0;
     if (!scratch.reserve(w)) return false;
     // Both passes scan the same lines with the same expected sizes, so every line is walked once
     // for the two of them.
@@ -798,13 +798,12 @@ bool searchWindow(std::array<Candidate, kPasses>& found, int px, int py, const u
             hits[static_cast<std::size_t>(pass)][static_cast<std::size_t>(f)] = windowHits(pass, static_cast<ScanFamily>(f), capacity);
         }
     }
-    const std::array<float, kFamilies> expected = {sizes.sizes[0], sizes.sizes[2], sizes.sizes[1], sizes.sizes[3]};
     const bool recorded = lineChangesReady(rows, height, width);
     for (int f = 0; f < kFamilies; ++f) {
         if (!families[static_cast<std::size_t>(f)]) continue;
         const ScanFamily family = static_cast<ScanFamily>(f);
         if (family != kScanRows && !recorded) gatherWindowLines(family, rows, w);
-        const float module = expected[static_cast<std::size_t>(f)];
+        const float module = q.modules[static_cast<std::size_t>(f)];
         const std::array<WindowHits*, kPasses> familyHits = {&hits[0][static_cast<std::size_t>(f)],
                                                               &hits[1][static_cast<std::size_t>(f)]};
         switch (family) {
@@ -815,7 +814,8 @@ bool searchWindow(std::array<Candidate, kPasses>& found, int px, int py, const u
         }
     }
     for (int pass = 0; pass < kPasses; ++pass) {
-        found[static_cast<std::size_t>(pass)] = searchWindowOnce(w, hits[static_cast<std::size_t>(pass)], families, px, py);
+        found[static_cast<std::size_t>(pass)] =
+            searchWindowOnce(w, hits[static_cast<std::size_t>(pass)], families, q.px, q.py);
     }
     return true;
 }
@@ -826,25 +826,30 @@ void searchAlignment(AlignmentCell& cell, int px, int py, const uint8_t* const* 
                      int directions) {
     if (rows == nullptr || height <= 0 || width <= 0) return;
     if (role != kFrameB && role != kFrameC) role = kFrameA;
+    const SlotSizes& sizes = slotSizes()[static_cast<std::size_t>(frameOrder()[static_cast<std::size_t>(role)])];
+    const std::array<bool, kFamilies> families = searchedFamilies(sizes, directions);
+    const std::array<float, kFamilies> expected = {sizes.sizes[0], sizes.sizes[2], sizes.sizes[1], sizes.sizes[3]};
+    WindowQuestion question;
+    std::memset(&question, 0, sizeof question);
+    question.window = windowAround(px, py, cornerOf(role), height, width);
+    question.px = px;
+    question.py = py;
+    for (int f = 0; f < kFamilies; ++f) {
+        if (!families[static_cast<std::size_t>(f)]) continue;
+        question.families |= 1 << f;
+        question.modules[static_cast<std::size_t>(f)] = expected[static_cast<std::size_t>(f)];
+    }
     std::array<Candidate, kPasses> found{};
     if (lineChangesReady(rows, height, width)) {
         windowAnswers.holdFor(rows);
-        WindowQuestion question;
-        std::memset(&question, 0, sizeof question);
-        question.px = px;
-        question.py = py;
-        question.directions = directions;
-        question.role = role;
-        question.corner = cornerOf(role);
-        question.sizes = slotSizes()[static_cast<std::size_t>(frameOrder()[static_cast<std::size_t>(role)])];
         const auto known = windowAnswers.answers.find(question);
         if (known != windowAnswers.answers.end()) {
             found = known->second;
         } else {
-            if (!searchWindow(found, px, py, rows, height, width, role, directions)) return;
+            if (!searchWindow(found, question, rows, height, width)) return;
             windowAnswers.answers.emplace(question, found);
         }
-    } else if (!searchWindow(found, px, py, rows, height, width, role, directions)) {
+    } else if (!searchWindow(found, question, rows, height, width)) {
         return;
     }
     for (const Candidate& f : found) {
