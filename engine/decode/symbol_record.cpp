@@ -395,6 +395,7 @@ void markDecodedArea(uint8_t* const* maskRows, int width, int height) {
     const int firstColumn = static_cast<int>(mu), lastColumn = static_cast<int>(static_cast<float>(n - 1) * mu);
     const int firstRow = static_cast<int>(mv), lastRow = static_cast<int>(static_cast<float>(n - 1) * mv);
     for (int i = firstRow; i < lastRow; ++i) markMappedRow(toPicture, i, firstColumn, lastColumn, maskRows, width, height);
+    noteDecodedAreaChanged();
 }
 
 }  // namespace velmora

@@ -7,6 +7,7 @@ namespace {
 
 struct DecodeInputs {
     const Raster* mask = nullptr;
+    uint64_t maskRevision = 0;
     std::array<ExclusionBox, kMaxExclusionBoxes> boxes{};
     int boxCount = 0;
     bool enlarged = false;
@@ -19,8 +20,13 @@ DecodeInputs inputs;
 
 }  // namespace
 
-void setDecodedAreaMask(const Raster* mask) { inputs.mask = mask; }
+void setDecodedAreaMask(const Raster* mask) {
+    inputs.mask = mask;
+    noteDecodedAreaChanged();
+}
 const Raster* decodedAreaMask() { return inputs.mask; }
+uint64_t decodedAreaRevision() { return inputs.maskRevision; }
+void noteDecodedAreaChanged() { ++inputs.maskRevision; }
 
 void clearFinderExclusionBoxes() { inputs.boxCount = 0; }
 

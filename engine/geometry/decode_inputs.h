@@ -25,6 +25,12 @@ inline constexpr int kMaxExclusionBoxes = 100;
 void setDecodedAreaMask(const Raster* mask);
 const Raster* decodedAreaMask();
 
+// Counts the changes of the decoded-area mask: setting a mask, and every symbol marked on it.
+// What a search works out from the mask holds while the count stands, so whoever writes the
+// mask after handing it over notes the change.
+uint64_t decodedAreaRevision();
+void noteDecodedAreaChanged();
+
 // Empties the box table (start of every request).
 void clearFinderExclusionBoxes();
 

@@ -458,15 +458,51 @@ struct SearchScope {
 };
 SearchScope searchScope;
 
+// What was worked out from one revision of the decoded-area mask: its covered box, and whether
+// its line changes are recorded. Searches of the passes that follow, while no symbol is marked,
+// find the same.
+struct MaskMemory {
+    const Raster* mask = nullptr;
+    uint64_t revision = 0;
+    MaskView view;
+    bool boxKnown = false;
+    bool recordKnown = false;
+    bool recorded = false;
+
+    // Forgets what belongs to another mask or an earlier revision.
+    void holdFor(const Raster* current) {
+        if (mask == current && revision == decodedAreaRevision()) return;
+        *this = {};
+        mask = current;
+        revision = decodedAreaRevision();
+    }
+};
+MaskMemory maskMemory;
+
 // The mask of decoded areas, when there is one of the searched picture's size that covers
 // anything (a clear mask changes no line, so the scan can do without it).
 MaskView maskFor(int height, int width) {
     if (searchScope.decided) return searchScope.view;
     const Raster* mask = decodedAreaMask();
     if (mask == nullptr || mask->rows == nullptr || mask->height != height || mask->width != width) return {};
-    const CoveredBox box = coveredBox(*mask);
-    if (box.empty()) return {};
-    return {mask, box};
+    maskMemory.holdFor(mask);
+    if (!maskMemory.boxKnown) {
+        const CoveredBox box = coveredBox(*mask);
+        maskMemory.view = box.empty() ? MaskView{} : MaskView{mask, box};
+        maskMemory.boxKnown = true;
+    }
+    return maskMemory.view;
+}
+
+// Records the mask's line changes inside its covered box, once for each revision of the mask.
+bool recordMask(const MaskView& maskView, int height, int width) {
+    maskMemory.holdFor(maskView.mask);
+    if (!maskMemory.recordKnown) {
+        maskMemory.recorded = recordMaskChanges(maskView.mask->rows, height, width, maskView.box.top,
+                                                maskView.box.bottom, maskView.box.left, maskView.box.right);
+        maskMemory.recordKnown = true;
+    }
+    return maskMemory.recorded;
 }
 
 // Records the picture and the mask for a scan, unless a search has done so.
@@ -474,9 +510,7 @@ ScanRecords recordsFor(const uint8_t* const* rows, int height, int width, const 
     if (searchScope.decided) return searchScope.records;
     ScanRecords records;
     records.picture = recordLineChanges(rows, height, width);
-    records.mask = records.picture && maskView.mask != nullptr &&
-                   recordMaskChanges(maskView.mask->rows, height, width, maskView.box.top, maskView.box.bottom,
-                                     maskView.box.left, maskView.box.right);
+    records.mask = records.picture && maskView.mask != nullptr && recordMask(maskView, height, width);
     return records;
 }
 
