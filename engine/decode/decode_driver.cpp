@@ -145,6 +145,8 @@ void retryEnlarged(const Raster& grey, RequestRasters& rasters) {
     }
     destroyRaster(oldMask);
     if (rasters.mask == nullptr) return;
+    // The new mask was filled after it was handed over.
+    noteDecodedAreaChanged();
 
     setEnlargement(true, f);
     summary.enlargement = f;
@@ -249,6 +251,7 @@ int QR_Decode_Matrix(int iBufType, void* src, int iImgWidth, int iImgHeight, int
     rasters.useMask(createRaster(iImgHeight, iImgWidth, kRasterByte));
     if (rasters.mask == nullptr) return 0;
     clearRaster(*rasters.mask);
+    noteDecodedAreaChanged();
 
     switch (iBufType) {
     case kPixelsRowTable:
