@@ -1,6 +1,7 @@
 #include "engine/image/binarization.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -242,6 +243,14 @@ struct AxisSample {
     float fraction;
 };
 
+// A fraction as a whole number of 2^-24 steps, or -1 when it has finer bits. Fractions of
+// positions from 1 on are multiples of 2^-23; only positions below 1 can be finer.
+constexpr float kFractionSteps = 16777216.0f;  // 2^24
+int64_t fractionSteps(float fraction) {
+    const float scaled = fraction * kFractionSteps;
+    return scaled == std::floor(scaled) ? static_cast<int64_t>(scaled) : -1;
+}
+
 AxisSample axisSample(int j, float scale, int sourceSize) {
     float f = static_cast<float>(static_cast<long double>(j) * scale);
     f = std::clamp(f, 0.0f, static_cast<float>(sourceSize - 1));
@@ -264,12 +273,34 @@ int resampleBilinear(const Raster* source, Raster* destination, int mode) {
     const float sy = static_cast<float>(static_cast<long double>(sh) / dh);
 
     std::vector<AxisSample> columns(static_cast<std::size_t>(dw));
-    for (int j = 0; j < dw; ++j) columns[static_cast<std::size_t>(j)] = axisSample(j, sx, sw);
+    std::vector<int64_t> columnSteps(static_cast<std::size_t>(dw));
+    bool columnsInSteps = true;
+    for (int j = 0; j < dw; ++j) {
+        columns[static_cast<std::size_t>(j)] = axisSample(j, sx, sw);
+        columnSteps[static_cast<std::size_t>(j)] = fractionSteps(columns[static_cast<std::size_t>(j)].fraction);
+        columnsInSteps = columnsInSteps && columnSteps[static_cast<std::size_t>(j)] >= 0;
+    }
     for (int i = 0; i < dh; ++i) {
         const AxisSample ry = axisSample(i, sy, sh);
         const uint8_t* top = source->rows[ry.lower];
         const uint8_t* bottom = source->rows[ry.upper];
         uint8_t* out = destination->rows[i];
+        const int64_t rowSteps = fractionSteps(ry.fraction);
+        if (columnsInSteps && rowSteps >= 0) {
+            // The long double formula is exact here (its products and sums need at most 57 of
+            // its 64 bits), so the same sum in units of 2^-48 gives the same value, and the
+            // same whole part for this positive value.
+            for (int j = 0; j < dw; ++j) {
+                const AxisSample& cx = columns[static_cast<std::size_t>(j)];
+                const int64_t fx = columnSteps[static_cast<std::size_t>(j)];
+                const int64_t p00 = top[cx.lower], p01 = top[cx.upper], p10 = bottom[cx.lower], p11 = bottom[cx.upper];
+                constexpr int64_t kStep = int64_t{1} << 24;
+                const int64_t value = (p00 * kStep * kStep + kStep * kStep / 2) + (p10 - p00) * rowSteps * kStep +
+                                      (p01 - p00) * fx * kStep + (p00 + p11 - p10 - p01) * fx * rowSteps;
+                out[j] = static_cast<uint8_t>(static_cast<int>(value >> 48));
+            }
+            continue;
+        }
         const long double dy = ry.fraction;
         for (int j = 0; j < dw; ++j) {
             const AxisSample& cx = columns[static_cast<std::size_t>(j)];

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <random>
 #include <vector>
 
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "engine/image/bilinear.h"
 #include "engine/image/binarization.h"
 #include "engine/image/raster.h"
 
@@ -165,6 +168,51 @@ TEST(GreyResampling, LastSampleReadsTheRowAndColumnBefore) {
     ASSERT_EQ(resampleBilinear(line.r, tall.r, 1), 1);
     EXPECT_EQ(tall.at(2, 8), 1);
     EXPECT_EQ(resampleBilinear(line.r, tall.r, 0), -1);
+}
+
+// The bilinear value in long double at every destination sample, positions as the resampler
+// places them: clamped into the source, and nudged off the last sample.
+int referenceResample(Owned& source, int i, int j, int dh, int dw) {
+    auto axis = [](int k, int sourceSize, int destinationSize, int& lower, float& fraction) {
+        const float scale = static_cast<float>(static_cast<long double>(sourceSize) / destinationSize);
+        float f = std::clamp(static_cast<float>(static_cast<long double>(k) * scale), 0.0f,
+                             static_cast<float>(sourceSize - 1));
+        lower = static_cast<int>(f);
+        if (lower == sourceSize - 1) {
+            f = static_cast<float>(static_cast<long double>(f) - 0.0001);
+            lower = static_cast<int>(f);
+        }
+        fraction = f - static_cast<float>(lower);
+    };
+    int row = 0, column = 0;
+    float fy = 0.0f, fx = 0.0f;
+    axis(i, source.r->height, dh, row, fy);
+    axis(j, source.r->width, dw, column, fx);
+    auto at = [&](int y, int x) { return static_cast<long double>(source.at(y, x)); };
+    return static_cast<int>(bilinearValue<long double>(at(row, column), at(row, column + 1), at(row + 1, column),
+                                                       at(row + 1, column + 1), fx, fy));
+}
+
+// Enlarged and reduced copies of random pictures, sides odd and even: every sample as the long
+// double formula gives it.
+TEST(GreyResampling, EverySampleAsTheLongDoubleFormula) {
+    std::mt19937 random(17);
+    const std::vector<std::array<int, 4>> sizes = {
+        {240, 240, 480, 480}, {177, 177, 354, 354}, {200, 300, 320, 480}, {37, 53, 74, 83}, {150, 101, 301, 199},
+        {120, 90, 61, 45}, {64, 64, 127, 128}};
+    for (const auto& [sh, sw, dh, dw] : sizes) {
+        Owned source(sh, sw), copy(dh, dw);
+        for (int y = 0; y < sh; ++y) {
+            for (int x = 0; x < sw; ++x) source.at(y, x) = static_cast<uint8_t>(random() % 256);
+        }
+        ASSERT_EQ(resampleBilinear(source.r, copy.r, 1), 1);
+        for (int i = 0; i < dh; ++i) {
+            for (int j = 0; j < dw; ++j) {
+                ASSERT_EQ(copy.at(i, j), referenceResample(source, i, j, dh, dw)) << sh << "x" << sw << " to " << dh
+                                                                                  << "x" << dw << " at " << i << "," << j;
+            }
+        }
+    }
 }
 
 // Sixteen samples are thresholded at a time: every grey value against thresholds across the
