@@ -8,6 +8,7 @@
 #include "engine/codec/qr_decoder.h"
 #include "engine/codec/segment_parser.h"
 #include "engine/decode/decode_request.h"
+#include "engine/decode/pass_preparation.h"
 #include "engine/decode/pure_symbol.h"
 #include "engine/decode/repeated_passes.h"
 #include "engine/decode/symbol_attempts.h"
@@ -67,39 +68,18 @@ void clearRaster(Raster& raster) {
     for (int y = 0; y < raster.height; ++y) std::memset(raster.rows[y], 0, raster.width);
 }
 
-int runPassOn(int i, int j, const Raster& grey, const Raster& input, RepeatedPasses* repeats);
+void searchPass(PreparedPass& pass, RepeatedPasses& repeats);
 
-// The 3 x 3 mean of the schedule's picture, made by the first smoothed pass and kept for the
-// others: every one of them would smooth the same picture the same way.
-struct SmoothedPicture {
-    Raster* raster = nullptr;
-    ~SmoothedPicture() { destroyRaster(raster); }
-
-    // The smoothed picture, or null when it cannot be made.
-    const Raster* of(const Raster& grey) {
-        if (raster == nullptr) {
-            raster = createRaster(grey.height, grey.width, kRasterByte);
-            if (raster != nullptr) smoothBox(&grey, raster, 1, 3);
-        }
-        return raster;
-    }
-};
-
-// Runs the passes in order until the request is satisfied or the budget is spent. The
-// thirds layout skips strategies 3 and 4.
+// Runs the passes in order until the request is satisfied or the budget is spent, each
+// prepared on the second thread while the one before is searched.
 void runSchedule(const Raster& grey) {
-    SmoothedPicture smoothed;
     RepeatedPasses repeats;
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 5; ++j) {
-            if (budgetSpent()) return;
-            if ((i == 1 || i == 3) && j >= 3) continue;
-            // A smoothed copy that cannot be made ends its passes at once.
-            const Raster* input = i >= 2 ? smoothed.of(grey) : &grey;
-            if (input != nullptr) runPassOn(i, j, grey, *input, &repeats);
-            ++summary.passes;
-            if (requestSatisfied()) break;
-        }
+    PassPreparation preparation(grey);
+    for (int n = 0; n < static_cast<int>(kSchedule.size()); ++n) {
+        if (budgetSpent()) return;
+        searchPass(preparation.take(n), repeats);
+        preparation.giveBack(n);
+        ++summary.passes;
         if (requestSatisfied()) return;
     }
 }
@@ -157,42 +137,24 @@ void retryEnlarged(const Raster& grey, RequestRasters& rasters) {
 
 const RequestSummary& lastRequestSummary() { return summary; }
 
-int runPass(int i, int j, const Raster& grey) {
-    if ((i != 2 && i != 3) || grey.width < 18 || grey.height < 18) return runPassOn(i, j, grey, grey, nullptr);
-    SmoothedPicture smoothed;
-    const Raster* input = smoothed.of(grey);
-    if (input == nullptr) {
-        clearAlignmentFoundCount();
-        return symbolCount();
-    }
-    return runPassOn(i, j, grey, *input, nullptr);
-}
-
 namespace {
 
-// One pass with its grey input given: the picture itself, or its smoothed copy for the smoothed
-// passes. With the schedule's record of repeated passes, a pass that repeats an earlier one
-// skips its search.
-int runPassOn(int i, int j, const Raster& grey, const Raster& input, RepeatedPasses* repeats) {
+// The finder search and the candidates of one prepared pass, on its binary picture and then
+// on that picture inverted; a pass that repeats an earlier one skips its search.
+void searchPass(PreparedPass& pass, RepeatedPasses& repeats) {
     clearAlignmentFoundCount();
-    const int height = grey.height;
-    const int width = grey.width;
-    if (width < 18 || height < 18) return symbolCount();
-
-    Raster* binary = createRaster(height, width, kRasterByte);
-    if (binary == nullptr) return symbolCount();
-    const bool thirds = i == 1 || i == 3;
-    const int blockWidth = thirds ? thirdsBlockSize(width) : width;
-    const int blockHeight = thirds ? thirdsBlockSize(height) : height;
-    binarizeBlocks(j, binary->rows, input.rows, width, height, blockWidth, blockHeight);
-    if (repeats != nullptr && repeats->skipsSearch(*binary)) {
+    Raster* binary = pass.binary;
+    if (binary == nullptr) return;
+    if (repeats.skipsSearch(*binary)) {
         ++summary.repeatedPasses;
-        destroyRaster(binary);
-        return symbolCount();
+        return;
     }
-    // The finder search records every line's colour changes for the alignment search; the
+    const int height = binary->height;
+    const int width = binary->width;
+    // The finder search reads the picture's line changes, and the alignment search after it; the
     // picture stays as it is (or inverted, which keeps every change) until the pass ends.
     allowLineChangeRecording(true);
+    if (pass.swept) adoptLineChanges(pass.changes);
 
     const bool convert = convertUtf8Requested();
     findFinderPatterns(binary->rows, height, width, kFinderRatioBound, kFinderCentreTolerance, kFinderPairTolerance,
@@ -210,9 +172,7 @@ int runPassOn(int i, int j, const Raster& grey, const Raster& input, RepeatedPas
         tryCandidates(*binary, convert);
     }
     allowLineChangeRecording(false);
-    if (repeats != nullptr) repeats->searchEnded();
-    destroyRaster(binary);
-    return symbolCount();
+    repeats.searchEnded();
 }
 
 // True when a raster handed in by a caller holds bytes, has a row table, and is as wide and as

@@ -15,12 +15,6 @@ enum PixelLayout : int {
     kPixelsRaster = 2,      // a Raster of bytes
 };
 
-// One pass over the grey picture: optional 3 x 3 smoothing (i = 2, 3), binarisation with
-// strategy j in the whole-picture (i = 0, 2) or thirds (i = 1, 3) layout, the finder search,
-// the triple and pair loops, then the same on the inverted binary picture. Returns the number
-// of symbols the request holds afterwards.
-int runPass(int i, int j, const Raster& grey);
-
 // What the last request did: the passes it ran (sixteen at most per picture size), how many of
 // them repeated an earlier pass and skipped their search, and the factor of its enlargement
 // retry (0 when it made none).

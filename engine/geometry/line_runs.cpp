@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "engine/image/simd.h"
@@ -204,24 +206,28 @@ struct PictureChanges {
     // Records the picture, of whose rows only first to last may hold a change of colour along
     // them or against the row above, and only at columns from `from` to `to` (the rest is left
     // unread). False when it cannot be recorded.
-    bool sweep(const uint8_t* const* rows, int height, int width, int first, int last, int from, int to) {
+    // A raised stop gives the sweep up (false) between two rows.
+    bool sweep(const uint8_t* const* rows, int height, int width, int first, int last, int from, int to,
+               const std::atomic<bool>* stop = nullptr) {
         if (rows == nullptr || height <= 0 || width <= 0 || height > kLongestIndexedLine ||
             width > kLongestIndexedLine) {
             return false;
         }
         for (bool full : {false, true}) {
             if (!reserveLines(height, width, full)) return false;
-            sweepLines(rows, height, first, last, width, from, to);
+            if (!sweepLines(rows, height, first, last, width, from, to, stop)) return false;
             if (!overran()) return true;
         }
         return false;
     }
 
-    // One sweep into the regions reserved.
-    void sweepLines(const uint8_t* const* rows, int height, int first, int last, int width, int from, int to) {
+    // One sweep into the regions reserved; false when stopped.
+    bool sweepLines(const uint8_t* const* rows, int height, int first, int last, int width, int from, int to,
+                    const std::atomic<bool>* stop) {
         FamilyRecord& rowsRecord = families[0];
         uint32_t next = 0;
         for (int y = 0; y < height; ++y) {
+            if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
             rowsRecord.lineStarts[static_cast<std::size_t>(y)] = next;
             if (y == 0 && first == 0) {
                 next += static_cast<uint32_t>(classChanges<Colour>(rows[0], width, rowsRecord.changes.get()));
@@ -230,6 +236,7 @@ struct PictureChanges {
             }
             rowsRecord.lineEnds[static_cast<std::size_t>(y)] = next;
         }
+        return true;
     }
 
     LineChangeFamily family(int f) const {
@@ -282,6 +289,33 @@ bool lineChangesReady(const uint8_t* const* rows, int height, int width) {
 }
 
 LineChangeFamily lineChangesOfFamily(int family) { return record.changes.family(family); }
+
+struct PreparedLineChanges::Storage {
+    PictureChanges changes;
+};
+
+PreparedLineChanges::PreparedLineChanges() : storage_(std::make_unique<Storage>()) {}
+PreparedLineChanges::~PreparedLineChanges() = default;
+
+bool PreparedLineChanges::sweep(const uint8_t* const* rows, int height, int width, const std::atomic<bool>& stop) {
+    rows_ = nullptr;
+    if (!storage_->changes.sweep(rows, height, width, 0, height - 1, 0, width - 1, &stop)) return false;
+    rows_ = rows;
+    height_ = height;
+    width_ = width;
+    return true;
+}
+
+bool adoptLineChanges(PreparedLineChanges& prepared) {
+    if (!record.allowed || prepared.rows_ == nullptr) return false;
+    record.forget();
+    std::swap(record.changes, prepared.storage_->changes);
+    record.rows = prepared.rows_;
+    record.height = prepared.height_;
+    record.width = prepared.width_;
+    prepared.rows_ = nullptr;
+    return true;
+}
 
 uint64_t lineRecordGeneration() { return record.generation; }
 

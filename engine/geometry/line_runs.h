@@ -3,7 +3,9 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace velmora {
 
@@ -112,6 +114,33 @@ bool recordLineChanges(const uint8_t* const* rows, int height, int width);
 
 // True when the record holds this picture and may be used after the search that made it.
 bool lineChangesReady(const uint8_t* const* rows, int height, int width);
+
+// The line changes of one picture swept ahead of its search, on another thread if need be, and
+// then handed to the record. Each keeps its own storage, which the record trades for its own.
+class PreparedLineChanges {
+public:
+    PreparedLineChanges();
+    ~PreparedLineChanges();
+    PreparedLineChanges(const PreparedLineChanges&) = delete;
+    PreparedLineChanges& operator=(const PreparedLineChanges&) = delete;
+
+    // Sweeps every line of the picture, as recordLineChanges would. False when the picture cannot
+    // be recorded, or when stop was raised before the sweep ended.
+    bool sweep(const uint8_t* const* rows, int height, int width, const std::atomic<bool>& stop);
+
+private:
+    friend bool adoptLineChanges(PreparedLineChanges& prepared);
+    struct Storage;
+    std::unique_ptr<Storage> storage_;
+    const uint8_t* const* rows_ = nullptr;  // the picture swept, or null
+    int height_ = 0;
+    int width_ = 0;
+};
+
+// While recording is allowed, the record takes the prepared changes (their storage and the
+// record's trade places): the picture counts as recorded, as after recordLineChanges. False,
+// with nothing taken, when recording is not allowed or the sweep did not succeed.
+bool adoptLineChanges(PreparedLineChanges& prepared);
 
 // Changes whenever the record is forgotten. While it stands and lineChangesReady holds, the
 // picture is the one recorded, or that picture inverted.

@@ -96,6 +96,11 @@ int derivedThreshold(int strategy, float stored) {
 
 int binarizeBlocks(int strategy, uint8_t* const* binaryRows, const uint8_t* const* greyRows, int width, int height,
                    int bw, int bh) {
+    return binarizeBlocks(strategy, binaryRows, greyRows, width, height, bw, bh, state.thresholds);
+}
+
+int binarizeBlocks(int strategy, uint8_t* const* binaryRows, const uint8_t* const* greyRows, int width, int height,
+                   int bw, int bh, ThresholdTable& thresholds) {
     if (binaryRows == nullptr || greyRows == nullptr || width <= 0 || height <= 0 || bw <= 0 || bh <= 0) return -1;
     const BlockCut columns = cutIntoBlocks(width, bw);
     const BlockCut rows = cutIntoBlocks(height, bh);
@@ -112,9 +117,9 @@ int binarizeBlocks(int strategy, uint8_t* const* binaryRows, const uint8_t* cons
             int t;
             if (strategy == 0) {
                 t = otsuThreshold(greyRows, x0, y0, w, h);
-                state.thresholds[r][c] = static_cast<float>(t);
+                thresholds[r][c] = static_cast<float>(t);
             } else {
-                t = derivedThreshold(strategy, state.thresholds[r][c]);
+                t = derivedThreshold(strategy, thresholds[r][c]);
             }
             applyThreshold(binaryRows, greyRows, x0, y0, w, h, t);
         }

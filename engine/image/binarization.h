@@ -42,6 +42,11 @@ int derivedThreshold(int strategy, float stored);
 int binarizeBlocks(int strategy, uint8_t* const* binaryRows, const uint8_t* const* greyRows, int width,
                    int height, int bw, int bh);
 
+// The same with the thresholds stored in and derived from the caller's table rather than the
+// process's (so that binarisations on another thread share nothing).
+int binarizeBlocks(int strategy, uint8_t* const* binaryRows, const uint8_t* const* greyRows, int width,
+                   int height, int bw, int bh, ThresholdTable& thresholds);
+
 // Otsu threshold (0 to 254) of the window at (x0, y0): the first t that maximises the
 // between-class variance of {<= t} and {> t}; 1 for a uniform window, 128 for an empty one.
 int otsuThreshold(const uint8_t* const* greyRows, int x0, int y0, int windowWidth, int windowHeight);
