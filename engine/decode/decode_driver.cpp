@@ -68,7 +68,7 @@ void clearRaster(Raster& raster) {
     for (int y = 0; y < raster.height; ++y) std::memset(raster.rows[y], 0, raster.width);
 }
 
-void searchPass(PreparedPass& pass, RepeatedPasses& repeats);
+void searchPass(PreparedPass& pass, RepeatedPasses* repeats);
 
 // Runs the passes in order until the request is satisfied or the budget is spent, each
 // prepared on the second thread while the one before is searched.
@@ -77,7 +77,9 @@ void runSchedule(const Raster& grey) {
     PassPreparation preparation(grey);
     for (int n = 0; n < static_cast<int>(kSchedule.size()); ++n) {
         if (budgetSpent()) return;
-        searchPass(preparation.take(n), repeats);
+        // The first pass is left out of the record of repeats: a request that it satisfies
+        // spends nothing on the record.
+        searchPass(preparation.take(n), n == 0 ? nullptr : &repeats);
         preparation.giveBack(n);
         ++summary.passes;
         if (requestSatisfied()) return;
@@ -140,12 +142,13 @@ const RequestSummary& lastRequestSummary() { return summary; }
 namespace {
 
 // The finder search and the candidates of one prepared pass, on its binary picture and then
-// on that picture inverted; a pass that repeats an earlier one skips its search.
-void searchPass(PreparedPass& pass, RepeatedPasses& repeats) {
+// on that picture inverted. With the schedule's record of repeats, a pass that repeats an
+// earlier one skips its search.
+void searchPass(PreparedPass& pass, RepeatedPasses* repeats) {
     clearAlignmentFoundCount();
     Raster* binary = pass.binary;
     if (binary == nullptr) return;
-    if (repeats.skipsSearch(*binary)) {
+    if (repeats != nullptr && repeats->skipsSearch(*binary)) {
         ++summary.repeatedPasses;
         return;
     }
@@ -172,7 +175,7 @@ void searchPass(PreparedPass& pass, RepeatedPasses& repeats) {
         tryCandidates(*binary, convert);
     }
     allowLineChangeRecording(false);
-    repeats.searchEnded();
+    if (repeats != nullptr) repeats->searchEnded();
 }
 
 // True when a raster handed in by a caller holds bytes, has a row table, and is as wide and as

@@ -3,8 +3,19 @@
 #include <system_error>
 
 namespace velmora {
+namespace {
 
-PassPreparation::PassPreparation(const Raster& grey) : grey_(grey) {}
+// The slots' pictures and line change storage, kept from one request to the next (requests come
+// one at a time), so that a sweep reuses memory already grown rather than fault in new pages.
+std::array<PreparedPass, 2> slotPool;
+
+// Pictures above this many pixels give their memory back when the request ends.
+constexpr long kKeptArea = 1920L * 1080L;
+
+}  // namespace
+
+PassPreparation::PassPreparation(const Raster& grey)
+    : grey_(grey), slots_{Slot{slotPool[0]}, Slot{slotPool[1]}} {}
 
 void PassPreparation::startWorker() {
     try {
@@ -25,7 +36,13 @@ PassPreparation::~PassPreparation() {
         changed_.notify_all();
         worker_.join();
     }
-    for (Slot& slot : slots_) destroyRaster(slot.pass.binary);
+    if (static_cast<long>(grey_.width) * grey_.height > kKeptArea) {
+        for (Slot& slot : slots_) {
+            destroyRaster(slot.pass.binary);
+            slot.pass.binary = nullptr;
+            slot.pass.changes.releaseStorage();
+        }
+    }
     destroyRaster(smoothed_);
 }
 
@@ -92,6 +109,10 @@ void PassPreparation::prepare(int n, PreparedPass& pass) {
         destroyRaster(pass.binary);
         pass.binary = nullptr;
         return;
+    }
+    if (pass.binary != nullptr && (pass.binary->height != height || pass.binary->width != width)) {
+        destroyRaster(pass.binary);
+        pass.binary = nullptr;
     }
     if (pass.binary == nullptr) pass.binary = createRaster(height, width, kRasterByte);
     if (pass.binary == nullptr) return;

@@ -61,7 +61,7 @@ public:
 private:
     enum class SlotState { Free, Ready, Taken };
     struct Slot {
-        PreparedPass pass;
+        PreparedPass& pass;
         SlotState state = SlotState::Free;
         int number = -1;
     };

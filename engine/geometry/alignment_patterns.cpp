@@ -764,6 +764,7 @@ struct WindowQuestionHash {
 // colour sense. Pair variants and version candidates often ask the same window again; the
 // answers hold while the picture's line record stands and the picture is not inverted.
 struct WindowAnswers {
+    static constexpr std::size_t kKeptBuckets = 4096;
     uint64_t generation = 0;
     const uint8_t* const* rows = nullptr;
     uint8_t firstSample = 0;
@@ -775,7 +776,12 @@ struct WindowAnswers {
         generation = lineRecordGeneration();
         rows = picture;
         firstSample = picture[0][0];
-        answers.clear();
+        // Clearing walks every bucket: a table grown large on one picture starts small again.
+        if (answers.bucket_count() > kKeptBuckets) {
+            answers = {};
+        } else {
+            answers.clear();
+        }
     }
 };
 

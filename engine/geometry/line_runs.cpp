@@ -306,6 +306,11 @@ bool PreparedLineChanges::sweep(const uint8_t* const* rows, int height, int widt
     return true;
 }
 
+void PreparedLineChanges::releaseStorage() {
+    storage_ = std::make_unique<Storage>();
+    rows_ = nullptr;
+}
+
 bool adoptLineChanges(PreparedLineChanges& prepared) {
     if (!record.allowed || prepared.rows_ == nullptr) return false;
     record.forget();

@@ -128,6 +128,9 @@ public:
     // be recorded, or when stop was raised before the sweep ended.
     bool sweep(const uint8_t* const* rows, int height, int width, const std::atomic<bool>& stop);
 
+    // Frees the storage that sweeps have grown.
+    void releaseStorage();
+
 private:
     friend bool adoptLineChanges(PreparedLineChanges& prepared);
     struct Storage;
