@@ -74,7 +74,7 @@ void searchPass(PreparedPass& pass, RepeatedPasses* repeats);
 // prepared on the second thread while the one before is searched.
 void runSchedule(const Raster& grey) {
     RepeatedPasses repeats;
-    PassPreparation preparation(grey);
+    PassPreparation preparation(grey, wantedCount() > 1 || isEnlarged() ? 0 : kFirstPreparedAhead);
     for (int n = 0; n < static_cast<int>(kSchedule.size()); ++n) {
         if (budgetSpent()) return;
         // The first pass is left out of the record of repeats: a request that it satisfies
@@ -148,7 +148,7 @@ void searchPass(PreparedPass& pass, RepeatedPasses* repeats) {
     clearAlignmentFoundCount();
     Raster* binary = pass.binary;
     if (binary == nullptr) return;
-    if (repeats != nullptr && repeats->skipsSearch(*binary)) {
+    if (repeats != nullptr && repeats->skipsSearch(pass.packed)) {
         ++summary.repeatedPasses;
         return;
     }

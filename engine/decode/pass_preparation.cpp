@@ -14,8 +14,10 @@ constexpr long kKeptArea = 1920L * 1080L;
 
 }  // namespace
 
-PassPreparation::PassPreparation(const Raster& grey)
-    : grey_(grey), slots_{Slot{slotPool[0]}, Slot{slotPool[1]}} {}
+PassPreparation::PassPreparation(const Raster& grey, int firstAhead)
+    : grey_(grey), slots_{Slot{slotPool[0]}, Slot{slotPool[1]}}, firstAhead_(firstAhead) {
+    if (firstAhead_ == 0) startWorker();
+}
 
 void PassPreparation::startWorker() {
     try {
@@ -53,7 +55,7 @@ PreparedPass& PassPreparation::take(int n) {
         slot.state = SlotState::Taken;
         slot.number = n;
         // A request that the first passes satisfy never starts the thread.
-        if (n == kFirstPreparedAhead - 1) startWorker();
+        if (n == firstAhead_ - 1) startWorker();
         return slot.pass;
     }
     std::unique_lock<std::mutex> lock(mutex_);
@@ -73,7 +75,7 @@ void PassPreparation::giveBack(int n) {
 // Prepares the passes after the first ones in order, each into the slot its number gives once
 // that slot is free.
 void PassPreparation::work() {
-    for (int n = kFirstPreparedAhead; n < static_cast<int>(kSchedule.size()); ++n) {
+    for (int n = firstAhead_; n < static_cast<int>(kSchedule.size()); ++n) {
         Slot& slot = slots_[static_cast<std::size_t>(n % 2)];
         {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -120,6 +122,7 @@ void PassPreparation::prepare(int n, PreparedPass& pass) {
     const int blockWidth = thirds ? thirdsBlockSize(width) : width;
     const int blockHeight = thirds ? thirdsBlockSize(height) : height;
     binarizeBlocks(p.j, pass.binary->rows, input->rows, width, height, blockWidth, blockHeight, thresholds_);
+    packPicture(*pass.binary, pass.packed);
     pass.swept = pass.changes.sweep(pass.binary->rows, height, width, stop_);
 }
 

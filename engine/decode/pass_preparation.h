@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/decode/repeated_passes.h"
 #include "engine/geometry/line_runs.h"
 #include "engine/image/binarization.h"
 #include "engine/image/raster.h"
@@ -31,21 +32,25 @@ inline constexpr std::array<SchedulePass, 16> kSchedule = {{{0, 0}, {0, 1}, {0, 
                                                             {3, 0}, {3, 1}, {3, 2}}};
 
 // A prepared pass: its binary picture (1 light, 0 dark; null when none could be made: a side
-// under 18 pixels, memory short, or no smoothed copy) and, when swept, its line changes.
+// under 18 pixels, memory short, or no smoothed copy), the picture packed, and, when swept, its
+// line changes.
 struct PreparedPass {
     Raster* binary = nullptr;
+    PackedPicture packed;
     PreparedLineChanges changes;
     bool swept = false;
 };
 
-// The first passes are prepared on the calling thread when they are taken: most requests that
-// end early end in them, and need no second thread. From this pass on they are prepared ahead.
+// A request for one symbol prepares its first passes on the calling thread when they are taken:
+// most such requests end in them, and need no second thread. From this pass on, and from the
+// first for every other request, the passes are prepared ahead.
 inline constexpr int kFirstPreparedAhead = 2;
 
 class PassPreparation {
 public:
-    // Prepares the schedule's passes over grey, which must outlive the preparation.
-    explicit PassPreparation(const Raster& grey);
+    // Prepares the schedule's passes over grey, which must outlive the preparation, from pass
+    // firstAhead on (0 or kFirstPreparedAhead) on the second thread.
+    PassPreparation(const Raster& grey, int firstAhead);
     // Stops the preparing thread (a sweep under way gives up) and frees the pictures.
     ~PassPreparation();
     PassPreparation(const PassPreparation&) = delete;
@@ -81,6 +86,7 @@ private:
     std::atomic<bool> stop_{false};
     std::thread worker_;
     bool threaded_ = false;
+    int firstAhead_;
 };
 
 }  // namespace velmora

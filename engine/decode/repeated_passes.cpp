@@ -64,8 +64,23 @@ void restoreCarriedState(const std::vector<std::byte>& bytes) {
 // What the request has read so far: its records and the finder boxes they leave.
 int readsSoFar() { return g_QrDecodedData.nParsedNums + finderExclusionBoxCount(); }
 
-// Packs a binary picture eight samples to a byte, row by row; samples are 0 or 1.
-void pack(const Raster& binary, std::vector<uint8_t>& packed) {
+uint64_t hashOf(const std::vector<uint8_t>& packed, int width, int height) {
+    uint64_t h = 0x9e3779b97f4a7c15ull ^ (static_cast<uint64_t>(width) << 32) ^ static_cast<uint64_t>(height);
+    std::size_t i = 0;
+    for (; i + 8 <= packed.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, packed.data() + i, sizeof word);
+        h = (h ^ word) * 0x100000001b3ull;
+        h ^= h >> 29;
+    }
+    for (; i < packed.size(); ++i) h = (h ^ packed[i]) * 0x100000001b3ull;
+    return h;
+}
+
+}  // namespace
+
+void packPicture(const Raster& binary, PackedPicture& picture) {
+    std::vector<uint8_t>& packed = picture.bytes;
     const int rowBytes = (binary.width + 7) / 8;
     packed.assign(static_cast<std::size_t>(rowBytes) * binary.height, 0);
     uint8_t* out = packed.data();
@@ -89,38 +104,24 @@ void pack(const Raster& binary, std::vector<uint8_t>& packed) {
         }
         for (; x < binary.width; ++x) out[x / 8] |= static_cast<uint8_t>((row[x] & 1) << (x % 8));
     }
+    picture.hash = hashOf(packed, binary.width, binary.height);
 }
 
-uint64_t hashOf(const std::vector<uint8_t>& packed, int width, int height) {
-    uint64_t h = 0x9e3779b97f4a7c15ull ^ (static_cast<uint64_t>(width) << 32) ^ static_cast<uint64_t>(height);
-    std::size_t i = 0;
-    for (; i + 8 <= packed.size(); i += 8) {
-        uint64_t word;
-        std::memcpy(&word, packed.data() + i, sizeof word);
-        h = (h ^ word) * 0x100000001b3ull;
-        h ^= h >> 29;
-    }
-    for (; i < packed.size(); ++i) h = (h ^ packed[i]) * 0x100000001b3ull;
-    return h;
-}
 
-}  // namespace
-
-bool RepeatedPasses::skipsSearch(const Raster& binary) {
+bool RepeatedPasses::skipsSearch(const PackedPicture& picture) {
     open_ = false;
-    pack(binary, packed_);
-    const uint64_t hash = hashOf(packed_, binary.width, binary.height);
+    const uint64_t hash = picture.hash;
     const int reads = readsSoFar();
     for (auto r = remembered_.rbegin(); r != remembered_.rend(); ++r) {
         if (r->hash != hash || r->readsBefore != reads || r->readsAfter != reads) continue;
-        if (r->packed != packed_ || !equalsCarriedState(r->start)) continue;
+        if (r->packed != picture.bytes || !equalsCarriedState(r->start)) continue;
         restoreCarriedState(r->end);
         return true;
     }
     const bool seenBefore = std::find(seen_.begin(), seen_.end(), hash) != seen_.end();
     seen_.push_back(hash);
     if (seenBefore) {
-        remembered_.push_back({hash, packed_, snapshot(), {}, reads, -1});
+        remembered_.push_back({hash, picture.bytes, snapshot(), {}, reads, -1});
         open_ = true;
     }
     return false;

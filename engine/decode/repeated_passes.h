@@ -18,11 +18,19 @@
 
 namespace velmora {
 
+// A binary picture (1 light, 0 dark) packed eight samples to a byte, row by row, with a hash of
+// the bytes and the size.
+struct PackedPicture {
+    std::vector<uint8_t> bytes;
+    uint64_t hash = 0;
+};
+void packPicture(const Raster& binary, PackedPicture& packed);
+
 class RepeatedPasses {
 public:
-    // Called with a pass's binary picture (1 light, 0 dark) before its search. True when the
-    // search can be skipped: the carried state then already holds what the search would leave.
-    bool skipsSearch(const Raster& binary);
+    // Called with a pass's packed binary picture before its search. True when the search can
+    // be skipped: the carried state then already holds what the search would leave.
+    bool skipsSearch(const PackedPicture& picture);
 
     // Called when a pass's search has ended; keeps its end state when the pass is remembered.
     void searchEnded();
@@ -42,7 +50,6 @@ private:
     std::vector<uint64_t> seen_;
     std::vector<Remembered> remembered_;
     bool open_ = false;
-    std::vector<uint8_t> packed_;
 };
 
 }  // namespace velmora

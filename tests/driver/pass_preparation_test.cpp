@@ -46,36 +46,40 @@ void binariseAlone(const SchedulePass& p, const Raster& grey, const Raster& smoo
 
 // Every prepared pass holds the binary picture the pass would make alone, in schedule order,
 // and line changes that the record takes as that picture's, even while earlier passes' pictures
-// are changed by their searches.
+// are changed by their searches; whether the second thread starts at once or after two passes.
 TEST(PassPreparation, EveryPassAsBinarisedAloneWithItsLineChanges) {
     OwnedRaster grey(123, 157), smoothed(123, 157), expected(123, 157);
     fillGrey(*grey.r, 5);
     ASSERT_EQ(smoothBox(grey.r, smoothed.r, 1, 3), 1);
-    ThresholdTable thresholds{};
-    PassPreparation preparation(*grey.r);
-    for (int n = 0; n < static_cast<int>(kSchedule.size()); ++n) {
-        binariseAlone(kSchedule[static_cast<std::size_t>(n)], *grey.r, *smoothed.r, *expected.r, thresholds);
-        PreparedPass& pass = preparation.take(n);
-        ASSERT_NE(pass.binary, nullptr);
-        for (int y = 0; y < grey.r->height; ++y) {
-            ASSERT_EQ(std::memcmp(pass.binary->rows[y], expected.r->rows[y], 157), 0) << "pass " << n << " row " << y;
+    for (int firstAhead : {0, kFirstPreparedAhead}) {
+        ThresholdTable thresholds{};
+        PassPreparation preparation(*grey.r, firstAhead);
+        for (int n = 0; n < static_cast<int>(kSchedule.size()); ++n) {
+            binariseAlone(kSchedule[static_cast<std::size_t>(n)], *grey.r, *smoothed.r, *expected.r, thresholds);
+            PreparedPass& pass = preparation.take(n);
+            ASSERT_NE(pass.binary, nullptr);
+            for (int y = 0; y < grey.r->height; ++y) {
+                ASSERT_EQ(std::memcmp(pass.binary->rows[y], expected.r->rows[y], 157), 0)
+                    << "pass " << n << " row " << y;
+            }
+            ASSERT_TRUE(pass.swept);
+            allowLineChangeRecording(true);
+            ASSERT_TRUE(adoptLineChanges(pass.changes));
+            EXPECT_TRUE(lineChangesReady(pass.binary->rows, 123, 157));
+            // Row 60 of the record against the row's own changes.
+            std::vector<int32_t> changes(157);
+            const int count = colourChanges(pass.binary->rows[60], 157, changes.data());
+            const LineChangeList line = lineChangesOfFamily(0).line(60);
+            ASSERT_EQ(line.end - line.begin, count) << "pass " << n;
+            for (int k = 0; k < count; ++k) EXPECT_EQ(line.begin[k], changes[static_cast<std::size_t>(k)]);
+            allowLineChangeRecording(false);
+            // The search inverts its picture; the next preparation in this slot must not mind.
+            for (int y = 0; y < 123; ++y) {
+                uint8_t* row = pass.binary->rows[y];
+                for (int x = 0; x < 157; ++x) row[x] = static_cast<uint8_t>(1 - row[x]);
+            }
+            preparation.giveBack(n);
         }
-        ASSERT_TRUE(pass.swept);
-        allowLineChangeRecording(true);
-        ASSERT_TRUE(adoptLineChanges(pass.changes));
-        EXPECT_TRUE(lineChangesReady(pass.binary->rows, 123, 157));
-        // Row 60 of the record against the row's own changes.
-        std::vector<int32_t> changes(157);
-        const int count = colourChanges(pass.binary->rows[60], 157, changes.data());
-        const LineChangeList line = lineChangesOfFamily(0).line(60);
-        ASSERT_EQ(line.end - line.begin, count) << "pass " << n;
-        for (int k = 0; k < count; ++k) EXPECT_EQ(line.begin[k], changes[static_cast<std::size_t>(k)]);
-        allowLineChangeRecording(false);
-        // The search inverts its picture; the next preparation in this slot must not mind.
-        for (int y = 0; y < 123; ++y) {
-            for (int x = 0; x < 157; ++x) pass.binary->rows[y][x] = static_cast<uint8_t>(1 - pass.binary->rows[y][x]);
-        }
-        preparation.giveBack(n);
     }
 }
 
@@ -83,8 +87,8 @@ TEST(PassPreparation, EveryPassAsBinarisedAloneWithItsLineChanges) {
 TEST(PassPreparation, EndsAtAnyPass) {
     OwnedRaster grey(400, 600);
     fillGrey(*grey.r, 9);
-    for (int taken = 0; taken < 4; ++taken) {
-        PassPreparation preparation(*grey.r);
+    for (int taken = 0; taken < 8; ++taken) {
+        PassPreparation preparation(*grey.r, taken % 2 == 0 ? 0 : kFirstPreparedAhead);
         for (int n = 0; n < taken; ++n) {
             EXPECT_NE(preparation.take(n).binary, nullptr);
             preparation.giveBack(n);
@@ -92,6 +96,6 @@ TEST(PassPreparation, EndsAtAnyPass) {
     }
     // Pictures too small for a search give passes without a picture.
     OwnedRaster tiny(17, 40);
-    PassPreparation preparation(*tiny.r);
+    PassPreparation preparation(*tiny.r, kFirstPreparedAhead);
     EXPECT_EQ(preparation.take(0).binary, nullptr);
 }
