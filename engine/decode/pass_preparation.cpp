@@ -7,7 +7,7 @@ namespace {
 
 // The slots' pictures and line change storage, kept from one request to the next (requests come
 // one at a time), so that a sweep reuses memory already grown rather than fault in new pages.
-std::array<PreparedPass, 2> slotPool;
+std::array<PreparedPass, kPreparedSlots> slotPool;
 
 // Pictures above this many pixels give their memory back when the request ends.
 constexpr long kKeptArea = 1920L * 1080L;
@@ -15,7 +15,7 @@ constexpr long kKeptArea = 1920L * 1080L;
 }  // namespace
 
 PassPreparation::PassPreparation(const Raster& grey, int firstAhead)
-    : grey_(grey), slots_{Slot{slotPool[0]}, Slot{slotPool[1]}}, firstAhead_(firstAhead) {
+    : grey_(grey), slots_{Slot{slotPool[0]}, Slot{slotPool[1]}, Slot{slotPool[2]}, Slot{slotPool[3]}}, firstAhead_(firstAhead) {
     if (firstAhead_ == 0) startWorker();
 }
 
@@ -49,7 +49,7 @@ PassPreparation::~PassPreparation() {
 }
 
 PreparedPass& PassPreparation::take(int n) {
-    Slot& slot = slots_[static_cast<std::size_t>(n % 2)];
+    Slot& slot = slots_[static_cast<std::size_t>(n % kPreparedSlots)];
     if (!threaded_) {
         prepare(n, slot.pass);
         slot.state = SlotState::Taken;
@@ -67,7 +67,7 @@ PreparedPass& PassPreparation::take(int n) {
 void PassPreparation::giveBack(int n) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        slots_[static_cast<std::size_t>(n % 2)].state = SlotState::Free;
+        slots_[static_cast<std::size_t>(n % kPreparedSlots)].state = SlotState::Free;
     }
     changed_.notify_all();
 }
@@ -76,7 +76,7 @@ void PassPreparation::giveBack(int n) {
 // that slot is free.
 void PassPreparation::work() {
     for (int n = firstAhead_; n < static_cast<int>(kSchedule.size()); ++n) {
-        Slot& slot = slots_[static_cast<std::size_t>(n % 2)];
+        Slot& slot = slots_[static_cast<std::size_t>(n % kPreparedSlots)];
         {
             std::unique_lock<std::mutex> lock(mutex_);
             changed_.wait(lock, [&] { return stop_.load(std::memory_order_relaxed) || slot.state == SlotState::Free; });

@@ -46,6 +46,10 @@ struct PreparedPass {
 // first for every other request, the passes are prepared ahead.
 inline constexpr int kFirstPreparedAhead = 2;
 
+// Passes prepared and not yet handed back: the second thread runs ahead through the passes whose
+// search is long, and the search catches up in those it skips or ends soon.
+inline constexpr int kPreparedSlots = 4;
+
 class PassPreparation {
 public:
     // Prepares the schedule's passes over grey, which must outlive the preparation, from pass
@@ -60,7 +64,7 @@ public:
     // the binary picture; it is the caller's until giveBack(n). Taking the last pass prepared
     // on the calling thread starts the second one.
     PreparedPass& take(int n);
-    // Hands pass n back, so that its slot can hold pass n + 2.
+    // Hands pass n back, so that its slot can hold pass n + kPreparedSlots.
     void giveBack(int n);
 
 private:
@@ -77,7 +81,7 @@ private:
     const Raster* smoothedPicture();
 
     const Raster& grey_;
-    std::array<Slot, 2> slots_;
+    std::array<Slot, kPreparedSlots> slots_;
     Raster* smoothed_ = nullptr;
     bool smoothingTried_ = false;
     ThresholdTable thresholds_{};

@@ -1,6 +1,7 @@
 #include "engine/geometry/finder_patterns.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -711,12 +712,87 @@ struct LineSources {
     uint8_t* classes;
 };
 
+// The lines of one family that the mask crosses, as merged: changes and classes of line L from
+// changeStart[L] and classStart[L], count[L] changes (-1 for a line not merged).
+struct MergedFamily {
+    std::vector<int32_t> changes;
+    std::vector<uint8_t> classes;
+    std::vector<std::size_t> changeStart;
+    std::vector<std::size_t> classStart;
+    std::vector<int> count;
+    std::size_t changesUsed = 0;
+    std::size_t classesUsed = 0;
+    bool complete = false;
+
+    void begin(int lineCount) {
+        complete = false;
+        changesUsed = classesUsed = 0;
+        count.assign(static_cast<std::size_t>(lineCount), -1);
+        changeStart.resize(static_cast<std::size_t>(lineCount));
+        classStart.resize(static_cast<std::size_t>(lineCount));
+    }
+    // Merges line L into the family's store: room for every change of both records, one class
+    // more. False when memory is short.
+    bool merge(int L, LineChangeList colourList, LineChangeList maskChanges, int colour, bool masked) {
+        const auto bound = static_cast<std::size_t>((colourList.end - colourList.begin) + (maskChanges.end - maskChanges.begin));
+        try {
+            if (changes.size() < changesUsed + bound) changes.resize(std::max(changesUsed + bound, 2 * changes.size()));
+            if (classes.size() < classesUsed + bound + 1) classes.resize(std::max(classesUsed + bound + 1, 2 * classes.size()));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        const auto line = static_cast<std::size_t>(L);
+        changeStart[line] = changesUsed;
+        classStart[line] = classesUsed;
+        count[line] = mergedClassChanges(colourList, maskChanges, colour, masked, changes.data() + changesUsed,
+                                         classes.data() + classesUsed);
+        changesUsed += static_cast<std::size_t>(count[line]);
+        classesUsed += static_cast<std::size_t>(count[line]) + 1;
+        return true;
+    }
+};
+
+// The merged lines of the search on one recorded picture under one revision of the mask, kept for
+// the search on the inverted picture that follows in the same pass: inverting swaps dark and
+// light and moves no change, so every merged line keeps its changes, with the classes of the
+// two colours swapped.
+struct MergedLines {
+    uint64_t generation = 0;
+    uint64_t maskRevision = 0;
+    const uint8_t* const* rows = nullptr;
+    uint8_t firstSample = 0;
+    std::array<MergedFamily, 4> families;
+
+    // The family's store for this picture, forgetting every store made for another picture or
+    // mask; swapped tells whether the picture is the inverse of the one merged.
+    MergedFamily& familyFor(int family, const uint8_t* const* picture, bool& swapped) {
+        if (generation != lineRecordGeneration() || maskRevision != decodedAreaRevision() || rows != picture) {
+            generation = lineRecordGeneration();
+            maskRevision = decodedAreaRevision();
+            rows = picture;
+            firstSample = picture[0][0];
+            for (MergedFamily& f : families) f.complete = false;
+        }
+        swapped = firstSample != picture[0][0];
+        return families[static_cast<std::size_t>(family)];
+    }
+};
+MergedLines mergedLines;
+
 // Every line of the family from the records: the picture's, merged with the mask's when a mask
-// covers something (a line the mask leaves clear has no change in the mask's record).
+// covers something (a line the mask leaves clear has no change in the mask's record). Merged
+// lines come from the search on the same picture before it was inverted when there was one.
 template <ScanFamily family>
 void scanRecordedFamily(HitSink& sink, const uint8_t* const* rows, const Raster* mask, int height, int width,
                         const RunRanges& ranges, const LineSources& sources) {
     const int lineCount = family == kScanRows ? height : (family == kScanColumns ? width : height + width - 1);
+    bool swapped = false;
+    MergedFamily* merged = mask != nullptr && lineChangesReady(rows, height, width)
+                               ? &mergedLines.familyFor(family, rows, swapped)
+                               : nullptr;
+    const bool replay = merged != nullptr && merged->complete;
+    if (merged != nullptr && !replay) merged->begin(lineCount);
+    bool stored = merged != nullptr;
     for (int L = 0; L < lineCount; ++L) {
         const LineGeometry g = family == kScanRows ? LineGeometry{L, 0, width} : lineOf(family, L, height, width);
         auto emit = [&](int start, int end, float m) {
@@ -727,13 +803,33 @@ void scanRecordedFamily(HitSink& sink, const uint8_t* const* rows, const Raster*
             }
         };
         const int colour = rows[g.row][g.column] != 0;
-        if (mask != nullptr) {
-            scanRecordedMaskedLine(*sources.picture, *sources.mask, L, colour, mask->rows[g.row][g.column] != 0, g.length,
-                                   ranges, sources.changes, sources.classes, emit);
-        } else {
+        if (mask == nullptr) {
             scanRecordedLine(*sources.picture, L, colour != 0, g.length, ranges, emit);
+            continue;
+        }
+        const bool masked = mask->rows[g.row][g.column] != 0;
+        const LineChangeList maskChanges = sources.mask->line(L);
+        if (!masked && maskChanges.begin == maskChanges.end) {
+            scanRecordedLine(*sources.picture, L, colour != 0, g.length, ranges, emit);
+            continue;
+        }
+        const auto line = static_cast<std::size_t>(L);
+        if (replay) {
+            const uint8_t* classes = merged->classes.data() + merged->classStart[line];
+            const int flip = swapped ? 1 : 0;
+            scanClassRuns(colour, g.length, merged->changes.data() + merged->changeStart[line], merged->count[line],
+                          [classes, flip](int k, int) { return classes[k] < 2 ? classes[k] ^ flip : 2; }, ranges, emit);
+        } else if (stored && merged->merge(L, sources.picture->line(L), maskChanges, colour, masked)) {
+            const uint8_t* classes = merged->classes.data() + merged->classStart[line];
+            scanClassRuns(colour, g.length, merged->changes.data() + merged->changeStart[line], merged->count[line],
+                          [classes](int k, int) { return static_cast<int>(classes[k]); }, ranges, emit);
+        } else {
+            stored = false;
+            scanRecordedMaskedLine(*sources.picture, *sources.mask, L, colour, masked, g.length, ranges,
+                                   sources.changes, sources.classes, emit);
         }
     }
+    if (merged != nullptr && !replay) merged->complete = stored;
 }
 
 // Lines of the family gathered from the picture in batches, the mask merged into those of the
