@@ -12,6 +12,7 @@
 #include "engine/geometry/candidate_triples.h"
 #include "engine/geometry/decode_inputs.h"
 #include "engine/geometry/finder_patterns.h"
+#include "engine/geometry/line_runs.h"
 #include "tests/geometry/test_symbols.h"
 
 using namespace velmora;
@@ -105,6 +106,54 @@ TEST(FinderRunScan, MaskedPixelsBreakLines) {
     // A mask of another size than the picture is not applied rather than read out of bounds.
     setDecodedAreaMask(small.raster);
     EXPECT_EQ(scan(0, hits, raster), 1);
+}
+
+// Within a pass the search on the inverted picture scans the mask-crossing lines merged by the
+// search before it, dark and light swapped: its hits in every family are those of a search that
+// merges them afresh.
+TEST(FinderRunScan, InvertedPictureScansAsAFreshMerge) {
+    InputsGuard guard;
+    std::mt19937 random(3);
+    OwnedRaster raster = lightRaster(90, 110), mask(90, 110);
+    for (int y = 0; y < 90; ++y) {
+        for (int x = 0; x < 110; ++x) {
+            raster.at(y, x) = static_cast<uint8_t>(random() % 5 != 0);
+            mask.at(y, x) = static_cast<uint8_t>(y >= 30 && y < 55 && x >= 40 && x < 80);
+        }
+    }
+    for (int y = 5; y < 85; y += 3) drawRowPattern(raster, y, (y * 7) % 70);
+    setDecodedAreaMask(mask.raster);
+    allowLineChangeRecording(true);
+    std::vector<Hits> normal, replayed, fresh;
+    for (int family = 0; family < 4; ++family) {
+        normal.emplace_back(2000);
+        scan(family, normal.back(), raster, 2000);
+    }
+    for (int y = 0; y < 90; ++y) {
+        for (int x = 0; x < 110; ++x) raster.at(y, x) = static_cast<uint8_t>(1 - raster.at(y, x));
+    }
+    std::vector<int> replayedCounts, freshCounts;
+    for (int family = 0; family < 4; ++family) {
+        replayed.emplace_back(2000);
+        replayedCounts.push_back(scan(family, replayed.back(), raster, 2000));
+    }
+    noteDecodedAreaChanged();
+    for (int family = 0; family < 4; ++family) {
+        fresh.emplace_back(2000);
+        freshCounts.push_back(scan(family, fresh.back(), raster, 2000));
+    }
+    allowLineChangeRecording(false);
+    EXPECT_EQ(replayedCounts, freshCounts);
+    for (int family = 0; family < 4; ++family) {
+        const auto n = static_cast<std::size_t>(freshCounts[static_cast<std::size_t>(family)]);
+        EXPECT_GT(n, 0u) << family;
+        const Hits& a = replayed[static_cast<std::size_t>(family)];
+        const Hits& b = fresh[static_cast<std::size_t>(family)];
+        for (std::size_t k = 0; k < n; ++k) {
+            ASSERT_EQ(std::make_tuple(a.x[k], a.y[k], a.size[k]), std::make_tuple(b.x[k], b.y[k], b.size[k]))
+                << "family " << family << " hit " << k;
+        }
+    }
 }
 
 namespace {
