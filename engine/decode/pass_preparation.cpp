@@ -1,5 +1,6 @@
 #include "engine/decode/pass_preparation.h"
 
+#include <new>
 #include <system_error>
 
 namespace velmora {
@@ -96,7 +97,13 @@ const Raster* PassPreparation::smoothedPicture() {
     if (!smoothingTried_) {
         smoothingTried_ = true;
         smoothed_ = createRaster(grey_.height, grey_.width, kRasterByte);
-        if (smoothed_ != nullptr) smoothBox(&grey_, smoothed_, 1, 3);
+        try {
+            if (smoothed_ != nullptr) smoothBox(&grey_, smoothed_, 1, 3);
+        } catch (const std::bad_alloc&) {
+            // No smoothed copy: its passes go without a picture, as when the copy cannot be made.
+            destroyRaster(smoothed_);
+            smoothed_ = nullptr;
+        }
     }
     return smoothed_;
 }

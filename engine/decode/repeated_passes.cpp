@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
 #include <span>
 
 #include "engine/codec/qr_decoder.h"
@@ -82,7 +83,12 @@ uint64_t hashOf(const std::vector<uint8_t>& packed, int width, int height) {
 void packPicture(const Raster& binary, PackedPicture& picture) {
     std::vector<uint8_t>& packed = picture.bytes;
     const int rowBytes = (binary.width + 7) / 8;
-    packed.assign(static_cast<std::size_t>(rowBytes) * binary.height, 0);
+    picture.packed = false;
+    try {
+        packed.assign(static_cast<std::size_t>(rowBytes) * binary.height, 0);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
     uint8_t* out = packed.data();
     for (int y = 0; y < binary.height; ++y, out += rowBytes) {
         const uint8_t* row = binary.rows[y];
@@ -105,11 +111,13 @@ void packPicture(const Raster& binary, PackedPicture& picture) {
         for (; x < binary.width; ++x) out[x / 8] |= static_cast<uint8_t>((row[x] & 1) << (x % 8));
     }
     picture.hash = hashOf(packed, binary.width, binary.height);
+    picture.packed = true;
 }
 
 
 bool RepeatedPasses::skipsSearch(const PackedPicture& picture) {
     open_ = false;
+    if (!picture.packed) return false;
     const uint64_t hash = picture.hash;
     const int reads = readsSoFar();
     for (auto r = remembered_.rbegin(); r != remembered_.rend(); ++r) {
@@ -118,20 +126,29 @@ bool RepeatedPasses::skipsSearch(const PackedPicture& picture) {
         restoreCarriedState(r->end);
         return true;
     }
-    const bool seenBefore = std::find(seen_.begin(), seen_.end(), hash) != seen_.end();
-    seen_.push_back(hash);
-    if (seenBefore) {
-        remembered_.push_back({hash, picture.bytes, snapshot(), {}, reads, -1});
-        open_ = true;
+    // Memory short for the record only means passes are not remembered.
+    try {
+        const bool seenBefore = std::find(seen_.begin(), seen_.end(), hash) != seen_.end();
+        seen_.push_back(hash);
+        if (seenBefore) {
+            remembered_.push_back({hash, picture.bytes, snapshot(), {}, reads, -1});
+            open_ = true;
+        }
+    } catch (const std::bad_alloc&) {
+        open_ = false;
     }
     return false;
 }
 
 void RepeatedPasses::searchEnded() {
     if (!open_) return;
-    remembered_.back().end = snapshot();
-    remembered_.back().readsAfter = readsSoFar();
     open_ = false;
+    try {
+        remembered_.back().end = snapshot();
+        remembered_.back().readsAfter = readsSoFar();
+    } catch (const std::bad_alloc&) {
+        remembered_.pop_back();
+    }
 }
 
 }  // namespace velmora

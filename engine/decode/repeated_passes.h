@@ -23,7 +23,9 @@ namespace velmora {
 struct PackedPicture {
     std::vector<uint8_t> bytes;
     uint64_t hash = 0;
+    bool packed = false;  // false when memory was short: such a picture is never matched
 };
+// Never throws: when memory is short the picture is left unpacked.
 void packPicture(const Raster& binary, PackedPicture& packed);
 
 class RepeatedPasses {

@@ -853,7 +853,11 @@ void searchAlignment(AlignmentCell& cell, int px, int py, const uint8_t* const* 
             found = known->second;
         } else {
             if (!searchWindow(found, question, rows, height, width)) return;
-            windowAnswers.answers.emplace(question, found);
+            try {
+                windowAnswers.answers.emplace(question, found);
+            } catch (const std::bad_alloc&) {
+                // Not remembered: the window is searched again when asked again.
+            }
         }
     } else if (!searchWindow(found, question, rows, height, width)) {
         return;

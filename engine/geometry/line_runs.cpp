@@ -307,7 +307,8 @@ bool PreparedLineChanges::sweep(const uint8_t* const* rows, int height, int widt
 }
 
 void PreparedLineChanges::releaseStorage() {
-    storage_ = std::make_unique<Storage>();
+    // An empty record allocates nothing.
+    storage_->changes = PictureChanges{};
     rows_ = nullptr;
 }
 
