@@ -16,7 +16,9 @@ constexpr long kKeptArea = 1920L * 1080L;
 }  // namespace
 
 PassPreparation::PassPreparation(const Raster& grey, int firstAhead)
-    : grey_(grey), slots_{Slot{slotPool[0]}, Slot{slotPool[1]}, Slot{slotPool[2]}, Slot{slotPool[3]}}, firstAhead_(firstAhead) {
+    : grey_(grey),
+      slots_{Slot{slotPool[0]}, Slot{slotPool[1]}, Slot{slotPool[2]}, Slot{slotPool[3]}},
+      firstAhead_(firstAhead) {
     if (firstAhead_ == 0) startWorker();
 }
 

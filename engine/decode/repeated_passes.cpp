@@ -21,8 +21,8 @@
 namespace velmora {
 namespace {
 
-// Every piece of state a pass may leave to the next.
-std::array<std::span<std::byte>, 10> carriedState() {
+// Every piece of state a pass may leave to the next, besides the reads (compared apart).
+std::array<std::span<std::byte>, 9> carriedState() {
     CQR_Decoder& reader = processDecoder();
     const std::size_t matrixBytes = static_cast<std::size_t>(kMatrixStride) * kMatrixStride;
     return {std::as_writable_bytes(std::span(reader.matrix(), matrixBytes)),
@@ -33,8 +33,7 @@ std::array<std::span<std::byte>, 10> carriedState() {
             alignmentStateBytes(),
             versionInformationStateBytes(),
             samplingStateBytes(),
-            attemptStateBytes(),
-            std::as_writable_bytes(std::span(&g_QrDecodedData.nParsedNums, 1))};
+            attemptStateBytes()};
 }
 
 std::vector<std::byte> snapshot() {

@@ -765,17 +765,14 @@ struct WindowQuestionHash {
 // answers hold while the picture's line record stands and the picture is not inverted.
 struct WindowAnswers {
     static constexpr std::size_t kKeptBuckets = 4096;
-    uint64_t generation = 0;
-    const uint8_t* const* rows = nullptr;
-    uint8_t firstSample = 0;
+    PictureOnRecord picture;
     std::unordered_map<WindowQuestion, std::array<Candidate, kPasses>, WindowQuestionHash> answers;
 
     // The answers for this picture, forgotten when the picture is another or was inverted.
-    void holdFor(const uint8_t* const* picture) {
-        if (generation == lineRecordGeneration() && rows == picture && firstSample == picture[0][0]) return;
-        generation = lineRecordGeneration();
-        rows = picture;
-        firstSample = picture[0][0];
+    void holdFor(const uint8_t* const* rows) {
+        const PictureOnRecord now = PictureOnRecord::of(rows);
+        if (now.sameRecord(picture) && !now.invertedFrom(picture)) return;
+        picture = now;
         // Clearing walks every bucket: a table grown large on one picture starts small again.
         if (answers.bucket_count() > kKeptBuckets) {
             answers = {};

@@ -734,10 +734,15 @@ struct MergedFamily {
     // Merges line L into the family's store: room for every change of both records, one class
     // more. False when memory is short.
     bool merge(int L, LineChangeList colourList, LineChangeList maskChanges, int colour, bool masked) {
-        const auto bound = static_cast<std::size_t>((colourList.end - colourList.begin) + (maskChanges.end - maskChanges.begin));
+        const auto bound =
+            static_cast<std::size_t>((colourList.end - colourList.begin) + (maskChanges.end - maskChanges.begin));
         try {
-            if (changes.size() < changesUsed + bound) changes.resize(std::max(changesUsed + bound, 2 * changes.size()));
-            if (classes.size() < classesUsed + bound + 1) classes.resize(std::max(classesUsed + bound + 1, 2 * classes.size()));
+            if (changes.size() < changesUsed + bound) {
+                changes.resize(std::max(changesUsed + bound, 2 * changes.size()));
+            }
+            if (classes.size() < classesUsed + bound + 1) {
+                classes.resize(std::max(classesUsed + bound + 1, 2 * classes.size()));
+            }
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -757,23 +762,20 @@ struct MergedFamily {
 // light and moves no change, so every merged line keeps its changes, with the classes of the
 // two colours swapped.
 struct MergedLines {
-    uint64_t generation = 0;
+    PictureOnRecord picture;
     uint64_t maskRevision = 0;
-    const uint8_t* const* rows = nullptr;
-    uint8_t firstSample = 0;
     std::array<MergedFamily, 4> families;
 
     // The family's store for this picture, forgetting every store made for another picture or
     // mask; swapped tells whether the picture is the inverse of the one merged.
-    MergedFamily& familyFor(int family, const uint8_t* const* picture, bool& swapped) {
-        if (generation != lineRecordGeneration() || maskRevision != decodedAreaRevision() || rows != picture) {
-            generation = lineRecordGeneration();
+    MergedFamily& familyFor(int family, const uint8_t* const* rows, bool& swapped) {
+        const PictureOnRecord now = PictureOnRecord::of(rows);
+        if (!now.sameRecord(picture) || maskRevision != decodedAreaRevision()) {
+            picture = now;
             maskRevision = decodedAreaRevision();
-            rows = picture;
-            firstSample = picture[0][0];
             for (MergedFamily& f : families) f.complete = false;
         }
-        swapped = firstSample != picture[0][0];
+        swapped = now.invertedFrom(picture);
         return families[static_cast<std::size_t>(family)];
     }
 };
@@ -814,15 +816,11 @@ void scanRecordedFamily(HitSink& sink, const uint8_t* const* rows, const Raster*
             continue;
         }
         const auto line = static_cast<std::size_t>(L);
-        if (replay) {
+        if (replay || (stored && merged->merge(L, sources.picture->line(L), maskChanges, colour, masked))) {
             const uint8_t* classes = merged->classes.data() + merged->classStart[line];
-            const int flip = swapped ? 1 : 0;
+            const int flip = replay && swapped ? 1 : 0;
             scanClassRuns(colour, g.length, merged->changes.data() + merged->changeStart[line], merged->count[line],
                           [classes, flip](int k, int) { return classes[k] < 2 ? classes[k] ^ flip : 2; }, ranges, emit);
-        } else if (stored && merged->merge(L, sources.picture->line(L), maskChanges, colour, masked)) {
-            const uint8_t* classes = merged->classes.data() + merged->classStart[line];
-            scanClassRuns(colour, g.length, merged->changes.data() + merged->changeStart[line], merged->count[line],
-                          [classes](int k, int) { return static_cast<int>(classes[k]); }, ranges, emit);
         } else {
             stored = false;
             scanRecordedMaskedLine(*sources.picture, *sources.mask, L, colour, masked, g.length, ranges,

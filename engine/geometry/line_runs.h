@@ -148,6 +148,20 @@ bool adoptLineChanges(PreparedLineChanges& prepared);
 // Changes whenever the record is forgotten. While it stands and lineChangesReady holds, the
 // picture is the one recorded, or that picture inverted.
 uint64_t lineRecordGeneration();
+
+// The picture that the record holds, as seen by what is worked out from it and kept while the
+// record stands: the same record, and whether the picture was inverted since (the search
+// inverts it once, which flips every sample and moves no change).
+struct PictureOnRecord {
+    uint64_t generation = 0;
+    const uint8_t* const* rows = nullptr;
+    uint8_t firstSample = 0;
+
+    // The picture rows as it is now, under the record's present generation.
+    static PictureOnRecord of(const uint8_t* const* rows) { return {lineRecordGeneration(), rows, rows[0][0]}; }
+    bool sameRecord(const PictureOnRecord& other) const { return generation == other.generation && rows == other.rows; }
+    bool invertedFrom(const PictureOnRecord& other) const { return firstSample != other.firstSample; }
+};
 // The record of one family: line(L) gives the recorded changes of line L (positions along the
 // line, ascending).
 struct LineChangeFamily {
