@@ -1,7 +1,10 @@
-// Reads a folder tree of pictures with expected texts (NAME.png or .jpg beside NAME.txt) with
+// Reads a folder tree of pictures with expected texts (NAME.png or .jpg beside NAME.txt) or
+// with symbol counts only (beside NAME.count, as the BoofCV photographs are labelled) with
 // Velmora, zxing-cpp and zbar in one run, and prints per folder and in total: symbols read,
 // false texts, median and total milliseconds per picture for each reader, and Velmora's times
-// as a ratio of each peer's.
+// as a ratio of each peer's; then one table of the symbols each reader read per folder, with
+// the total seconds each spent. A counted picture scores each distinct text read, up to its
+// count, and has no false texts.
 //
 // Usage: reader_compare [--max N] [--repeat R] [--list] [FOLDER]   (default: the shared sample
 // pictures)
@@ -37,7 +40,6 @@
 namespace {
 
 using velmora::test::SamplePicture;
-using velmora::test::sameText;
 
 enum Reader { kVelmora, kZxing, kZbar, kReaders };
 const char* const kReaderNames[kReaders] = {"velmora", "zxing-cpp", "zbar"};
@@ -52,6 +54,7 @@ struct Folder {
     int pictures = 0;
     int symbols = 0;
     Outcome outcomes[kReaders];
+    velmora::ReachReads reachReads{};  // symbols Velmora's reach stages added after its schedule
 };
 
 int wanted = 1;
@@ -89,20 +92,11 @@ std::vector<std::string> readZbar(cv::Mat& grey, zbar::zbar_image_scanner_t* sca
     return texts;
 }
 
-// Counts the expected texts found and the texts that are not in the picture.
+// Counts the symbols read and the texts that are not in the picture.
 void score(const std::vector<std::string>& decoded, const SamplePicture& picture, Outcome& outcome) {
-    std::vector<bool> matched(picture.expected.size(), false);
-    for (const std::string& text : decoded) {
-        bool found = false;
-        for (size_t i = 0; i < picture.expected.size() && !found; ++i) {
-            if (!matched[i] && sameText(text, picture.expected[i])) matched[i] = found = true;
-        }
-        if (found) {
-            ++outcome.read;
-        } else {
-            ++outcome.falseTexts;
-        }
-    }
+    const velmora::test::PictureScore s = velmora::test::scoreTexts(decoded, picture);
+    outcome.read += s.read;
+    outcome.falseTexts += s.falseTexts;
 }
 
 double median(std::vector<double> values) {
@@ -131,6 +125,27 @@ void printFolder(const std::string& name, const Folder& folder) {
         }
         std::printf("\n");
     }
+    std::printf("  velmora's reach stages added:");
+    for (int stage = 0; stage < velmora::kReachStageCount; ++stage) {
+        std::printf(" %s %d%s", velmora::kReachStageNames[stage], folder.reachReads[stage],
+                    stage + 1 < velmora::kReachStageCount ? "," : "\n");
+    }
+}
+
+// One line per folder: its symbols, what each reader read (Velmora's share in percent) and the
+// seconds each reader spent on it.
+void printTable(const std::map<std::string, Folder>& folders, const Folder& all) {
+    std::printf("\n%-24s %7s %9s %9s %9s %6s   %s\n", "folder", "symbols", kReaderNames[kZxing], kReaderNames[kZbar],
+                kReaderNames[kVelmora], "share", "seconds zxing-cpp / zbar / velmora");
+    auto line = [](const std::string& name, const Folder& f) {
+        const int share = f.symbols > 0 ? (100 * f.outcomes[kVelmora].read + f.symbols / 2) / f.symbols : 0;
+        std::printf("%-24s %7d %9d %9d %9d %5d%%   %.2f / %.2f / %.2f\n", name.c_str(), f.symbols,
+                    f.outcomes[kZxing].read, f.outcomes[kZbar].read, f.outcomes[kVelmora].read, share,
+                    total(f.outcomes[kZxing].milliseconds) / 1000, total(f.outcomes[kZbar].milliseconds) / 1000,
+                    total(f.outcomes[kVelmora].milliseconds) / 1000);
+    };
+    for (const auto& [name, folder] : folders) line(name, folder);
+    line("all", all);
 }
 
 // Reads every picture with the three readers, `repeats` times each, for the current wanted
@@ -146,7 +161,7 @@ void compareReaders(const std::vector<SamplePicture>& pictures, zbar::zbar_image
         Folder& folder = folders[picture.category];
         for (Folder* f : {&folder, &all}) {
             ++f->pictures;
-            f->symbols += static_cast<int>(picture.expected.size());
+            f->symbols += picture.symbols;
         }
         double pictureMs[kReaders] = {};
         std::array<std::vector<double>, kReaders> readings;
@@ -157,12 +172,23 @@ void compareReaders(const std::vector<SamplePicture>& pictures, zbar::zbar_image
                 texts[r] = r == kVelmora ? readVelmora(grey) : (r == kZxing ? readZxing(grey) : readZbar(grey, scanner));
                 const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
                 readings[r].push_back(ms);
-                if (r == kVelmora) longestRequest = std::max(longestRequest, ms);
+                if (r == kVelmora) {
+                    longestRequest = std::max(longestRequest, ms);
+                    if (k == 0) {
+                        for (Folder* f : {&folder, &all}) {
+                            for (int stage = 0; stage < velmora::kReachStageCount; ++stage) {
+                                f->reachReads[stage] += velmora::lastRequestSummary().reachReads[stage];
+                            }
+                        }
+                    }
+                }
             }
         }
+        int pictureReads[kReaders] = {};
         for (int r = 0; r < kReaders; ++r) {
             const double ms = median(readings[r]);
             pictureMs[r] = ms;
+            pictureReads[r] = velmora::test::scoreTexts(texts[r], picture).read;
             for (Folder* f : {&folder, &all}) {
                 f->outcomes[r].milliseconds.push_back(ms);
                 score(texts[r], picture, f->outcomes[r]);
@@ -170,9 +196,11 @@ void compareReaders(const std::vector<SamplePicture>& pictures, zbar::zbar_image
         }
         if (list) {
             const velmora::RequestSummary& summary = velmora::lastRequestSummary();
-            std::printf("%-44s velmora %8.2f ms (%2d passes, %2d repeated)  zxing-cpp %6.2f ms  zbar %6.2f ms\n",
-                        picture.path.c_str(), pictureMs[kVelmora], summary.passes, summary.repeatedPasses,
-                        pictureMs[kZxing], pictureMs[kZbar]);
+            std::printf("%-44s %d symbols  velmora %d %8.2f ms (%2d passes, %2d repeated)  zxing-cpp %d %6.2f ms  "
+                        "zbar %d %6.2f ms\n",
+                        picture.path.c_str(), picture.symbols, pictureReads[kVelmora], pictureMs[kVelmora],
+                        summary.passes, summary.repeatedPasses, pictureReads[kZxing], pictureMs[kZxing],
+                        pictureReads[kZbar], pictureMs[kZbar]);
         }
     }
     if (list) std::printf("\n");
@@ -180,6 +208,7 @@ void compareReaders(const std::vector<SamplePicture>& pictures, zbar::zbar_image
     std::printf("symbols wanted per picture: %d; each time the median of %d readings\n", wanted, repeats);
     printFolder("all", all);
     std::printf("longest Velmora request: %.1f ms\n", longestRequest);
+    printTable(folders, all);
 }
 
 }  // namespace
@@ -211,7 +240,7 @@ int main(int argc, char** argv) {
     const std::string root = arg < argc ? argv[arg] : velmora::test::sampleCorpusRoot();
     const auto pictures = velmora::test::loadSampleCorpus(root);
     if (pictures.empty()) {
-        std::fprintf(stderr, "reader_compare: no pictures with expected texts under '%s'\n", root.c_str());
+        std::fprintf(stderr, "reader_compare: no pictures with expected texts or counts under '%s'\n", root.c_str());
         return 2;
     }
     zbar::zbar_image_scanner_t* scanner = zbar::zbar_image_scanner_create();

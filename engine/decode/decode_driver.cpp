@@ -9,7 +9,9 @@
 #include "engine/codec/segment_parser.h"
 #include "engine/decode/decode_request.h"
 #include "engine/decode/pass_preparation.h"
+#include "engine/decode/pass_search.h"
 #include "engine/decode/pure_symbol.h"
+#include "engine/decode/reach_stages.h"
 #include "engine/decode/repeated_passes.h"
 #include "engine/decode/symbol_attempts.h"
 #include "engine/geometry/alignment_patterns.h"
@@ -23,13 +25,6 @@
 
 namespace velmora {
 namespace {
-
-// Finder search parameters of every pass: run ratio bound, centre run tolerance, crossing
-// tolerance, and all four scan directions.
-constexpr float kFinderRatioBound = 2.2f;
-constexpr float kFinderCentreTolerance = 0.85f;
-constexpr float kFinderPairTolerance = 1.65f;
-constexpr int kAllDirections = 3;
 
 // Pictures with both sides below this are enlarged when a request falls short.
 constexpr int kEnlargeBelow = 320;
@@ -68,8 +63,6 @@ void clearRaster(Raster& raster) {
     for (int y = 0; y < raster.height; ++y) std::memset(raster.rows[y], 0, raster.width);
 }
 
-void searchPass(PreparedPass& pass, RepeatedPasses* repeats);
-
 // Runs the passes in order until the request is satisfied or the budget is spent, each
 // prepared on the second thread while the one before is searched.
 void runSchedule(const Raster& grey) {
@@ -79,21 +72,13 @@ void runSchedule(const Raster& grey) {
         if (budgetSpent()) return;
         // The first pass is left out of the record of repeats: a request that it satisfies
         // spends nothing on the record.
-        searchPass(preparation.take(n), n == 0 ? nullptr : &repeats);
+        if (searchPass(preparation.take(n), n == 0 ? nullptr : &repeats) == PassSearch::Skipped) {
+            ++summary.repeatedPasses;
+        }
         preparation.giveBack(n);
         ++summary.passes;
         if (requestSatisfied()) return;
     }
-}
-
-// The triple loop, then the pair loop over the four best patterns, on one binary picture.
-// Returns false when the request is satisfied or the budget spent.
-bool tryCandidates(Raster& binary, bool convert) {
-    tryFinderTriples(binary.rows, binary.height, binary.width, convert);
-    if (requestSatisfied() || budgetSpent()) return false;
-    listFinderPatterns(4, finderTable(), finderList());
-    tryFinderPairs(binary.rows, binary.height, binary.width, convert);
-    return !(requestSatisfied() || budgetSpent());
 }
 
 // Enlarges a small picture that did not give every wanted symbol and searches it again; the
@@ -140,43 +125,6 @@ void retryEnlarged(const Raster& grey, RequestRasters& rasters) {
 const RequestSummary& lastRequestSummary() { return summary; }
 
 namespace {
-
-// The finder search and the candidates of one prepared pass, on its binary picture and then
-// on that picture inverted. With the schedule's record of repeats, a pass that repeats an
-// earlier one skips its search.
-void searchPass(PreparedPass& pass, RepeatedPasses* repeats) {
-    clearAlignmentFoundCount();
-    Raster* binary = pass.binary;
-    if (binary == nullptr) return;
-    if (repeats != nullptr && repeats->skipsSearch(pass.packed)) {
-        ++summary.repeatedPasses;
-        return;
-    }
-    const int height = binary->height;
-    const int width = binary->width;
-    // The finder search reads the picture's line changes, and the alignment search after it; the
-    // picture stays as it is (or inverted, which keeps every change) until the pass ends.
-    allowLineChangeRecording(true);
-    if (pass.swept) adoptLineChanges(pass.changes);
-
-    const bool convert = convertUtf8Requested();
-    findFinderPatterns(binary->rows, height, width, kFinderRatioBound, kFinderCentreTolerance, kFinderPairTolerance,
-                       kAllDirections);
-    processDecoder().setColourInverse(0);
-    if (tryCandidates(*binary, convert)) {
-        // Light-on-dark symbols: the same search on the inverted picture.
-        for (int y = 0; y < height; ++y) {
-            uint8_t* row = binary->rows[y];
-            for (int x = 0; x < width; ++x) row[x] = static_cast<uint8_t>(1 - row[x]);
-        }
-        findFinderPatterns(binary->rows, height, width, kFinderRatioBound, kFinderCentreTolerance,
-                           kFinderPairTolerance, kAllDirections);
-        processDecoder().setColourInverse(1);
-        tryCandidates(*binary, convert);
-    }
-    allowLineChangeRecording(false);
-    if (repeats != nullptr) repeats->searchEnded();
-}
 
 // True when a raster handed in by a caller holds bytes, has a row table, and is as wide and as
 // tall as the call states.
@@ -239,7 +187,8 @@ int QR_Decode_Matrix(int iBufType, void* src, int iImgWidth, int iImgHeight, int
     }
     setEnlargement(false, 1.0f);
     // A crisp symbol drawn at a pixel or two per module gives the finder search nothing to hold.
-    if (symbolCount() == 0) readPureSymbol(*rasters.greyView, iDecodeUTF8 != 0 ? 1 : 0);
+    if (symbolCount() == 0 && readPureSymbol(*rasters.greyView, iDecodeUTF8 != 0 ? 1 : 0) > 0) return symbolCount();
+    runReachStages(*rasters.greyView, rasters.mask, summary.reachReads);
     return symbolCount();
 }
 

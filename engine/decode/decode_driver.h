@@ -4,6 +4,7 @@
 // engine's public header.
 #pragma once
 
+#include "engine/decode/reach_stages.h"
 #include "engine/image/raster.h"
 
 namespace velmora {
@@ -15,13 +16,15 @@ enum PixelLayout : int {
     kPixelsRaster = 2,      // a Raster of bytes
 };
 
-// What the last request did: the passes it ran (sixteen at most per picture size), how many of
-// them repeated an earlier pass and skipped their search, and the factor of its enlargement
-// retry (0 when it made none).
+// What the last request did: the passes of the schedule it ran (sixteen at most per picture
+// size), how many of them repeated an earlier pass and skipped their search, the factor of its
+// enlargement retry (0 when it made none), and the symbols each reach stage added after the
+// schedule.
 struct RequestSummary {
     int passes = 0;
     int repeatedPasses = 0;
     float enlargement = 0.0f;
+    ReachReads reachReads{};
 };
 const RequestSummary& lastRequestSummary();
 

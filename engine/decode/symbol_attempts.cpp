@@ -288,7 +288,7 @@ int estimateVersion(int& version, const uint8_t* const* rows, int height, int wi
     }
     if (std::fabs(across - down) > kMaxEstimateSpread) return -1;
     int v = static_cast<int>((static_cast<long double>(across) + down) * 0.5L + 0.5L);
-    if (isEnlarged() && v > kMaxEnlargedVersion) return -1;
+    if (isEnlarged() && enlargementFactor() > 1.0f && v > kMaxEnlargedVersion) return -1;
     if (attempt.pairMode == 0 && v >= kFirstGridVersion && correctFourthCorner(framePoints()) != 1) return -1;
     // The flag belongs to the pair variant being tried; in the triple loop a flag left over
     // from an earlier pair loop says nothing about the candidate.

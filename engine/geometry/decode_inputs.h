@@ -46,7 +46,8 @@ const ExclusionBox& finderExclusionBox(int index);
 bool isInFinderExclusionBox(float x, float y);
 
 // The enlargement of the picture being searched: factor f (> 0) and its reciprocal, used to
-// bring enlarged coordinates back to the caller's. Not enlarged: f = 1.
+// bring enlarged coordinates back to the caller's. Not enlarged: f = 1. A reduced copy searched
+// after the schedule is "enlarged" by a factor below 1.
 void setEnlargement(bool enlarged, float factor);
 bool isEnlarged();
 float enlargementFactor();

@@ -58,6 +58,14 @@ std::string sampleCorpusRoot() {
     return {};
 }
 
+std::string boofcvCorpusRoot() {
+    const char* fromEnvironment = std::getenv("VELMORA_BOOFCV");
+    for (const char* candidate : {fromEnvironment, VELMORA_BOOFCV_DIR, "/work/shared/boofcv"}) {
+        if (candidate != nullptr && *candidate != '\0' && fs::is_directory(candidate)) return candidate;
+    }
+    return {};
+}
+
 std::vector<SamplePicture> loadSampleCorpus(const std::string& root) {
     std::vector<SamplePicture> pictures;
     if (!fs::is_directory(root)) return pictures;
@@ -68,10 +76,17 @@ std::vector<SamplePicture> loadSampleCorpus(const std::string& root) {
         if (extension != ".png" && extension != ".jpg") continue;
         fs::path textPath = path;
         textPath.replace_extension(".txt");
-        if (!fs::exists(textPath)) continue;
         SamplePicture picture;
         picture.path = path.string();
         picture.category = fs::relative(path.parent_path(), root).string();
+        if (!fs::exists(textPath)) {
+            fs::path countPath = path;
+            countPath.replace_extension(".count");
+            if (!fs::exists(countPath)) continue;
+            picture.symbols = std::atoi(readFile(countPath).c_str());
+            if (picture.symbols > 0) pictures.push_back(std::move(picture));
+            continue;
+        }
         const std::string text = readFile(textPath);
         const auto count = counts.find(path.filename().string());
         if (count != counts.end() && count->second > 1) {
@@ -79,6 +94,7 @@ std::vector<SamplePicture> loadSampleCorpus(const std::string& root) {
         } else {
             picture.expected = {text};
         }
+        picture.symbols = static_cast<int>(picture.expected.size());
         pictures.push_back(std::move(picture));
     }
     std::sort(pictures.begin(), pictures.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
@@ -107,6 +123,21 @@ int matchedTexts(const std::vector<std::string>& decoded, const std::vector<std:
         }
     }
     return matched;
+}
+
+PictureScore scoreTexts(const std::vector<std::string>& decoded, const SamplePicture& picture) {
+    PictureScore score;
+    if (picture.expected.empty()) {
+        std::vector<std::string_view> distinct;
+        for (const std::string& text : decoded) {
+            if (std::find(distinct.begin(), distinct.end(), text) == distinct.end()) distinct.emplace_back(text);
+        }
+        score.read = std::min(static_cast<int>(distinct.size()), picture.symbols);
+        return score;
+    }
+    score.read = matchedTexts(decoded, picture.expected);
+    score.falseTexts = static_cast<int>(decoded.size()) - score.read;
+    return score;
 }
 
 }  // namespace velmora::test

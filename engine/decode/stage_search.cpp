@@ -1,0 +1,55 @@
+#include "engine/decode/stage_search.h"
+
+#include <cstring>
+
+#include "engine/decode/decode_request.h"
+#include "engine/decode/pass_search.h"
+#include "engine/geometry/decode_inputs.h"
+#include "engine/image/binarization.h"
+#include "engine/image/local_threshold.h"
+#include "engine/velmora_engine.h"
+
+namespace velmora {
+
+bool requestOpen() { return g_QrDecodedData.nParsedNums < wantedCount() && !budgetSpent(); }
+
+StageRaster::StageRaster(int height, int width) : raster_(createRaster(height, width, kRasterByte)) {}
+
+StageRaster::~StageRaster() { destroyRaster(raster_); }
+
+bool fitDecodedAreaMask(Raster*& mask, int height, int width) {
+    if (mask != nullptr && mask->height == height && mask->width == width) return true;
+    Raster* fitted = createRaster(height, width, kRasterByte);
+    if (fitted != nullptr) {
+        if (mask != nullptr && g_QrDecodedData.nParsedNums > 0) {
+            resampleBilinear(mask, fitted, 1);
+        } else {
+            for (int y = 0; y < height; ++y) std::memset(fitted->rows[y], 0, static_cast<std::size_t>(width));
+        }
+    }
+    destroyRaster(mask);
+    mask = fitted;
+    setDecodedAreaMask(mask);
+    noteDecodedAreaChanged();
+    return mask != nullptr;
+}
+
+void searchLocalThreshold(const Raster& grey) {
+    StageRaster binary(grey.height, grey.width);
+    if (binary.get() == nullptr || binarizeLocally(grey, *binary.get()) != 1) return;
+    searchBinaryPicture(*binary.get());
+}
+
+void searchWholeThreshold(const Raster& grey) {
+    StageRaster binary(grey.height, grey.width);
+    if (binary.get() == nullptr) return;
+    // A table of the stage's own: the schedule's thresholds stay as its passes left them.
+    ThresholdTable thresholds{};
+    if (binarizeBlocks(0, binary.get()->rows, grey.rows, grey.width, grey.height, grey.width, grey.height,
+                       thresholds) != 0) {
+        return;
+    }
+    searchBinaryPicture(*binary.get());
+}
+
+}  // namespace velmora
