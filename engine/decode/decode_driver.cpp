@@ -1,7 +1,6 @@
 #include "engine/decode/decode_driver.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include <opencv2/core/mat.hpp>
 
@@ -58,10 +57,6 @@ struct RequestRasters {
         setDecodedAreaMask(newMask);
     }
 };
-
-void clearRaster(Raster& raster) {
-    for (int y = 0; y < raster.height; ++y) std::memset(raster.rows[y], 0, raster.width);
-}
 
 // Runs the passes in order until the request is satisfied or the budget is spent, each
 // prepared on the second thread while the one before is searched.

@@ -1,7 +1,5 @@
 #include "engine/decode/stage_search.h"
 
-#include <cstring>
-
 #include "engine/decode/decode_request.h"
 #include "engine/decode/pass_search.h"
 #include "engine/geometry/decode_inputs.h"
@@ -24,7 +22,7 @@ bool fitDecodedAreaMask(Raster*& mask, int height, int width) {
         if (mask != nullptr && g_QrDecodedData.nParsedNums > 0) {
             resampleBilinear(mask, fitted, 1);
         } else {
-            for (int y = 0; y < height; ++y) std::memset(fitted->rows[y], 0, static_cast<std::size_t>(width));
+            clearRaster(*fitted);
         }
     }
     destroyRaster(mask);

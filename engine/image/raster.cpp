@@ -1,6 +1,7 @@
 #include "engine/image/raster.h"
 
 #include <cstddef>
+#include <cstring>
 #include <new>
 
 #include <opencv2/core/mat.hpp>
@@ -65,6 +66,10 @@ Raster* createRaster(int height, int width, int elementType) {
 }
 
 // Rows go through rows (the addressing table), the block through rowTable.
+void clearRaster(Raster& raster) {
+    for (int y = 0; y < raster.height; ++y) std::memset(raster.rows[y], 0, static_cast<std::size_t>(raster.width));
+}
+
 void destroyRaster(Raster*& raster) {
     if (raster == nullptr) return;
     if (raster->rows != nullptr) {

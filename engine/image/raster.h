@@ -67,6 +67,9 @@ Raster* createRaster(int height, int width, int elementType);
 // pointer is left alone.
 void destroyRaster(Raster*& raster);
 
+// Sets every byte of a byte raster's rows to 0.
+void clearRaster(Raster& raster);
+
 // A byte view over the rows of an 8-bit single-channel image, following the image's row
 // stride; null for an absent or empty image, an image of another type, or a failed allocation.
 Raster* viewImageAsRaster(const cv::Mat* image);
