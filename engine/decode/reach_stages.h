@@ -14,9 +14,11 @@ namespace velmora {
 enum ReachStage : int {
     kLocalThresholdStage,  // the picture against a threshold that follows the light
     kReducedCopyStage,     // a large picture reduced by whole factors, thresholded both ways
+    kFinderOutlineStage,   // symbols framed by the outlines of their finder patterns
     kReachStageCount
 };
-inline constexpr std::array<const char*, kReachStageCount> kReachStageNames = {"local threshold", "reduced copy"};
+inline constexpr std::array<const char*, kReachStageCount> kReachStageNames = {"local threshold", "reduced copy",
+                                                                                "finder outlines"};
 
 // Symbols each stage added to a request.
 using ReachReads = std::array<int, kReachStageCount>;

@@ -14,6 +14,9 @@ namespace velmora {
 // Longest text an entry of the decode record keeps.
 inline constexpr int kMaxRecordedText = 7089;
 
+// Entries of the decode record.
+inline constexpr int kRecordEntries = 4;
+
 // Writes the symbol the reader holds into entry k (0..3) of the decode record: the finder
 // centres of the current frame in the caller's picture coordinates (each also boxed against
 // later finder searches), the inverted and mirrored flags, version, level and mask, and the
