@@ -7,10 +7,12 @@
 #include "engine/codec/qr_decoder.h"
 #include "engine/codec/version_table.h"
 #include "engine/decode/decode_request.h"
+#include "engine/decode/pass_search.h"
 #include "engine/decode/reduced_copy_stage.h"
 #include "engine/decode/stage_search.h"
 #include "engine/decode/symbol_record.h"
 #include "engine/geometry/decode_inputs.h"
+#include "engine/geometry/finder_patterns.h"
 #include "engine/geometry/perspective_fit.h"
 #include "engine/image/binarization.h"
 #include "engine/image/local_threshold.h"
@@ -20,10 +22,10 @@
 namespace velmora {
 namespace {
 
-// Three patterns of one symbol: module sizes within a factor of two, the two sides from the
-// corner pattern within a factor of two of each other and not nearer to parallel than this
-// cosine allows (a strong perspective narrows the angle).
-constexpr float kMaxModuleSizeRatio = 2.0f;
+// Three patterns of one symbol: module sizes within a factor of three (a close view in a strong
+// perspective), the two sides from the corner pattern within a factor of two of each other and
+// not nearer to parallel than this cosine allows (a strong perspective narrows the angle).
+constexpr float kMaxModuleSizeRatio = 3.0f;
 constexpr float kMaxSideRatio = 2.0f;
 constexpr float kMaxSideCosine = 0.6f;
 // Versions tried around the one the distances suggest, nearest first.
@@ -34,6 +36,16 @@ constexpr int kLargestWhole = 2048;
 // times its centre counts against the twelve finder corners when the plane is fitted again.
 constexpr int kAlignmentMatches = 22;
 constexpr int kAlignmentWeight = 4;
+// Modules on each side of a module whose mean grey is its threshold in the second sampling.
+constexpr int kModuleWindow = 4;
+// A run-found pattern this many module sizes from an outlined one is the same pattern.
+constexpr float kSamePatternModules = 2.0f;
+// Module sizes between two finder centres of one symbol: 14 along a side of version 1, and
+// 170 times the square root of 2 across version 40.
+constexpr float kNearestFinders = 12.0f;
+constexpr float kFarthestFinders = 250.0f;
+// The run scan along rows and columns and along both diagonals.
+constexpr int kBothScanKinds = 3;
 // The reader's matrix holds column x from byte x * 177 on.
 constexpr int kMatrixStride = 177;
 
@@ -41,6 +53,15 @@ PointF minus(PointF a, PointF b) { return {a.x - b.x, a.y - b.y}; }
 float dot(PointF a, PointF b) { return a.x * b.x + a.y * b.y; }
 float length(PointF a) { return std::hypot(a.x, a.y); }
 float cross(PointF a, PointF b) { return a.x * b.y - a.y * b.x; }
+
+// One search of the stage: the grey picture at the size searched, its binary picture, which way
+// round the finders are, and the factor back to the caller's picture.
+struct OutlineSearch {
+    const Raster& grey;
+    const Raster& binary;
+    bool lightFinders;
+    int factor;
+};
 
 // The pattern's corners in the order top-left, top-right, bottom-right, bottom-left, with
 // the first side along `along` and the second along `down`.
@@ -79,6 +100,46 @@ bool sampleModules(const Raster& binary, const PerspectiveCoefficients& plane, i
             const int x = static_cast<int>(std::lround(p.x)), y = static_cast<int>(std::lround(p.y));
             if (x < 0 || y < 0 || x >= binary.width || y >= binary.height) return false;
             const bool dark = binary.rows[y][x] == 0;
+            matrix[c * kMatrixStride + r] = dark != lightFinders ? 1 : 0;
+        }
+    }
+    return true;
+}
+
+// Samples the grey of the n x n module centres (each the mean of the pixel and its four
+// neighbours) and calls a module dark when it is darker than the mean of the modules within
+// kModuleWindow modules around it: a threshold that follows the light module by module, where a
+// pixel threshold can lose modules to noise or a gradient across the symbol. False when a centre
+// falls outside the picture.
+bool sampleModulesAgainstNeighbours(const Raster& grey, const PerspectiveCoefficients& plane, int n,
+                                    bool lightFinders, CQR_Decoder& reader) {
+    std::array<float, kMatrixStride * kMatrixStride> value{};
+    // Sums over the grid, one row and column ahead: sum[(r + 1) * (n + 1) + c + 1].
+    std::array<float, (kMatrixStride + 1) * (kMatrixStride + 1)> sum{};
+    const int w = n + 1;
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) {
+            PointF p{};
+            if (mapPoint({static_cast<float>(c), static_cast<float>(r)}, p, plane) != 1) return false;
+            const int x = static_cast<int>(std::lround(p.x)), y = static_cast<int>(std::lround(p.y));
+            if (x < 1 || y < 1 || x + 1 >= grey.width || y + 1 >= grey.height) return false;
+            const float v = (static_cast<float>(grey.rows[y][x]) * 2.0f + grey.rows[y - 1][x] + grey.rows[y + 1][x] +
+                             grey.rows[y][x - 1] + grey.rows[y][x + 1]) / 6.0f;
+            value[static_cast<std::size_t>(r * n + c)] = v;
+            sum[static_cast<std::size_t>((r + 1) * w + c + 1)] =
+                v + sum[static_cast<std::size_t>(r * w + c + 1)] + sum[static_cast<std::size_t>((r + 1) * w + c)] -
+                sum[static_cast<std::size_t>(r * w + c)];
+        }
+    }
+    uint8_t* matrix = reader.matrix();
+    for (int r = 0; r < n; ++r) {
+        const int r0 = std::max(0, r - kModuleWindow), r1 = std::min(n, r + kModuleWindow + 1);
+        for (int c = 0; c < n; ++c) {
+            const int c0 = std::max(0, c - kModuleWindow), c1 = std::min(n, c + kModuleWindow + 1);
+            const float total = sum[static_cast<std::size_t>(r1 * w + c1)] - sum[static_cast<std::size_t>(r0 * w + c1)] -
+                                sum[static_cast<std::size_t>(r1 * w + c0)] + sum[static_cast<std::size_t>(r0 * w + c0)];
+            const float mean = total / static_cast<float>((r1 - r0) * (c1 - c0));
+            const bool dark = value[static_cast<std::size_t>(r * n + c)] < mean;
             matrix[c * kMatrixStride + r] = dark != lightFinders ? 1 : 0;
         }
     }
@@ -160,18 +221,27 @@ std::vector<FinderOutline> unreadOutlines(std::vector<FinderOutline> outlines, i
     return outlines;
 }
 
-// Samples the plane's modules and reads them as a symbol of the version.
-bool readThrough(const Raster& binary, const PerspectiveCoefficients& plane, int n, int version, bool lightFinders) {
+// Samples the plane's modules from the binary picture, then against their neighbours' grey, and
+// reads them as a symbol of the version; true at the first read.
+bool readThrough(const OutlineSearch& search, const PerspectiveCoefficients& plane, int n, int version) {
     CQR_Decoder& reader = processDecoder();
-    return sampleModules(binary, plane, n, lightFinders, reader) && reader.ReadSymbol(n, version) >= 0;
+    if (sampleModules(search.binary, plane, n, search.lightFinders, reader) && reader.ReadSymbol(n, version) >= 0) {
+        return true;
+    }
+    return sampleModulesAgainstNeighbours(search.grey, plane, n, search.lightFinders, reader) &&
+           reader.ReadSymbol(n, version) >= 0;
 }
 
 // Tries a, b and c as the corners of a symbol at the suggested version and its neighbours.
 // True when one read and was recorded.
-bool readTriple(const Raster& binary, const FinderOutline& a, const FinderOutline& b, const FinderOutline& c,
-                bool lightFinders, int factor) {
+bool readTriple(const OutlineSearch& search, const FinderOutline& a, const FinderOutline& b, const FinderOutline& c) {
+    const Raster& binary = search.binary;
+    const bool lightFinders = search.lightFinders;
+    const int factor = search.factor;
     CQR_Decoder& reader = processDecoder();
+    if (!couldBeCorners(a, b, c)) return false;
     const int suggested = versionByOutlines(a, b, c);
+    if (suggested + kVersionSteps.back() < kMinVersion || suggested - kVersionSteps.back() > kMaxVersion) return false;
     for (const int step : kVersionSteps) {
         const int version = suggested + step;
         if (version < kMinVersion || version > kMaxVersion) continue;
@@ -179,7 +249,7 @@ bool readTriple(const Raster& binary, const FinderOutline& a, const FinderOutlin
         PerspectiveCoefficients plane{};
         if (!frameByOutlines(a, b, c, n, plane)) continue;
         reader.setColourInverse(lightFinders ? 1 : 0);
-        if (readThrough(binary, plane, n, version, lightFinders)) {
+        if (readThrough(search, plane, n, version)) {
             recordFramed(plane, n, factor);
             return true;
         }
@@ -192,7 +262,7 @@ bool readTriple(const Raster& binary, const FinderOutline& a, const FinderOutlin
         if (mapPoint({centre + shift.x, centre + shift.y}, alignment, plane) != 1) continue;
         PerspectiveCoefficients pinned{};
         if (!frameByOutlines(a, b, c, n, pinned, &alignment)) continue;
-        if (readThrough(binary, pinned, n, version, lightFinders)) {
+        if (readThrough(search, pinned, n, version)) {
             recordFramed(pinned, n, factor);
             return true;
         }
@@ -200,34 +270,102 @@ bool readTriple(const Raster& binary, const FinderOutline& a, const FinderOutlin
     return false;
 }
 
+// Tries a as the corner and b and c as the other two in the order in which the first side turns
+// into the second as a symbol seen from the front does; the reader reads a mirrored symbol as
+// such.
+bool readOrientedTriple(const OutlineSearch& search, const FinderOutline& a, const FinderOutline& b,
+                        const FinderOutline& c) {
+    if (cross(minus(b.centre, a.centre), minus(c.centre, a.centre)) < 0.0f) return readTriple(search, a, c, b);
+    return readTriple(search, a, b, c);
+}
+
 // Every corner pattern with every pair of others, until a read; true when one was recorded.
-bool readSomeTriple(const Raster& binary, const std::vector<FinderOutline>& outlines, bool lightFinders, int factor) {
+bool readSomeTriple(const OutlineSearch& search, const std::vector<FinderOutline>& outlines) {
     const std::size_t count = outlines.size();
     for (std::size_t i = 0; i < count; ++i) {
         for (std::size_t j = 0; j < count; ++j) {
             for (std::size_t k = j + 1; k < count; ++k) {
                 if (i == j || i == k) continue;
                 if (budgetSpent()) return false;
-                const FinderOutline* b = &outlines[j];
-                const FinderOutline* c = &outlines[k];
-                // The first side turns into the second the way a symbol seen from the front
-                // does; a mirrored symbol is read as such by the reader.
-                if (cross(minus(b->centre, outlines[i].centre), minus(c->centre, outlines[i].centre)) < 0.0f) {
-                    std::swap(b, c);
-                }
-                if (readTriple(binary, outlines[i], *b, *c, lightFinders, factor)) return true;
+                if (readOrientedTriple(search, outlines[i], outlines[j], outlines[k])) return true;
             }
         }
     }
     return false;
 }
 
+// Two patterns of one symbol with the third lost (to glare, a fold, a finger): the third is
+// placed where a square symbol would have it, as a centre without corners, in each of the six
+// ways the two can be two corners of a square. True when one read and was recorded.
+bool readSomePair(const OutlineSearch& search, const std::vector<FinderOutline>& outlines) {
+    const std::size_t count = outlines.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        for (std::size_t j = i + 1; j < count; ++j) {
+            const FinderOutline& p = outlines[i];
+            const FinderOutline& q = outlines[j];
+            const float smaller = std::min(p.moduleSize, q.moduleSize), larger = std::max(p.moduleSize, q.moduleSize);
+            if (!(smaller > 0.0f) || larger > kMaxModuleSizeRatio * smaller) continue;
+            const PointF d = minus(q.centre, p.centre);
+            // Two finder centres of one symbol lie 14 (version 1, along a side) to 240 (version
+            // 40, across) modules apart.
+            const float apart = length(d) / ((p.moduleSize + q.moduleSize) * 0.5f);
+            if (apart < kNearestFinders || apart > kFarthestFinders) continue;
+            const PointF turned{-d.y, d.x};
+            const PointF middle{(p.centre.x + q.centre.x) * 0.5f, (p.centre.y + q.centre.y) * 0.5f};
+            const float module = (p.moduleSize + q.moduleSize) * 0.5f;
+            for (const float sense : {1.0f, -1.0f}) {
+                if (budgetSpent()) return false;
+                // p the corner, q the corner, or the two across the diagonal.
+                const FinderOutline besideP{{p.centre.x + sense * turned.x, p.centre.y + sense * turned.y}, {}, 0.0f, module};
+                const FinderOutline besideQ{{q.centre.x + sense * turned.x, q.centre.y + sense * turned.y}, {}, 0.0f, module};
+                const FinderOutline across{{middle.x + sense * turned.x * 0.5f, middle.y + sense * turned.y * 0.5f}, {}, 0.0f,
+                                           module};
+                if (readOrientedTriple(search, p, q, besideP) || readOrientedTriple(search, q, p, besideQ) ||
+                    readOrientedTriple(search, across, p, q)) {
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
+}
+
+// The patterns the run scan finds in the binary picture that no outline already holds, as
+// centres without corners: a pattern whose rings have run together under blur or glare still
+// shows its runs along some lines.
+void addRunFoundPatterns(const Raster& binary, std::vector<FinderOutline>& outlines) {
+    findFinderPatterns(binary.rows, binary.height, binary.width, kScheduleTolerances.ratioBound,
+                       kScheduleTolerances.centreTolerance, kScheduleTolerances.pairTolerance, kBothScanKinds);
+    const FinderTable& table = finderTable();
+    for (int column = 0; column < kFinderPatternsKept; ++column) {
+        if (table[kFinderScore][column] < kFinderMinScore) continue;
+        const PointF centre{table[kFinderX][column], table[kFinderY][column]};
+        const float size = (table[kFinderRowSize][column] + table[kFinderColumnSize][column]) * 0.5f;
+        if (!(size > 0.0f)) continue;
+        const bool outlined = std::any_of(outlines.begin(), outlines.end(), [&](const FinderOutline& o) {
+            return length(minus(o.centre, centre)) < kSamePatternModules * o.moduleSize;
+        });
+        if (!outlined) outlines.push_back({centre, {}, 0.0f, size});
+    }
+}
+
 // Searches one binary picture both ways round until nothing more reads there.
-void searchBinary(const Raster& binary, int factor) {
+void searchBinary(const Raster& grey, const Raster& binary, int factor) {
+    // The run scan looks for dark patterns only: light ones are searched in the picture inverted.
+    StageRaster invertedCopy(binary.height, binary.width);
+    if (invertedCopy.get() == nullptr) return;
+    const Raster& inverted = *invertedCopy.get();
+    for (int y = 0; y < binary.height; ++y) {
+        for (int x = 0; x < binary.width; ++x) inverted.rows[y][x] = static_cast<uint8_t>(binary.rows[y][x] == 0 ? 1 : 0);
+    }
     for (const bool lightFinders : {false, true}) {
+        const OutlineSearch search{grey, binary, lightFinders, factor};
         while (requestOpen()) {
-            const std::vector<FinderOutline> outlines = unreadOutlines(findFinderOutlines(binary, lightFinders), factor);
-            if (outlines.size() < 3 || !readSomeTriple(binary, outlines, lightFinders, factor)) break;
+            std::vector<FinderOutline> outlines = findFinderOutlines(binary, lightFinders);
+            addRunFoundPatterns(lightFinders ? inverted : binary, outlines);
+            outlines = unreadOutlines(std::move(outlines), factor);
+            if (outlines.size() < 2) break;
+            if (!(outlines.size() >= 3 && readSomeTriple(search, outlines)) && !readSomePair(search, outlines)) break;
         }
         if (!requestOpen()) return;
     }
@@ -243,36 +381,51 @@ int versionByOutlines(const FinderOutline& a, const FinderOutline& b, const Find
     return static_cast<int>(std::lround((across - 10.0f) * 0.25f));
 }
 
-bool frameByOutlines(const FinderOutline& a, const FinderOutline& b, const FinderOutline& c, int n,
-                     PerspectiveCoefficients& moduleToPicture, const PointF* alignment) {
+bool couldBeCorners(const FinderOutline& a, const FinderOutline& b, const FinderOutline& c) {
     const float sizes[3] = {a.moduleSize, b.moduleSize, c.moduleSize};
     const float largest = *std::max_element(sizes, sizes + 3), smallest = *std::min_element(sizes, sizes + 3);
     if (!(smallest > 0.0f) || largest > kMaxModuleSizeRatio * smallest) return false;
     const PointF ab = minus(b.centre, a.centre), ac = minus(c.centre, a.centre);
     const float lab = length(ab), lac = length(ac);
     if (!(lab > 0.0f && lac > 0.0f) || std::max(lab, lac) > kMaxSideRatio * std::min(lab, lac)) return false;
-    if (std::fabs(dot(ab, ac)) > kMaxSideCosine * lab * lac) return false;
+    return std::fabs(dot(ab, ac)) <= kMaxSideCosine * lab * lac;
+}
+
+bool frameByOutlines(const FinderOutline& a, const FinderOutline& b, const FinderOutline& c, int n,
+                     PerspectiveCoefficients& moduleToPicture, const PointF* alignment) {
+    if (!couldBeCorners(a, b, c)) return false;
+    const PointF ab = minus(b.centre, a.centre), ac = minus(c.centre, a.centre);
+    const float lab = length(ab), lac = length(ac);
     const PointF along{ab.x / lab, ab.y / lab}, down{ac.x / lac, ac.y / lac};
     const float shift = static_cast<float>(n - 7);
-    std::array<PointF, 12 + kAlignmentWeight> modulePoints{}, picturePoints{};
+    std::array<PointF, 13 + kAlignmentWeight> modulePoints{}, picturePoints{};
+    std::size_t count = 0;
+    auto add = [&](PointF modulePoint, PointF picturePoint) {
+        modulePoints[count] = modulePoint;
+        picturePoints[count++] = picturePoint;
+    };
     const std::array<const FinderOutline*, 3> patterns = {&a, &b, &c};
     const std::array<PointF, 3> offsets = {{{0.0f, 0.0f}, {shift, 0.0f}, {0.0f, shift}}};
     for (std::size_t p = 0; p < 3; ++p) {
-        const std::array<PointF, 4> ordered = cornersInModuleOrder(*patterns[p], along, down);
-        // The pattern's centre is module (3, 3) of its corner; the square's corners lie half its side
-        // around it.
-        const float h = patterns[p]->side * 0.5f;
+        const FinderOutline& f = *patterns[p];
+        // The pattern's centre is module (3, 3) of its corner; its square's corners lie half the
+        // side around it.
+        if (f.side <= 0.0f) {
+            add({3.0f + offsets[p].x, 3.0f + offsets[p].y}, f.centre);
+            continue;
+        }
+        const std::array<PointF, 4> ordered = cornersInModuleOrder(f, along, down);
+        const float h = f.side * 0.5f;
         const std::array<PointF, 4> square = {{{3.0f - h, 3.0f - h}, {3.0f + h, 3.0f - h}, {3.0f + h, 3.0f + h},
                                                {3.0f - h, 3.0f + h}}};
-        for (std::size_t i = 0; i < 4; ++i) {
-            modulePoints[p * 4 + i] = {square[i].x + offsets[p].x, square[i].y + offsets[p].y};
-            picturePoints[p * 4 + i] = ordered[i];
-        }
+        for (std::size_t i = 0; i < 4; ++i) add({square[i].x + offsets[p].x, square[i].y + offsets[p].y}, ordered[i]);
     }
-    std::size_t count = 12;
-    for (int w = 0; alignment != nullptr && w < kAlignmentWeight; ++w, ++count) {
-        modulePoints[count] = {shift, shift};  // the alignment centre lies as far in as B and C
-        picturePoints[count] = *alignment;
+    if (alignment != nullptr) {
+        // The alignment centre lies as far in as the centres of b and c.
+        for (int w = 0; w < kAlignmentWeight; ++w) add({shift, shift}, *alignment);
+    } else if (count < 4) {
+        // Three centres alone: the fourth corner of their parallelogram.
+        add({3.0f + shift, 3.0f + shift}, {b.centre.x + c.centre.x - a.centre.x, b.centre.y + c.centre.y - a.centre.y});
     }
     return fitPerspective(std::span(modulePoints).first(count), std::span(picturePoints).first(count), moduleToPicture) ==
            1;
@@ -280,8 +433,10 @@ bool frameByOutlines(const FinderOutline& a, const FinderOutline& b, const Finde
 
 std::vector<int> outlineSearchFactors(int width, int height) {
     std::vector<int> factors;
-    if (std::max(width, height) <= kLargestWhole) factors.push_back(1);
-    for (const int f : reductionFactors(width, height)) factors.push_back(f);
+    const int longer = std::max(width, height);
+    if (longer <= kLargestWhole) factors.push_back(1);
+    const int coarsest = (longer + kReducedSide - 1) / kReducedSide;
+    if (coarsest >= 2) factors.push_back(coarsest);
     return factors;
 }
 
@@ -291,12 +446,12 @@ void searchFinderOutlines(const Raster& grey, int factor) {
     ThresholdTable thresholds{};
     if (binarizeBlocks(0, binary.get()->rows, grey.rows, grey.width, grey.height, grey.width, grey.height,
                        thresholds) == 0) {
-        searchBinary(*binary.get(), factor);
+        searchBinary(grey, *binary.get(), factor);
     }
-    if (requestOpen() && binarizeLocally(grey, *binary.get()) == 1) searchBinary(*binary.get(), factor);
+    if (requestOpen() && binarizeLocally(grey, *binary.get()) == 1) searchBinary(grey, *binary.get(), factor);
     if (requestOpen() &&
         binarizeAgainstLocalMean(grey, *binary.get(), meanThresholdWindow(grey.width, grey.height)) == 1) {
-        searchBinary(*binary.get(), factor);
+        searchBinary(grey, *binary.get(), factor);
     }
 }
 

@@ -20,6 +20,10 @@ namespace velmora {
 bool frameByOutlines(const FinderOutline& a, const FinderOutline& b, const FinderOutline& c, int n,
                      PerspectiveCoefficients& moduleToPicture, const PointF* alignment = nullptr);
 
+// Whether three patterns could be a symbol's corners a (the corner), b and c: module sizes and
+// the two sides from a alike, the sides far enough from parallel.
+bool couldBeCorners(const FinderOutline& a, const FinderOutline& b, const FinderOutline& c);
+
 // The version the distances between the three patterns suggest (possibly out of range).
 int versionByOutlines(const FinderOutline& a, const FinderOutline& b, const FinderOutline& c);
 
@@ -31,8 +35,10 @@ int versionByOutlines(const FinderOutline& a, const FinderOutline& b, const Find
 // read are passed over.
 void searchFinderOutlines(const Raster& grey, int factor);
 
-// The sizes the stage searches a picture at: whole (when its longer side is at most 2048), then
-// the reduced copies' factors.
+// The sizes the stage searches a picture at, as factors of reduction: whole (when its longer
+// side is at most 2048), then the whole factor that brings the longer side to 1024 or less. A
+// copy in between costs most of the stage's time on a large photograph (outlines are traced over
+// every pixel) and read nothing more in the photographs we measure.
 std::vector<int> outlineSearchFactors(int width, int height);
 
 }  // namespace velmora

@@ -83,11 +83,35 @@ TEST(FinderOutlinesFrameASymbol, ThePlaneMapsModuleCentresUnderPerspective) {
     }
 }
 
+TEST(FinderOutlinesFrameASymbol, PatternsKnownByTheirCentresAloneStillFixAnAffinePlane) {
+    // Turned and sheared, without perspective: centres alone (the run scan's patterns) fix it.
+    const int scale = 5, n = 33;
+    const cv::Matx33d t(0.9, -0.45, 120.0, 0.5, 0.95, 20.0, 0.0, 0.0, 1.0);
+    const FinderOutline outlined[3] = {outlineAt(t, 0, 0, scale, 2), outlineAt(t, n - 7, 0, scale, 0),
+                                       outlineAt(t, 0, n - 7, scale, 1)};
+    for (const std::array<bool, 3> centreOnly : {std::array{false, true, false}, std::array{true, false, true},
+                                                 std::array{true, true, true}}) {
+        FinderOutline f[3] = {outlined[0], outlined[1], outlined[2]};
+        for (int i = 0; i < 3; ++i) {
+            if (centreOnly[static_cast<std::size_t>(i)]) f[i].side = 0.0f;
+        }
+        PerspectiveCoefficients plane{};
+        ASSERT_TRUE(frameByOutlines(f[0], f[1], f[2], n, plane));
+        for (const auto& [col, row] : {std::pair{0, 0}, std::pair{n - 1, n - 1}, std::pair{16, 5}}) {
+            PointF p{};
+            ASSERT_EQ(mapPoint({static_cast<float>(col), static_cast<float>(row)}, p, plane), 1);
+            const cv::Point2f truth = mapped(t, (col + 4.5) * scale - 0.5, (row + 4.5) * scale - 0.5);
+            EXPECT_NEAR(p.x, truth.x, 0.05) << col << "," << row << " centre-only " << centreOnly[0] << centreOnly[1];
+            EXPECT_NEAR(p.y, truth.y, 0.05) << col << "," << row;
+        }
+    }
+}
+
 TEST(FinderOutlinesFrameASymbol, ThreePatternsThatCannotBeCornersGiveNoPlane) {
     const cv::Matx33d flat = cv::Matx33d::eye();
     const FinderOutline a = outlineAt(flat, 0, 0, 6, 0), b = outlineAt(flat, 22, 0, 6, 0), c = outlineAt(flat, 0, 22, 6, 0);
     FinderOutline small = c, inLine = c, far = c;
-    small.moduleSize = 2.0f;                                // module sizes a factor of three apart
+    small.moduleSize = 1.5f;                                // module sizes a factor of four apart
     inLine.centre = {a.centre.x + 2.0f * (b.centre.x - a.centre.x), a.centre.y + 1.0f};  // on the first side's line
     far.centre = {c.centre.x, c.centre.y * 3.0f};          // sides a factor of three apart
     PerspectiveCoefficients plane{};
@@ -112,6 +136,20 @@ TEST(FinderOutlineStageReads, ASymbolWhoseFindersRunIntoADarkBand) {
     }
 }
 
+TEST(FinderOutlineStageReads, ASymbolWithItsCornerPatternLostToGlare) {
+    // The corner pattern washed out, the other two against the band: two outlines across the
+    // diagonal give the third.
+    for (const bool inverted : {false, true}) {
+        cv::Mat picture = againstDarkBand("glare on the corner", inverted);
+        picture(cv::Rect(4 * 8, 4 * 8, 7 * 8, 7 * 8)).setTo(inverted ? 0 : 255);
+        ASSERT_EQ(QR_Decode_Matrix(0, picture.data, picture.cols, picture.rows, 1, 1, nullptr), 1) << inverted;
+        EXPECT_EQ(text(0), "glare on the corner");
+        EXPECT_EQ(lastRequestSummary().reachReads[kFinderOutlineStage], 1);
+        EXPECT_NEAR(g_QrDecodedData.dXY_FP[0][0], (4 + 3.5) * 8 - 0.5, 1.5);
+        EXPECT_NEAR(g_QrDecodedData.dXY_FP[0][4], (4 + 3.5) * 8 - 0.5, 1.5);
+    }
+}
+
 TEST(FinderOutlineStageReads, EachSymbolOnceWhenMoreAreWanted) {
     // Two symbols side by side against bands: each is read once, and the stage stops there.
     cv::Mat left = againstDarkBand("first of two", false), right = againstDarkBand("second of two", false);
@@ -125,5 +163,5 @@ TEST(FinderOutlineStageReads, EachSymbolOnceWhenMoreAreWanted) {
 TEST(FinderOutlineStageReads, SizesWholeThenReducedCopies) {
     EXPECT_EQ(outlineSearchFactors(640, 480), std::vector<int>{1});
     EXPECT_EQ(outlineSearchFactors(2048, 1536), (std::vector<int>{1, 2}));
-    EXPECT_EQ(outlineSearchFactors(3024, 4032), (std::vector<int>{4, 2}));
+    EXPECT_EQ(outlineSearchFactors(3024, 4032), std::vector<int>{4});
 }
