@@ -41,19 +41,22 @@
 namespace velmora {
 namespace {
 
-const QString kFileOpenErr = QStringLiteral("File Open Err");
 const QString kCaptureName = QStringLiteral("temp.bmp");
 const QString kLogName = QStringLiteral("log.txt");
 
 // Writes a picture as a 24-bit Windows bitmap; false with a reason when it cannot.
-bool writeCaptureBitmap(const QImage& picture, const QString& path, std::string& error) {
+bool writeCaptureBitmap(const QImage& picture, const QString& path, QString& error) {
     const QImage bgr = picture.convertToFormat(QImage::Format_BGR888);
     if (bgr.isNull()) {
-        error = "out of memory";
+        error = currentWindowTexts().outofmemory;
         return false;
     }
-    return writeBmp24(QFile::encodeName(path).toStdString(), bgr.constBits(), bgr.width(), bgr.height(),
-                      static_cast<int>(bgr.bytesPerLine()), error);
+    std::string reason;
+    if (writeBmp24(QFile::encodeName(path).toStdString(), bgr.constBits(), bgr.width(), bgr.height(),
+                   static_cast<int>(bgr.bytesPerLine()), reason))
+        return true;
+    error = QString::fromLocal8Bit(reason.c_str());
+    return false;
 }
 
 // The local files among dropped or copied addresses, in their order.
@@ -205,15 +208,15 @@ void TForm1::decodeFiles(const QStringList& paths) {
 void TForm1::decodeCapture(const QImage& capture) {
     QString path = applicationFile(kCaptureName);
     QString problem;
-    std::string error;
+    QString error;
     if (!writeCaptureBitmap(capture, path, error)) {
         // The report still comes: the capture goes through a private copy instead.
-        problem = currentReadingTexts().tempnotsaved.arg(QString::fromLocal8Bit(error.c_str()));
+        problem = currentReadingTexts().tempnotsaved.arg(error);
         if (!privateCaptures_) privateCaptures_ = std::make_unique<QTemporaryDir>();
         path = privateCaptures_->filePath(kCaptureName);
-        std::string privateError;
+        QString privateError;
         if (!privateCaptures_->isValid() || !writeCaptureBitmap(capture, path, privateError)) {
-            reportUnreadable(kFileOpenErr, problem);
+            reportUnreadable(currentWindowTexts().fileopenerr, problem);
             return;
         }
     }
@@ -230,16 +233,18 @@ int TForm1::DecodeFile(const QString& path) {
     cv::Mat shown;
     std::string reason;
     if (loadPictureFile(file, shown, kLoadColour, &reason) != 1) {
-        reportUnreadable(kFileOpenErr, currentReadingTexts().cannotopen.arg(QDir::toNativeSeparators(path),
-                                                                            QString::fromLocal8Bit(reason.c_str())));
+        reportUnreadable(currentWindowTexts().fileopenerr,
+                         currentReadingTexts().cannotopen.arg(QDir::toNativeSeparators(path),
+                                                              QString::fromLocal8Bit(reason.c_str())));
         return 0;
     }
     StatusPanel0->setToolTip(QString());
     try {
         if (shown.channels() == 1) cv::cvtColor(shown, shown, cv::COLOR_GRAY2BGR);
     } catch (const cv::Exception&) {
-        reportUnreadable(kFileOpenErr, currentReadingTexts().cannotopen.arg(QDir::toNativeSeparators(path),
-                                                                            QStringLiteral("out of memory")));
+        reportUnreadable(currentWindowTexts().fileopenerr,
+                         currentReadingTexts().cannotopen.arg(QDir::toNativeSeparators(path),
+                                                              currentWindowTexts().outofmemory));
         return 0;
     }
 

@@ -334,7 +334,7 @@ QWidget* TForm1::createParameterPanel() {
     ComboBoxVersion->setMaxVisibleItems(15);
     LabelVersion = new QLabel(GroupBox_Ver);
     LabelVersion->setObjectName(QStringLiteral("LabelVersion"));
-    CheckBoxAutoVer = new QCheckBox(QStringLiteral("Auto"), GroupBox_Ver);
+    CheckBoxAutoVer = new QCheckBox(GroupBox_Ver);
     CheckBoxAutoVer->setObjectName(QStringLiteral("CheckBoxAutoVer"));
     QGridLayout* versionLayout = groupLayout(GroupBox_Ver);
     versionLayout->addWidget(ComboBoxVersion, 0, 0);
@@ -426,12 +426,12 @@ void TForm1::fillParameterLists() {
     ComboBoxErrorLevel->setCurrentIndex(kLevelH);
 
     ComboBoxVersion->clear();
-    ComboBoxVersion->addItem(QStringLiteral("Auto"));
+    ComboBoxVersion->addItem(currentWindowTexts().autochoice);
     for (int version = 1; version <= 40; ++version) ComboBoxVersion->addItem(QString::asprintf("%2d", version));
     ComboBoxVersion->setCurrentIndex(0);
 
     ComboBoxMask->clear();
-    ComboBoxMask->addItem(QStringLiteral("Auto"));
+    ComboBoxMask->addItem(currentWindowTexts().autochoice);
     for (int mask = 0; mask <= 7; ++mask) ComboBoxMask->addItem(QString::number(mask));
     ComboBoxMask->setCurrentIndex(0);
 
@@ -503,6 +503,11 @@ void TForm1::ApplyLanguage() {
     GroupBox_Mask->setTitle(texts.parameterMask);
     GroupBox_Size->setTitle(texts.parameterSize);
     GroupBox_TextEncoding->setTitle(currentCharsetTexts().textencoding);
+    // The automatic choices: the check box and the first item of the version and mask lists.
+    const QString automatic = currentWindowTexts().autochoice;
+    CheckBoxAutoVer->setText(automatic);
+    for (QComboBox* list : {ComboBoxVersion, ComboBoxMask})
+        if (list->count() > 0) list->setItemText(0, automatic);
 
     Panel_image->setCaption(texts.inputdata);
 }

@@ -1,4 +1,5 @@
 // The main window: the encode view, saving the symbol, the language switch and the help document.
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,6 +30,7 @@
 #include "app/ini_file.h"
 #include "app/language.h"
 #include "app/main_window.h"
+#include "app/picture_name_filters.h"
 #include "app/picture_view.h"
 #include "app_test_support.h"
 #include "engine/codec/qr_encode.h"
@@ -631,6 +633,39 @@ private slots:
         english->close();
     }
 
+    // With Chinese chosen no English word is left on the window, in its lists, its dialogs'
+    // filters or the status of a file that cannot be read; switching back brings English again.
+    void chineseLeavesNoEnglishOnTheWindow() {
+        installChinese();
+        writeFile(home_->file(QStringLiteral("Config.ini")), "[language]\nLanID=1\n");
+        TForm1 window;
+        // The language items name their languages; a menu item's hint is its text without "&".
+        const QStringList keptAsTheyAre = {QStringLiteral("English(&E)"), QStringLiteral("Extra(&X)"),
+                                           QStringLiteral("English(E)"), QStringLiteral("Extra(X)"),
+                                           QStringLiteral("Shift JIS"), QStringLiteral("Velmora")};
+        const QRegularExpression englishWord(QStringLiteral("[a-z]{3,}"));
+        QStringList shown;
+        for (const QAbstractButton* button : window.findChildren<QAbstractButton*>()) shown << button->text();
+        for (const QLabel* label : window.findChildren<QLabel*>()) shown << label->text();
+        for (const QGroupBox* box : window.findChildren<QGroupBox*>()) shown << box->title();
+        for (const QAction* action : window.findChildren<QAction*>()) shown << action->text() << action->toolTip();
+        for (const QComboBox* list : window.findChildren<QComboBox*>())
+            for (int i = 0; i < list->count(); ++i) shown << list->itemText(i);
+        shown << velmora::openDialogFilter();
+        const auto unreadable = velmora::test::answerNextMessageBox();
+        window.DecodeFile(home_->file(QStringLiteral("Config.ini")));
+        shown << window.statusText();
+        for (const QString& text : shown)
+            if (!keptAsTheyAre.contains(text)) QVERIFY2(!englishWord.match(text).hasMatch(), qPrintable(text));
+        QCOMPARE(window.statusText(), QString::fromUtf8("文件打开错误"));
+        QCOMPARE(child<QCheckBox>(&window, "CheckBoxAutoVer")->text(), QString::fromUtf8("自动"));
+
+        child<QAction>(&window, "N_En")->trigger();
+        QCOMPARE(child<QCheckBox>(&window, "CheckBoxAutoVer")->text(), QStringLiteral("Auto"));
+        QCOMPARE(child<QComboBox>(&window, "ComboBoxMask")->itemText(0), QStringLiteral("Auto"));
+        QVERIFY(velmora::openDialogFilter().startsWith(QStringLiteral("All pictures (")));
+    }
+
     void shippedChineseTranslationIsComplete() {
         const QString path = QStringLiteral(VELMORA_DATA_DIR "/Lan_Ch.ini");
         const velmora::IniFile file(QFile::encodeName(path).toStdString());
@@ -646,6 +681,8 @@ private slots:
         check(velmora::charsetTextKeys(), velmora::kCharsetTextCount);
         check(velmora::readingTextKeys(), velmora::kReadingTextCount);
         check(velmora::cameraTextKeys(), velmora::kCameraTextCount);
+        check(velmora::actionTextKeys(), velmora::kActionTextCount);
+        check(velmora::windowTextKeys(), velmora::kWindowTextCount);
         const velmora::OrnamentTexts ornament = velmora::readOrnamentTexts(path);
         QCOMPARE(ornament.QRAlign, QString::fromUtf8("对齐点保护"));
     }
@@ -730,6 +767,26 @@ private slots:
         about->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
         QTRY_VERIFY(watch.isNull());
         QVERIFY(desktop.opened.isEmpty());
+    }
+
+    // The message says where the manual is, and its button opens that folder.
+    void noPdfReaderOffersTheManualsFolder() {
+        StandInDesktop desktop({}, QByteArray());
+        TForm1 window;
+        auto* about = new velmora::TFormAbout(&window);
+        about->show();
+        QString informative;
+        QTimer::singleShot(50, [&informative] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            informative = box->informativeText();
+            box->findChild<QPushButton*>(QStringLiteral("OpenFolderButton"))->click();
+        });
+        about->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+        QVERIFY2(informative.contains(QDir::toNativeSeparators(home_->path())), qPrintable(informative));
+        QVERIFY(informative.contains(velmora::kHelpDocumentName));
+        QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(home_->path()).absoluteFilePath())});
+        about->close();
     }
 
     void helpOpensTheManualWhenTheDesktopHasAViewer_data() {
