@@ -26,7 +26,7 @@ struct AboutLine {
     const char* other;
 };
 constexpr AboutLine kAboutLines[8] = {
-    {"Velmora 1.0", "Velmora 1.0"},
+    {"Velmora " VELMORA_VERSION, "Velmora " VELMORA_VERSION},
     {"2024-2025", "2024-2025"},
     {"\n", "\n"},
     {"Velmora 开发者", "Velmora developers"},

@@ -107,6 +107,7 @@ void TForm1::prepareDecode() {
     Memo1->clear();
     if (wasEmpty) Memo1Change();
     setStatusText(QString());
+    setStatusNote(QString());
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
@@ -222,10 +223,8 @@ void TForm1::decodeCapture(const QImage& capture) {
     }
     prepareDecode();
     DecodeFile(path);
-    if (!problem.isEmpty()) {
-        setStatusText(problem);
-        StatusPanel0->setToolTip(problem);
-    }
+    // What was read stays the status; the file that could not be kept is a note beside it.
+    setStatusNote(problem);
 }
 
 int TForm1::DecodeFile(const QString& path) {

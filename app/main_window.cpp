@@ -408,15 +408,18 @@ QWidget* TForm1::createParameterPanel() {
 void TForm1::createStatusBar() {
     StatusBar1 = statusBar();
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    // The first panel carries the status and takes the width the second leaves, so that a long
+    // status is not cut; the second carries a note beside it (why temp.bmp was not saved) and
+    // grows to fit that note.
     StatusPanel0 = new QLabel(StatusBar1);
     StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
-    StatusPanel0->setFixedWidth(200);
+    StatusPanel0->setMinimumWidth(200);
     StatusPanel0->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     StatusPanel1 = new QLabel(StatusBar1);
     StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
-    StatusPanel1->setFixedWidth(50);
+    StatusPanel1->setMinimumWidth(50);
     StatusPanel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    StatusBar1->addWidget(StatusPanel0);
+    StatusBar1->addWidget(StatusPanel0, 1);
     StatusBar1->addWidget(StatusPanel1);
 }
 
@@ -684,6 +687,15 @@ QString TForm1::statusText() const {
 
 void TForm1::setStatusText(const QString& text) {
     StatusPanel0->setText(text);
+}
+
+QString TForm1::statusNote() const {
+    return StatusPanel1->text();
+}
+
+void TForm1::setStatusNote(const QString& note) {
+    StatusPanel1->setText(note);
+    StatusPanel1->setToolTip(note);
 }
 
 void TForm1::FormClose() {

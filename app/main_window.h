@@ -110,6 +110,9 @@ public:
     // The text of the first status bar panel.
     QString statusText() const;
     void setStatusText(const QString& text);
+    // The note in the second status bar panel, beside the status (empty for none).
+    QString statusNote() const;
+    void setStatusNote(const QString& note);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

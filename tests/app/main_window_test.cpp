@@ -267,6 +267,27 @@ private slots:
         QCOMPARE(upDown->value(), 1);
     }
 
+    // The camera-grabbing button shows its radar greyed while it is disabled, as its menu item
+    // is, and in colour once the camera is open.
+    void disabledRadarButtonIsGreyed() {
+        TForm1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto colouredPixels = [&window] {
+            const QImage shot = child<QWidget>(&window, "ToolButton_CamParse")->grab().toImage();
+            int coloured = 0;
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x) {
+                    const QColor c = shot.pixelColor(x, y);
+                    if (std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 40) ++coloured;
+                }
+            return coloured;
+        };
+        QCOMPARE(colouredPixels(), 0);
+        child<QAction>(&window, "N_CamGrab")->setEnabled(true);
+        QVERIFY(colouredPixels() > 200);
+    }
+
     void linesAreJoinedWithCarriageReturnLineFeed() {
         TForm1 window;
         setText(&window, QStringLiteral("one\ntwo"));
@@ -664,6 +685,34 @@ private slots:
         QCOMPARE(child<QCheckBox>(&window, "CheckBoxAutoVer")->text(), QStringLiteral("Auto"));
         QCOMPARE(child<QComboBox>(&window, "ComboBoxMask")->itemText(0), QStringLiteral("Auto"));
         QVERIFY(velmora::openDialogFilter().startsWith(QStringLiteral("All pictures (")));
+    }
+
+    // Every status text shows whole in its panel of the window at its start size, in both
+    // languages, and a note beside it leaves it whole too.
+    void statusTextsFitTheirPanel() {
+        installChinese();
+        TForm1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* panel = child<QLabel>(&window, "StatusPanel0");
+        for (const int language : {0, 1}) {
+            window.LoadLanguage(language);
+            const velmora::CameraTexts& camera = velmora::currentCameraTexts();
+            const velmora::UiTexts& ui = velmora::currentUiTexts();
+            for (const QString& text : {camera.notopen, camera.nomorepictures, camera.stopped, camera.badformat,
+                                        ui.decoded, ui.fail, velmora::currentWindowTexts().fileopenerr}) {
+                window.setStatusText(text);
+                window.setStatusNote(velmora::currentReadingTexts().tempnotsaved.arg(QStringLiteral("Is a directory")));
+                QCoreApplication::processEvents();
+                QVERIFY2(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(text), qPrintable(text));
+            }
+        }
+    }
+
+    // The About window names the version the program was built as, in every language.
+    void aboutNamesTheBuildsVersion() {
+        for (const int language : {0, 1, 2})
+            QCOMPARE(velmora::TFormAbout::aboutLines(language).constFirst(), QStringLiteral("Velmora " VELMORA_VERSION));
     }
 
     void shippedChineseTranslationIsComplete() {
