@@ -114,6 +114,8 @@ void TForm1::ToolButtonCamClick() {
     if (camera.device.Connected()) {
         setGrabbingEnabled(false);
         camera.device.Close();
+        // The preview shows what the camera sees; with the camera closed it sees nothing.
+        Image2->setPicture(QImage());
         return;
     }
     camera.device.setSource(config_.sSource);

@@ -165,10 +165,8 @@ void TForm1::ToolButton_AreaGrabClick() {
     QThread::msleep(100);
     QCoreApplication::processEvents();
 
-    if (area.isEmpty()) {
-        setStatusText(currentUiTexts().fail);
-        return;
-    }
+    // Escape, or a click that framed nothing: nothing was tried, so the status stays as it was.
+    if (area.isEmpty()) return;
     const ScreenPicture live = capturePrimaryScreen();
     if (!live.ok()) {
         if (!live.cancelled) reportUnreadable(currentUiTexts().fail, currentReadingTexts().noscreen.arg(live.error));
@@ -262,6 +260,8 @@ int TForm1::DecodeFile(const QString& path) {
 void TForm1::ReportResults(int count) {
     const UiTexts& texts = currentUiTexts();
     if (count <= 0) {
+        // The actions belong to the last decode, which read nothing.
+        actions_->showTexts({});
         setStatusText(texts.fail);
         return;
     }

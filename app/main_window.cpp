@@ -448,6 +448,8 @@ void TForm1::fillParameterLists() {
 
 void TForm1::connectEncodeTriggers() {
     connect(Memo1, &QPlainTextEdit::textChanged, this, &TForm1::Memo1Change);
+    // New text in the input box is no longer what was read: the actions go with it.
+    connect(Memo1, &QPlainTextEdit::textChanged, actions_, [this] { actions_->showTexts({}); });
     for (QComboBox* list : {ComboBoxErrorLevel, ComboBoxVersion, ComboBoxMask})
         connect(list, &QComboBox::currentIndexChanged, this, &TForm1::ComboBoxErrorLevelChange);
     connect(UpDown1, &QSpinBox::valueChanged, this, &TForm1::ComboBoxErrorLevelChange);

@@ -196,6 +196,7 @@ private slots:
         QVERIFY(!window.CameraConnected());
         QVERIFY(!child<QAction>(&window, "N_Cam")->isChecked());
         QVERIFY(!grabbingEnabled(&window));
+        QVERIFY2(preview(&window).isNull(), "a closed camera leaves its last picture in the preview");
         const long long steps = window.cameraWorker()->PreviewSteps();
         QTest::qWait(300);
         QCOMPARE(window.cameraWorker()->PreviewSteps(), steps);

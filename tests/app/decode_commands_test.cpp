@@ -392,6 +392,29 @@ private slots:
         QVERIFY(window.result().isEmpty());
     }
 
+    // Escape, or a click that frames nothing, tries nothing: the status and temp.bmp stay.
+    void nothingFramedLeavesTheStatus() {
+        velmora::test::ScratchHome home;
+        TForm1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const std::vector<std::function<void(QWidget*)>> ways = {
+            [](QWidget* area) { QTest::keyClick(area, Qt::Key_Escape); },
+            [](QWidget* area) { QTest::mouseClick(area, Qt::LeftButton, Qt::NoModifier, QPoint(40, 40)); },
+        };
+        for (const auto& leave : ways) {
+            window.setStatusText(QStringLiteral("Decoded"));
+            QTimer::singleShot(100, [&leave] {
+                QWidget* area = QApplication::activeModalWidget();
+                QVERIFY(area != nullptr && area->objectName() == QStringLiteral("FormScreen"));
+                leave(area);
+            });
+            window.ToolButton_AreaGrabClick();
+            QCOMPARE(window.statusText(), QStringLiteral("Decoded"));
+            QVERIFY(!QFile::exists(home.file(QStringLiteral("temp.bmp"))));
+        }
+    }
+
     void regionTakesTheDevicePixelsUnderTheRectangle() {
         // A screen of 100 x 50 logical pixels shown at twice the density.
         velmora::ScreenPicture shot;

@@ -114,13 +114,28 @@ private slots:
         const QPointer<QPushButton> copy = button(entry(window, 1), "CopyButton");
         QCOMPARE(window.DecodeFile(path), 2);
         QVERIFY(!copy.isNull());
-        // A picture without a symbol leaves the last texts' actions.
-        QVERIFY(QImage(64, 64, QImage::Format_RGB32).save(home_->file("blank.png")));
-        QCOMPARE(window.DecodeFile(home_->file("blank.png")), 0);
-        QVERIFY(!copy.isNull());
         QCOMPARE(decode(window, "plain"), 1);
         QVERIFY(copy.isNull());
         QCOMPARE(entry(window, 2), nullptr);
+    }
+
+    // The row belongs to the last decode: one that reads nothing, or text typed afterwards,
+    // empties it.
+    void theRowEmptiesWhenTheLastDecodeReadNothingOrTextIsTyped() {
+        TForm1 window;
+        window.show();
+        QVERIFY(QImage(64, 64, QImage::Format_RGB32).save(home_->file("blank.png")));
+        QCOMPARE(decode(window, "https://example.org/"), 1);
+        QVERIFY(entry(window, 1) != nullptr);
+        QCOMPARE(window.DecodeFile(home_->file("blank.png")), 0);
+        QCOMPARE(entry(window, 1), nullptr);
+        QVERIFY(actionRow(window)->isHidden());
+
+        QCOMPARE(decode(window, "https://example.org/"), 1);
+        QVERIFY(!actionRow(window)->isHidden());
+        QTest::keyClicks(window.findChild<QWidget*>(QStringLiteral("Memo1")), QStringLiteral("new"));
+        QCOMPARE(entry(window, 1), nullptr);
+        QVERIFY(actionRow(window)->isHidden());
     }
 
     void wrappedDetailsAreNeverCut() {
