@@ -32,6 +32,7 @@
 #include "app/app_directory.h"
 #include "app/app_resources.h"
 #include "app/caption_panel.h"
+#include "app/full_picture_window.h"
 #include "app/help_document.h"
 #include "app/language.h"
 #include "app/module_size_box.h"
@@ -263,6 +264,8 @@ void TForm1::createPanels() {
     Image1 = new PictureView(Panel_image);
     Image1->setObjectName(QStringLiteral("Image1"));
     Panel_image->setSquareChild(Image1);
+    // The view shows the picture reduced; a double-click shows it whole, to scroll and zoom.
+    Image1->setOnDoubleClick([this] { (new FullPictureWindow(Image1->picture(), this))->show(); });
 
     Panel_ScrollBox = new QWidget(Splitter2);
     Panel_ScrollBox->setObjectName(QStringLiteral("Panel_ScrollBox"));
@@ -314,7 +317,8 @@ void TForm1::createPanels() {
 
     Splitter1->addWidget(PanelUp_AllBottom);
     Splitter1->addWidget(Panel5);
-    Splitter1->setStretchFactor(0, 0);
+    // A larger window gives the symbol view and the boxes below room alike.
+    Splitter1->setStretchFactor(0, 1);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({kUpperPanelHeight, 300});
 }

@@ -17,7 +17,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QWheelEvent>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -26,6 +29,7 @@
 #include "app/about_window.h"
 #include "app/app_resources.h"
 #include "app/caption_panel.h"
+#include "app/full_picture_window.h"
 #include "app/help_document.h"
 #include "app/ini_file.h"
 #include "app/language.h"
@@ -286,6 +290,46 @@ private slots:
         QCOMPARE(colouredPixels(), 0);
         child<QAction>(&window, "N_CamGrab")->setEnabled(true);
         QVERIFY(colouredPixels() > 200);
+    }
+
+    // A larger window gives the symbol view more room.
+    void pictureViewGrowsWithTheWindow() {
+        TForm1 window;
+        window.resize(553, 665);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        type(&window, QStringLiteral("grow"));
+        auto* view = child<velmora::PictureView>(&window, "Image1");
+        const QSize before = view->size();
+        window.resize(1100, 1250);
+        QTRY_VERIFY2(view->width() > before.width() + 150 && view->height() > before.height() + 150,
+                     qPrintable(QStringLiteral("%1x%2").arg(view->width()).arg(view->height())));
+    }
+
+    // A double-click opens the picture whole at 100 %, scrollable, and Ctrl with the wheel zooms.
+    void doubleClickShowsThePictureWholeAndZooms() {
+        TForm1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        child<QSpinBox>(&window, "UpDown1")->setValue(20);
+        type(&window, QString(120, QLatin1Char('w')));
+        auto* view = child<velmora::PictureView>(&window, "Image1");
+        const QSize whole = view->picture().size();
+        QVERIFY(whole.width() > view->width());
+        QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, view->rect().center());
+        auto* full = dynamic_cast<velmora::FullPictureWindow*>(child<QDialog>(&window, "FullPictureWindow"));
+        QVERIFY(full != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(full));
+        QCOMPARE(full->shownSize(), whole);
+        QVERIFY(full->scrollArea()->horizontalScrollBar()->maximum() > 0);
+        QVERIFY(full->scrollArea()->verticalScrollBar()->maximum() > 0);
+        QWheelEvent wheel(QPointF(10, 10), full->scrollArea()->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(),
+                          QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(full->scrollArea()->viewport(), &wheel);
+        QCOMPARE(full->shownSize(), (QSizeF(whole) * 1.25).toSize());
+        full->setZoom(1000);
+        QCOMPARE(full->zoom(), 16.0);
+        full->close();
     }
 
     void linesAreJoinedWithCarriageReturnLineFeed() {
