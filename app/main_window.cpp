@@ -40,6 +40,7 @@
 #include "app/read_actions.h"
 #include "app/symbol_image.h"
 #include "app/velmora_application.h"
+#include "app/window_settings.h"
 #include "codecs/text_charset.h"
 #include "engine/velmora_engine.h"
 #include "ornament/ornament_window.h"
@@ -144,6 +145,7 @@ void TForm1::FormCreate() {
     LoadLanguage(config_.LanID);
     ApplyLanguage();
     fillParameterLists();
+    restoreWindowSettings();
     // No encode runs at start: the input box is empty and the panel shows its prompt.
     Image1->hide();
 
@@ -461,17 +463,47 @@ void TForm1::connectEncodeTriggers() {
     connect(ComboBoxTextEncoding, &QComboBox::currentIndexChanged, this, &TForm1::ComboBoxTextEncodingChange);
 }
 
+void TForm1::restoreWindowSettings() {
+    const WindowSettings settings = readWindowSettings(QFile::encodeName(applicationFile(kConfigName)).toStdString());
+    ComboBoxErrorLevel->setCurrentIndex(settings.errorLevel);
+    ComboBoxMask->setCurrentIndex(settings.mask + 1);
+    UpDown1->setValue(settings.moduleSize);
+    savedPlace_ = settings.geometry;
+    savedFrame_ = settings.frame;
+}
+
+void TForm1::keepWindowSettings() {
+    WindowSettings settings;
+    // The frame's corner, which a window manager places as asked, and the inner size.
+    settings.geometry = isMaximized() || isFullScreen() ? normalGeometry() : QRect(pos(), size());
+    const QRect inside = geometry(), outside = frameGeometry();
+    settings.frame = QMargins(inside.left() - outside.left(), inside.top() - outside.top(),
+                              outside.right() - inside.right(), outside.bottom() - inside.bottom());
+    settings.errorLevel = ComboBoxErrorLevel->currentIndex();
+    settings.mask = ComboBoxMask->currentIndex() - 1;
+    settings.moduleSize = UpDown1->value();
+    // Nothing is asked of a user who is leaving: settings that cannot be kept are given up.
+    std::string error;
+    writeWindowSettings(QFile::encodeName(applicationFile(kConfigName)).toStdString(), settings, error);
+}
+
 void TForm1::placeOnScreen() {
-    QSize size = kStartSize;
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        // On a small or densely scaled screen the window is kept within the desktop.
-        const QRect desktop = screen->availableGeometry();
-        size = size.boundedTo(desktop.size());
-        resize(size);
-        move(desktop.center() - QPoint(size.width() / 2, size.height() / 2));
+    // The window and its frame (as it was last time, or room for a usual one) fit a small or
+    // densely scaled screen whole, status bar included.
+    const QMargins frame = savedFrame_;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!savedPlace_.isEmpty()) {
+        if (const QScreen* there = QGuiApplication::screenAt(savedPlace_.center())) screen = there;
+    }
+    if (screen == nullptr) {
+        resize(kStartSize);
         return;
     }
-    resize(size);
+    const QRect desktop = screen->availableGeometry();
+    const QRect place = savedPlace_.isEmpty() ? centredOnDesktop(kStartSize, desktop, frame)
+                                              : fitOnDesktop(savedPlace_, desktop, frame);
+    resize(place.size());
+    move(place.topLeft());
 }
 
 void TForm1::LoadLanguage(int index) {
@@ -705,6 +737,7 @@ void TForm1::setStatusNote(const QString& note) {
 }
 
 void TForm1::FormClose() {
+    keepWindowSettings();
     shutDownCamera();
 }
 

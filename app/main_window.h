@@ -135,7 +135,11 @@ private:
     void createStatusBar();
     void fillParameterLists();
     void connectEncodeTriggers();
+    // Puts the window where it was last time, or in the middle of the desktop, within the screen.
     void placeOnScreen();
+    // The window's place, size and symbol parameters from Config.ini, and back when it closes.
+    void restoreWindowSettings();
+    void keepWindowSettings();
     void ComboBoxTextEncodingChange();
     void connectDecodeCommands();
     // The camera and its worker, created with the window, and their commands' wiring.
@@ -169,6 +173,8 @@ private:
     AppConfig config_;
     bool symbolShown_ = false;
     QString openDirectory_;  // where the open dialog last found a picture
+    QRect savedPlace_;       // the window's place and size at the end of the last run; empty for none
+    QMargins savedFrame_;    // the room its frame took then
     std::unique_ptr<QTemporaryDir> privateCaptures_;  // captures when temp.bmp cannot be written
 
     // Menus and their commands.

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QScreen>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QLabel>
@@ -36,6 +37,7 @@
 #include "app/main_window.h"
 #include "app/picture_name_filters.h"
 #include "app/picture_view.h"
+#include "app/window_settings.h"
 #include "app_test_support.h"
 #include "engine/codec/qr_encode.h"
 
@@ -781,6 +783,76 @@ private slots:
     }
 };
 
+// The window comes back where it was, as large, with the error level, mask and module size the
+// user left; Config.ini keeps every line it had.
+class WindowRemembersItsSettings : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ScratchHome> home_;
+
+private slots:
+    void init() { home_ = std::make_unique<ScratchHome>(); }
+    void cleanup() { home_.reset(); }
+
+    void placeSizeAndParametersComeBack() {
+        const QByteArray before = "; mine\n[language]\nLanID=0\n[camera]\niCameraWidth=800\n";
+        writeFile(home_->file(QStringLiteral("Config.ini")), before);
+        const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect place(desktop.left() + 60, desktop.top() + 70, 500, 420);
+        QPoint corner;  // of the frame
+        {
+            TForm1 window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.setGeometry(place);
+            child<QComboBox>(&window, "ComboBoxErrorLevel")->setCurrentIndex(1);
+            child<QComboBox>(&window, "ComboBoxMask")->setCurrentIndex(6);
+            child<QSpinBox>(&window, "UpDown1")->setValue(9);
+            corner = window.pos();
+            window.close();
+        }
+        const QByteArray after = readFile(home_->file(QStringLiteral("Config.ini")));
+        QVERIFY2(after.startsWith(before), after.constData());
+        for (const char* line : {"iLeft=", "iTop=", "iWidth=500", "iHeight=420", "iErrorLevel=1", "iMask=5", "iModuleSize=9"})
+            QVERIFY2(after.contains(line), line);
+
+        TForm1 again;
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QCOMPARE(again.pos(), corner);
+        QCOMPARE(again.geometry(), place);
+        QCOMPARE(child<QComboBox>(&again, "ComboBoxErrorLevel")->currentIndex(), 1);
+        QCOMPARE(child<QComboBox>(&again, "ComboBoxMask")->currentIndex(), 6);
+        QCOMPARE(child<QSpinBox>(&again, "UpDown1")->value(), 9);
+        QCOMPARE(again.config().iCameraWidth, 800);
+    }
+
+    // A place kept from a larger or denser screen still puts the whole window, frame included,
+    // on this one; no kept place centres it; values out of range give the defaults.
+    void keptPlacesFitTheScreen() {
+        const QRect desktop(0, 0, 960, 540);
+        const QMargins frame(4, 32, 4, 4);
+        // A place holds the frame's corner and the inner size.
+        const auto whole = [&frame](const QRect& place) { return QRect(place.topLeft(), place.size().grownBy(frame)); };
+        const QRect fitted = velmora::fitOnDesktop(QRect(1500, 900, 553, 665), desktop, frame);
+        QVERIFY(desktop.contains(whole(fitted)));
+        QCOMPARE(fitted.width(), 553);
+        QCOMPARE(velmora::fitOnDesktop(QRect(100, 50, 400, 300), desktop, frame), QRect(100, 50, 400, 300));
+        const QRect centred = velmora::centredOnDesktop(QSize(553, 665), desktop, frame);
+        QVERIFY(desktop.contains(whole(centred)));
+        QCOMPARE(centred.height(), 540 - 36);
+        QCOMPARE(centred.top(), 0);
+
+        writeFile(home_->file(QStringLiteral("Config.ini")), "[encode]\niErrorLevel=7\niMask=-3\niModuleSize=21\n[window]\niWidth=0\n");
+        const velmora::WindowSettings settings =
+            velmora::readWindowSettings(QFile::encodeName(home_->file(QStringLiteral("Config.ini"))).toStdString());
+        QCOMPARE(settings.errorLevel, 3);
+        QCOMPARE(settings.mask, -1);
+        QCOMPARE(settings.moduleSize, 4);
+        QVERIFY(settings.geometry.isEmpty());
+    }
+};
+
 // qr_readme.pdf is written beside the program when missing or of another size, and opened from
 // the About window.
 class HelpDocumentFollowsSizeRule : public QObject {
@@ -938,7 +1010,7 @@ int main(int argc, char** argv) {
     using namespace velmora::test;
     return runTests(argc, argv,
                     {suite<EncodeViewFollowsInput>(), suite<SaveWritesShownSymbol>(), suite<LanguageSwitchRelabelsWindow>(),
-                     suite<HelpDocumentFollowsSizeRule>(), suite<HandlerExceptionsAreShown>()});
+                     suite<WindowRemembersItsSettings>(), suite<HelpDocumentFollowsSizeRule>(), suite<HandlerExceptionsAreShown>()});
 }
 
 #include "main_window_test.moc"
