@@ -39,6 +39,7 @@
 #include "app/picture_view.h"
 #include "app/read_actions.h"
 #include "app/symbol_image.h"
+#include "app/symbol_save_format.h"
 #include "app/velmora_application.h"
 #include "app/window_settings.h"
 #include "codecs/text_charset.h"
@@ -646,9 +647,12 @@ void TForm1::ComboBoxTextEncodingChange() {
 }
 
 QString TForm1::chooseSaveFileName() {
-    QFileDialog dialog(this, QString(), QString(), QStringLiteral("Bitmaps (*.bmp);;All (*)"));
+    QFileDialog dialog(this, QString(), QString(), symbolSaveFilter());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A bare name takes the extension of the chosen type.
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog](const QString& filter) { dialog.setDefaultSuffix(symbolSaveSuffix(filter)); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().constFirst();
 }
@@ -667,11 +671,10 @@ void TForm1::N_SaveClick() {
         setStatusText(Panel_image->caption());
         return;
     }
-    QString path = chooseSaveFileName();
-    if (path.isEmpty()) return;
-    if (!QFileInfo(path).fileName().contains(QLatin1Char('.'))) path += QStringLiteral(".bmp");
-    std::string error;
-    if (!writeSymbolBitmap(Image1->picture(), path, error)) reportError(QString::fromLocal8Bit(error.c_str()));
+    const QString chosen = chooseSaveFileName();
+    if (chosen.isEmpty()) return;
+    QString error;
+    if (!writeShownSymbol(Image1->picture(), UpDown1->value(), symbolSaveName(chosen), error)) reportError(error);
 }
 
 void TForm1::N_ExitClick() {

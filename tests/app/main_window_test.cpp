@@ -12,8 +12,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QPainter>
 #include <QScreen>
 #include <QPointer>
+#include <QSvgRenderer>
 #include <QRegularExpression>
 #include <QLabel>
 #include <QMenu>
@@ -454,10 +456,45 @@ private slots:
         QCOMPARE(velmora::test::zbarTexts(saved), QStringList{QStringLiteral("Saved by Velmora")});
     }
 
+    // A .png name gets a PNG and a .svg name an SVG, each read back by zbar as the typed text;
+    // the letter case of the extension does not matter.
+    void pngAndSvgNamesGetTheirFormats_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("start");
+        QTest::newRow("png") << QStringLiteral("symbol.png") << QByteArray("\x89PNG");
+        QTest::newRow("PNG") << QStringLiteral("symbol.PNG") << QByteArray("\x89PNG");
+        QTest::newRow("svg") << QStringLiteral("symbol.svg") << QByteArray("<");
+        QTest::newRow("Svg") << QStringLiteral("symbol.Svg") << QByteArray("<");
+    }
+    void pngAndSvgNamesGetTheirFormats() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, start);
+        SavingWindow window;
+        child<QSpinBox>(&window, "UpDown1")->setValue(3);
+        type(&window, QStringLiteral("Saved as ") + name);
+        window.nextName = home_->file(name);
+        child<QAction>(&window, "N_Save")->trigger();
+        const QByteArray bytes = readFile(window.nextName);
+        QVERIFY(bytes.startsWith(start));
+        QVERIFY(!QFile::exists(window.nextName + QStringLiteral(".bmp")));
+        QImage saved;
+        if (start == "<") {
+            QVERIFY(bytes.contains("<svg"));
+            saved = QImage(child<velmora::PictureView>(&window, "Image1")->picture().size(), QImage::Format_RGB32);
+            saved.fill(Qt::white);
+            QPainter painter(&saved);
+            QSvgRenderer(bytes).render(&painter);
+        } else {
+            saved = QImage(window.nextName);
+            QCOMPARE(saved.size(), child<velmora::PictureView>(&window, "Image1")->picture().size());
+        }
+        QCOMPARE(velmora::test::zbarTexts(saved), QStringList{QStringLiteral("Saved as ") + name});
+    }
+
     void otherExtensionStillHoldsAOneBitBitmap() {
         SavingWindow window;
-        type(&window, QStringLiteral("png?"));
-        window.nextName = home_->file(QStringLiteral("symbol.png"));
+        type(&window, QStringLiteral("jpg?"));
+        window.nextName = home_->file(QStringLiteral("symbol.jpg"));
         child<QAction>(&window, "N_Save")->trigger();
         const QByteArray bytes = readFile(window.nextName);
         QVERIFY(bytes.startsWith("BM"));
@@ -512,10 +549,10 @@ private slots:
         });
         poll->start(20);
         child<QAction>(&window, "N_Save")->trigger();
-        QCOMPARE(filters.size(), 2);
-        QCOMPARE(filters.at(0), QStringLiteral("Bitmaps (*.bmp)"));
-        // Every pattern of the second filter, as the dialog matches it against a name.
-        const QString all = filters.at(1);
+        QCOMPARE(filters, (QStringList{QStringLiteral("Bitmaps (*.bmp)"), QStringLiteral("PNG pictures (*.png)"),
+                                       QStringLiteral("SVG pictures (*.svg)"), QStringLiteral("All files (*)")}));
+        // Every pattern of the last filter, as the dialog matches it against a name.
+        const QString all = filters.at(3);
         const QStringList patterns = all.mid(all.indexOf(QLatin1Char('(')) + 1).chopped(1).split(QLatin1Char(' '));
         QVERIFY(QDir::match(patterns, QStringLiteral("symbol")));
         QVERIFY(QDir::match(patterns, QStringLiteral("symbol.png")));
