@@ -117,17 +117,16 @@ void TForm1::reportUnreadable(const QString& status, const QString& message) {
     QMessageBox::warning(this, QStringLiteral("Velmora"), message);
 }
 
-QString TForm1::chooseOpenFileName() {
-    const QString path = QFileDialog::getOpenFileName(this, QString(), openDirectory_, openDialogFilter(), nullptr,
-                                                      QFileDialog::HideNameFilterDetails);
-    if (!path.isEmpty()) openDirectory_ = QFileInfo(path).absolutePath();
-    return path;
+QString TForm1::chooseOpenFileName(const QString& folder) {
+    return QFileDialog::getOpenFileName(this, QString(), folder, openDialogFilter(), nullptr,
+                                        QFileDialog::HideNameFilterDetails);
 }
 
 void TForm1::ToolButton_OpenClick() {
     if (refuseWhileGrabbing()) return;
-    const QString path = chooseOpenFileName();
+    const QString path = chooseOpenFileName(folders_.startFolder(FileKind::Pictures));
     if (path.isEmpty()) return;
+    folders_.remember(FileKind::Pictures, path);
     prepareDecode();
     DecodeFile(path);
 }

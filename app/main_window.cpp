@@ -112,7 +112,7 @@ QFont windowFont(const QFont& desktop) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), folders_(applicationFile(kConfigName)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Velmora"));
     setWindowIcon(toolbarIcon(QStringLiteral("app")));
@@ -299,6 +299,7 @@ void TForm1::createPanels() {
     Splitter3->setChildrenCollapsible(false);
     lowerLayout->addWidget(Splitter3);
     actions_ = new ReadActions(Panel5);
+    actions_->setFolderMemory(&folders_);
     lowerLayout->addWidget(actions_);
 
     Memo1 = new QPlainTextEdit(Splitter3);
@@ -646,8 +647,8 @@ void TForm1::ComboBoxTextEncodingChange() {
     Memo1Change();
 }
 
-QString TForm1::chooseSaveFileName() {
-    QFileDialog dialog(this, QString(), QString(), symbolSaveFilter());
+QString TForm1::chooseSaveFileName(const QString& folder) {
+    QFileDialog dialog(this, QString(), folder, symbolSaveFilter());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // A bare name takes the extension of the chosen type.
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
@@ -671,8 +672,9 @@ void TForm1::N_SaveClick() {
         setStatusText(Panel_image->caption());
         return;
     }
-    const QString chosen = chooseSaveFileName();
+    const QString chosen = chooseSaveFileName(folders_.startFolder(FileKind::Pictures));
     if (chosen.isEmpty()) return;
+    folders_.remember(FileKind::Pictures, chosen);
     QString error;
     if (!writeShownSymbol(Image1->picture(), UpDown1->value(), symbolSaveName(chosen), error)) reportError(error);
 }

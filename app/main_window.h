@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "app/app_config.h"
+#include "app/folder_memory.h"
 
 class QAction;
 class QCheckBox;
@@ -119,10 +120,11 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // Asks for the file name to save the symbol under; empty when the user cancels.
-    virtual QString chooseSaveFileName();
-    // Asks for the picture file to decode; empty when the user cancels.
-    virtual QString chooseOpenFileName();
+    // Asks for the file name to save the symbol under, starting in folder; empty when the user
+    // cancels.
+    virtual QString chooseSaveFileName(const QString& folder);
+    // Asks for the picture file to decode, starting in folder; empty when the user cancels.
+    virtual QString chooseOpenFileName(const QString& folder);
 
 private:
     void FormCreate();
@@ -172,7 +174,7 @@ private:
 
     AppConfig config_;
     bool symbolShown_ = false;
-    QString openDirectory_;  // where the open dialog last found a picture
+    FolderMemory folders_;   // where the file dialogs start
     QRect savedPlace_;       // the window's place and size at the end of the last run; empty for none
     QMargins savedFrame_;    // the room its frame took then
     std::unique_ptr<QTemporaryDir> privateCaptures_;  // captures when temp.bmp cannot be written

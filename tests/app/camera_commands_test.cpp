@@ -353,13 +353,16 @@ namespace {
 class DialogCountingWindow : public TForm1 {
 public:
     int dialogs = 0;
+    QString startFolder;  // where the last dialog started
 
 protected:
-    QString chooseSaveFileName() override {
+    QString chooseSaveFileName(const QString& folder) override {
+        startFolder = folder;
         ++dialogs;
         return {};
     }
-    QString chooseOpenFileName() override {
+    QString chooseOpenFileName(const QString& folder) override {
+        startFolder = folder;
         ++dialogs;
         return {};
     }

@@ -35,9 +35,11 @@ class OpeningWindow : public TForm1 {
 public:
     QString nextName;
     int dialogs = 0;
+    QString startFolder;  // where the last dialog started
 
 protected:
-    QString chooseOpenFileName() override {
+    QString chooseOpenFileName(const QString& folder) override {
+        startFolder = folder;
         ++dialogs;
         return nextName;
     }

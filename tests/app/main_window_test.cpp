@@ -39,6 +39,7 @@
 #include "app/main_window.h"
 #include "app/picture_name_filters.h"
 #include "app/picture_view.h"
+#include "app/read_actions.h"
 #include "app/window_settings.h"
 #include "app_test_support.h"
 #include "engine/codec/qr_encode.h"
@@ -53,9 +54,11 @@ class SavingWindow : public TForm1 {
 public:
     QString nextName;
     int dialogs = 0;
+    QString startFolder;  // where the last dialog started
 
 protected:
-    QString chooseSaveFileName() override {
+    QString chooseSaveFileName(const QString& folder) override {
+        startFolder = folder;
         ++dialogs;
         return nextName;
     }
@@ -556,6 +559,51 @@ private slots:
         const QStringList patterns = all.mid(all.indexOf(QLatin1Char('(')) + 1).chopped(1).split(QLatin1Char(' '));
         QVERIFY(QDir::match(patterns, QStringLiteral("symbol")));
         QVERIFY(QDir::match(patterns, QStringLiteral("symbol.png")));
+    }
+
+    // Each kind of file has its own last folder, kept in Config.ini; before there is one the
+    // dialogs start in the Pictures folder, never in the folder the program was started from.
+    void dialogsStartInTheFolderLastUsedForTheirKind() {
+        QTemporaryDir user;
+        const QByteArray savedHome = qgetenv("HOME"), savedConfig = qgetenv("XDG_CONFIG_HOME");
+        const QString savedCurrent = QDir::currentPath();
+        qputenv("HOME", QFile::encodeName(user.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(user.filePath(QStringLiteral("config"))));
+        QDir::setCurrent(home_->path());
+        const QString pictures = user.filePath(QStringLiteral("Pictures"));
+        QDir(home_->path()).mkpath(QStringLiteral("kept"));
+        QDir(home_->path()).mkpath(QStringLiteral("cards"));
+        {
+            SavingWindow window;
+            type(&window, QStringLiteral("folders"));
+            window.nextName = home_->file(QStringLiteral("kept/symbol.png"));
+            child<QAction>(&window, "N_Save")->trigger();
+            QCOMPARE(window.startFolder, pictures);
+            QVERIFY(QFileInfo(pictures).isDir());
+            child<QAction>(&window, "N_Save")->trigger();
+            QCOMPARE(window.startFolder, home_->file(QStringLiteral("kept")));
+
+            auto* row = child<velmora::ReadActions>(&window, "ReadActions");
+            QString suggested;
+            row->setSaveNameChooser([&](const QString& name, const QString&) {
+                suggested = name;
+                return home_->file(QStringLiteral("cards/doe.vcf"));
+            });
+            row->showTexts({"MECARD:N:Doe,John;;"});
+            QTest::mouseClick(row->findChild<QPushButton*>(QStringLiteral("SaveContactButton")), Qt::LeftButton);
+            QCOMPARE(QFileInfo(suggested).absolutePath(), pictures);
+            QTest::mouseClick(row->findChild<QPushButton*>(QStringLiteral("SaveContactButton")), Qt::LeftButton);
+            QCOMPARE(QFileInfo(suggested).absolutePath(), home_->file(QStringLiteral("cards")));
+        }
+        SavingWindow again;
+        type(&again, QStringLiteral("again"));
+        again.nextName = home_->file(QStringLiteral("kept/again.bmp"));
+        child<QAction>(&again, "N_Save")->trigger();
+        QCOMPARE(again.startFolder, home_->file(QStringLiteral("kept")));
+
+        QDir::setCurrent(savedCurrent);
+        qputenv("HOME", savedHome);
+        if (savedConfig.isNull()) qunsetenv("XDG_CONFIG_HOME"); else qputenv("XDG_CONFIG_HOME", savedConfig);
     }
 
     void emptyInputAsksNothing() {
