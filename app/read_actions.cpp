@@ -46,6 +46,25 @@ QString fileNameOf(const std::string& name, const QString& fallback, const QStri
     return base + suffix;
 }
 
+// The text with a zero-width break opportunity every kLongestUnbroken characters of a run without
+// spaces, so that a long word wraps within the row instead of widening the window past the
+// screen. Only the details shown change; Copy copies the text itself.
+QString breakableText(const QString& text) {
+    constexpr int kLongestUnbroken = 32;
+    QString shown;
+    shown.reserve(text.size() + text.size() / kLongestUnbroken);
+    int run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > kLongestUnbroken && !c.isLowSurrogate()) {
+            shown += QChar(0x200B);
+            run = 1;
+        }
+        shown += c;
+    }
+    return shown;
+}
+
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text) {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -189,7 +208,7 @@ QWidget* ReadActions::makeEntry(int index, const ReadText& entry) {
     label->setObjectName(QStringLiteral("Details"));
     // A symbol's text is never markup.
     label->setTextFormat(Qt::PlainText);
-    label->setText(details(entry));
+    label->setText(breakableText(details(entry)));
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(number);

@@ -39,8 +39,9 @@ QPushButton* button(QWidget* entry, const QString& name) {
     return entry == nullptr ? nullptr : entry->findChild<QPushButton*>(name);
 }
 
+// The details as they read: without the invisible break opportunities inside long words.
 QString details(QWidget* entry) {
-    return entry->findChild<QLabel*>(QStringLiteral("Details"))->text();
+    return entry->findChild<QLabel*>(QStringLiteral("Details"))->text().remove(QChar(0x200B));
 }
 
 // The buttons of an entry beside Copy.
@@ -159,6 +160,22 @@ private slots:
                 QVERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(label->text()));
             }
         }
+    }
+
+    // A long text without spaces wraps in the row instead of widening the window past its size;
+    // Copy still copies it exactly.
+    void aLongWordWrapsInsteadOfWideningTheWindow() {
+        TForm1 window;
+        window.resize(553, 665);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QByteArray text(300, 'W');
+        QCOMPARE(decode(window, text), 1);
+        QTest::qWait(50);
+        QVERIFY2(window.minimumSizeHint().width() <= 553, qPrintable(QString::number(window.minimumSizeHint().width())));
+        QCOMPARE(window.width(), 553);
+        QTest::mouseClick(button(entry(window, 1), "CopyButton"), Qt::LeftButton);
+        QCOMPARE(QApplication::clipboard()->text(), QString::fromLatin1(text));
     }
 
     void copyPasswordCopiesOnlyThePassword() {
