@@ -1,6 +1,8 @@
 #include "app/about_window.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -24,7 +26,7 @@ struct AboutLine {
     const char* other;
 };
 constexpr AboutLine kAboutLines[8] = {
-    {"Velmora 1.0", "Velmora 1.0"},
+    {"Velmora " VELMORA_VERSION, "Velmora " VELMORA_VERSION},
     {"2024-2025", "2024-2025"},
     {"\n", "\n"},
     {"Velmora 开发者", "Velmora developers"},
@@ -115,10 +117,17 @@ void TFormAbout::BitBtn2Click() {
     // Opening succeeds as soon as the desktop's opener starts, even when nothing can show a PDF
     // file; so the desktop is asked first whether anything can.
     if (pdfReaderAvailable() && QDesktopServices::openUrl(QUrl::fromLocalFile(path))) return;
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("ERR"), QStringLiteral("No pdf reader"),
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    // The manual is still there to read with any program: say where, and offer its folder.
+    const WindowTexts& texts = currentWindowTexts();
+    const QString folder = QFileInfo(path).absolutePath();
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("ERR"), texts.nopdfreader, QMessageBox::Ok | QMessageBox::Cancel,
+                    this);
     box.setObjectName(QStringLiteral("NoPdfReaderBox"));
+    box.setInformativeText(texts.manualin.arg(QDir::toNativeSeparators(folder)));
+    QPushButton* openFolder = box.addButton(texts.openfolder, QMessageBox::ActionRole);
+    openFolder->setObjectName(QStringLiteral("OpenFolderButton"));
     box.exec();
+    if (box.clickedButton() == openFolder) QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 }  // namespace velmora

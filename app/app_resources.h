@@ -11,9 +11,12 @@ namespace velmora {
 void initAppResources();
 
 // A tool bar picture by name ("open", "save", "screen", "area", "about", "camera", "radar",
-// "ornament"), drawn from its SVG at 48 x 48 pixels and at twice that for dense screens. The
-// same picture serves the disabled state, so a disabled button keeps its picture.
+// "ornament"), drawn from its SVG at 48 x 48 pixels and at twice that for dense screens. A
+// disabled button shows the same picture greyed.
 QIcon toolbarIcon(const QString& name);
+
+// The picture in light greys, its transparency kept: how a disabled control shows it.
+QPixmap greyedPicture(const QPixmap& picture);
 
 // An SVG picture of the resources drawn at the given size.
 QPixmap svgPicture(const QString& resourcePath, const QSize& size);

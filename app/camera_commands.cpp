@@ -34,14 +34,10 @@ using namespace std::chrono_literals;
 // How long a command waits for the worker to leave a preview step and suspend itself.
 constexpr std::chrono::milliseconds kSuspendWait = 200ms;
 
-// The two camera messages are fixed: they do not follow the language setting.
-const QString kCameraCaption = QString::fromUtf8("摄像头");
-const QString kNoCamera = QString::fromUtf8("未查找到摄像头!");
-const QString kCannotOpen = QString::fromUtf8("不能打开摄像头!");
-
-// A warning with an OK button, kept above the other windows, that waits for the user.
+// A warning in the camera's caption with an OK button, kept above the other windows, that waits
+// for the user.
 void showCameraMessage(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, kCameraCaption, text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Warning, currentCameraTexts().caption, text, QMessageBox::Ok, parent);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.exec();
 }
@@ -118,11 +114,13 @@ void TForm1::ToolButtonCamClick() {
     if (camera.device.Connected()) {
         setGrabbingEnabled(false);
         camera.device.Close();
+        // The preview shows what the camera sees; with the camera closed it sees nothing.
+        Image2->setPicture(QImage());
         return;
     }
     camera.device.setSource(config_.sSource);
     if (camera.device.CountCameras() == 0) {
-        showCameraMessage(this, kNoCamera);
+        showCameraMessage(this, currentCameraTexts().nocamera);
         setGrabbingEnabled(false);
         return;
     }
@@ -133,7 +131,7 @@ void TForm1::ToolButtonCamClick() {
         opened = camera.device.Open(0, config_.iCameraWidth, config_.iCameraHeight);
     }
     if (!opened) {
-        showCameraMessage(this, kCannotOpen);
+        showCameraMessage(this, currentCameraTexts().cannotopen);
         setGrabbingEnabled(false);
         return;
     }

@@ -23,6 +23,7 @@ bool targetForSource(const std::string& source, int width, int height, CaptureTa
             target.backends = {cv::CAP_V4L2};
             target.width = width;
             target.height = height;
+            target.live = true;
             return true;
         case CameraSourceKind::PictureSequence:
             target.backends = {cv::CAP_IMAGES};
@@ -56,7 +57,7 @@ bool CCameraDS::Open(int index, int width, int height) {
         // numbers.
         const std::vector<std::string> devices = captureDevicePaths();
         if (index >= static_cast<int>(devices.size())) return false;
-        target = CaptureTarget{devices[index], {cv::CAP_V4L2}, width, height};
+        target = CaptureTarget{devices[index], {cv::CAP_V4L2}, width, height, true, {}};
     }
     auto reader = std::make_unique<CameraFrameReader>();
     cv::Mat first;

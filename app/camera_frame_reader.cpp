@@ -1,6 +1,7 @@
 #include "app/camera_frame_reader.h"
 
 #include <condition_variable>
+#include <chrono>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -10,7 +11,7 @@
 
 namespace velmora {
 
-// What the caller and the reader thread share. The capture itself lives on the thread's stack and
+// What the caller and the reader thread share. The frame source itself lives on the thread and
 // is touched by nobody else.
 struct CameraFrameReader::Channel {
     enum class Job { None, Read, Quit };
@@ -31,40 +32,80 @@ namespace {
 
 using Channel = CameraFrameReader::Channel;
 
-// Opens target with the first back end that accepts it and asks a device for its size. OpenCV
-// reports some failures by exception; they count as "cannot open" like the others.
-bool openCapture(cv::VideoCapture& capture, const CaptureTarget& target) {
-    for (const int backend : target.backends) {
+// A frame that a live source hands over sooner than this was waiting in its queue.
+constexpr std::chrono::milliseconds kQueuedFrameTime{2};
+// At most this many queued frames are dropped before a read: more buffers than a driver keeps.
+constexpr int kMostQueuedFrames = 8;
+
+// OpenCV's capture. OpenCV reports some failures by exception; they count as no frame.
+class OpenCvSource : public FrameSource {
+public:
+    bool grab() override {
         try {
-            if (!capture.open(target.path, backend)) continue;
-            if (target.width > 0 && target.height > 0) {
-                capture.set(cv::CAP_PROP_FRAME_WIDTH, target.width);
-                capture.set(cv::CAP_PROP_FRAME_HEIGHT, target.height);
-            }
-            return true;
+            return capture_.grab();
         } catch (const cv::Exception&) {
-            capture.release();
+            return false;
         }
     }
-    return false;
+    bool retrieve(cv::Mat& frame) override {
+        try {
+            return capture_.retrieve(frame) && !frame.empty();
+        } catch (const cv::Exception&) {
+            return false;
+        }
+    }
+    ~OpenCvSource() override { capture_.release(); }
+
+    // Opens target with the first back end that accepts it and asks a device for its size, and a
+    // live one for a single buffer (the driver may keep more).
+    bool open(const CaptureTarget& target) {
+        for (const int backend : target.backends) {
+            try {
+                if (!capture_.open(target.path, backend)) continue;
+                if (target.width > 0 && target.height > 0) {
+                    capture_.set(cv::CAP_PROP_FRAME_WIDTH, target.width);
+                    capture_.set(cv::CAP_PROP_FRAME_HEIGHT, target.height);
+                }
+                if (target.live) capture_.set(cv::CAP_PROP_BUFFERSIZE, 1);
+                return true;
+            } catch (const cv::Exception&) {
+                capture_.release();
+            }
+        }
+        return false;
+    }
+
+private:
+    cv::VideoCapture capture_;
+};
+
+std::unique_ptr<FrameSource> openSource(const CaptureTarget& target) {
+    if (target.openSource) return target.openSource(target);
+    auto source = std::make_unique<OpenCvSource>();
+    if (!source->open(target)) return nullptr;
+    return source;
 }
 
-// One frame, or an empty picture when the capture has none or fails.
-cv::Mat readFrame(cv::VideoCapture& capture) {
-    cv::Mat frame;
-    try {
-        if (!capture.read(frame)) frame.release();
-    } catch (const cv::Exception&) {
-        frame.release();
+// One frame, or an empty picture when the source has none or fails. From a live source, the
+// frames that were queued before the call are dropped: each comes back at once, while a frame
+// taken after the call makes the read wait for it.
+cv::Mat readFrame(FrameSource& source, bool live) {
+    using Clock = std::chrono::steady_clock;
+    for (int dropped = 0;; ++dropped) {
+        const Clock::time_point asked = Clock::now();
+        if (!source.grab()) return {};
+        if (!live || dropped == kMostQueuedFrames || Clock::now() - asked >= kQueuedFrameTime) break;
     }
+    cv::Mat frame;
+    if (!source.retrieve(frame)) frame.release();
     return frame;
 }
 
 // The reader thread: open, give the first frame, then one frame per Read job until Quit.
 void runReader(std::shared_ptr<Channel> channel, CaptureTarget target) {
-    cv::VideoCapture capture;
+    std::unique_ptr<FrameSource> source = openSource(target);
     cv::Mat first;
-    const bool opened = openCapture(capture, target) && !(first = readFrame(capture)).empty();
+    const bool opened = source != nullptr && !(first = readFrame(*source, false)).empty();
     std::unique_lock lock(channel->mutex);
     channel->openDone = true;
     channel->opened = opened;
@@ -75,7 +116,7 @@ void runReader(std::shared_ptr<Channel> channel, CaptureTarget target) {
         if (channel->job == Channel::Job::Quit) break;
         channel->job = Channel::Job::None;
         lock.unlock();
-        cv::Mat frame = readFrame(capture);
+        cv::Mat frame = readFrame(*source, target.live);
         lock.lock();
         channel->resultOk = !frame.empty();
         channel->result = std::move(frame);
@@ -83,7 +124,7 @@ void runReader(std::shared_ptr<Channel> channel, CaptureTarget target) {
         channel->changed.notify_all();
     }
     lock.unlock();
-    capture.release();
+    source.reset();
     lock.lock();
     channel->result.release();
     channel->finished = true;

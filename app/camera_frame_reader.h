@@ -7,6 +7,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,23 @@
 
 namespace velmora {
 
+// Where the reader takes its frames from, owned and used on the reader's thread only: OpenCV's
+// capture for cameras and files, a stand-in in tests.
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    // Takes the next frame out of the source, waiting for it when none is there; false when the
+    // source has no more or fails.
+    virtual bool grab() = 0;
+    // The frame the last grab took; false when it cannot be decoded.
+    virtual bool retrieve(cv::Mat& frame) = 0;
+};
+
+struct CaptureTarget;
+
+// Opens a target on the reader's thread; null when it cannot be opened.
+using FrameSourceOpener = std::function<std::unique_ptr<FrameSource>(const CaptureTarget&)>;
+
 // What the reader opens: a path for the given OpenCV capture back ends, tried in order, and the
 // frame size to ask for (0 keeps the source's own; only devices take a size).
 struct CaptureTarget {
@@ -22,6 +40,12 @@ struct CaptureTarget {
     std::vector<int> backends;
     int width = 0;
     int height = 0;
+    // A live source (a camera) goes on taking pictures while nobody reads and queues them. Its
+    // reader asks it for the fewest buffers and drops what queued, so that a frame read was taken
+    // after it was asked for; a file or a picture sequence gives every frame in turn.
+    bool live = false;
+    // Opens the source; empty for OpenCV's capture of path.
+    FrameSourceOpener openSource;
 };
 
 enum class ReadOutcome {

@@ -9,7 +9,10 @@
 namespace velmora {
 
 CamGrabShow::CamGrabShow(CameraFlags& flags, QObject* context, std::function<void()> previewStep, QObject* parent)
-    : QThread(parent), flags_(flags), context_(context), previewStep_(std::move(previewStep)) {}
+    : QThread(parent), flags_(flags), context_(context), steps_(std::make_unique<QObject>()),
+      previewStep_(std::move(previewStep)) {
+    if (context != nullptr) steps_->moveToThread(context->thread());
+}
 
 CamGrabShow::~CamGrabShow() {
     Terminate();
@@ -85,14 +88,14 @@ bool CamGrabShow::passSuspension() {
 
 void CamGrabShow::runPreviewStep() {
     if (flags_.CameraShutdown || !previewStep_) return;
-    QObject* context = context_.data();
-    if (context == nullptr) return;
+    if (context_.isNull()) return;
     QMetaObject::invokeMethod(
-        context,
+        steps_.get(),
         [this] {
-            // A failing preview step costs one picture, not the program.
+            // A failing preview step costs one picture, not the program; a context gone since the
+            // call was queued has nothing to show it on.
             try {
-                previewStep_();
+                if (!context_.isNull()) previewStep_();
             } catch (...) {
             }
             QMutexLocker lock(&mutex_);
@@ -110,9 +113,8 @@ bool CamGrabShow::pause() {
 }
 
 void CamGrabShow::runQueuedStep() {
-    QObject* context = context_.data();
-    if (context == nullptr || context->thread() != QThread::currentThread()) return;
-    QCoreApplication::sendPostedEvents(context, QEvent::MetaCall);
+    if (steps_->thread() != QThread::currentThread()) return;
+    QCoreApplication::sendPostedEvents(steps_.get(), QEvent::MetaCall);
 }
 
 }  // namespace velmora

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 #include <QMutex>
 #include <QPointer>
@@ -63,11 +64,14 @@ private:
     void runPreviewStep();
     // Sleeps for the pace unless woken; false when the thread must end.
     bool pause();
-    // Runs the preview steps queued for the context from this worker, on the calling thread.
+    // Runs the preview step this worker queued, on the calling thread; nothing else queued there.
     void runQueuedStep();
 
     CameraFlags& flags_;
     QPointer<QObject> context_;
+    // Receives the preview steps on the context's thread, so that a wait runs only the worker's
+    // own queued calls, never another call queued on the window (a dropped file's decode).
+    std::unique_ptr<QObject> steps_;
     std::function<void()> previewStep_;
 
     mutable QMutex mutex_;

@@ -41,19 +41,22 @@
 namespace velmora {
 namespace {
 
-const QString kFileOpenErr = QStringLiteral("File Open Err");
 const QString kCaptureName = QStringLiteral("temp.bmp");
 const QString kLogName = QStringLiteral("log.txt");
 
 // Writes a picture as a 24-bit Windows bitmap; false with a reason when it cannot.
-bool writeCaptureBitmap(const QImage& picture, const QString& path, std::string& error) {
+bool writeCaptureBitmap(const QImage& picture, const QString& path, QString& error) {
     const QImage bgr = picture.convertToFormat(QImage::Format_BGR888);
     if (bgr.isNull()) {
-        error = "out of memory";
+        error = currentWindowTexts().outofmemory;
         return false;
     }
-    return writeBmp24(QFile::encodeName(path).toStdString(), bgr.constBits(), bgr.width(), bgr.height(),
-                      static_cast<int>(bgr.bytesPerLine()), error);
+    std::string reason;
+    if (writeBmp24(QFile::encodeName(path).toStdString(), bgr.constBits(), bgr.width(), bgr.height(),
+                   static_cast<int>(bgr.bytesPerLine()), reason))
+        return true;
+    error = QString::fromLocal8Bit(reason.c_str());
+    return false;
 }
 
 // The local files among dropped or copied addresses, in their order.
@@ -104,6 +107,7 @@ void TForm1::prepareDecode() {
     Memo1->clear();
     if (wasEmpty) Memo1Change();
     setStatusText(QString());
+    setStatusNote(QString());
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
@@ -113,17 +117,16 @@ void TForm1::reportUnreadable(const QString& status, const QString& message) {
     QMessageBox::warning(this, QStringLiteral("Velmora"), message);
 }
 
-QString TForm1::chooseOpenFileName() {
-    const QString path = QFileDialog::getOpenFileName(this, QString(), openDirectory_, openDialogFilter(), nullptr,
-                                                      QFileDialog::HideNameFilterDetails);
-    if (!path.isEmpty()) openDirectory_ = QFileInfo(path).absolutePath();
-    return path;
+QString TForm1::chooseOpenFileName(const QString& folder) {
+    return QFileDialog::getOpenFileName(this, QString(), folder, openDialogFilter(), nullptr,
+                                        QFileDialog::HideNameFilterDetails);
 }
 
 void TForm1::ToolButton_OpenClick() {
     if (refuseWhileGrabbing()) return;
-    const QString path = chooseOpenFileName();
+    const QString path = chooseOpenFileName(folders_.startFolder(FileKind::Pictures));
     if (path.isEmpty()) return;
+    folders_.remember(FileKind::Pictures, path);
     prepareDecode();
     DecodeFile(path);
 }
@@ -161,10 +164,8 @@ void TForm1::ToolButton_AreaGrabClick() {
     QThread::msleep(100);
     QCoreApplication::processEvents();
 
-    if (area.isEmpty()) {
-        setStatusText(currentUiTexts().fail);
-        return;
-    }
+    // Escape, or a click that framed nothing: nothing was tried, so the status stays as it was.
+    if (area.isEmpty()) return;
     const ScreenPicture live = capturePrimaryScreen();
     if (!live.ok()) {
         if (!live.cancelled) reportUnreadable(currentUiTexts().fail, currentReadingTexts().noscreen.arg(live.error));
@@ -205,24 +206,22 @@ void TForm1::decodeFiles(const QStringList& paths) {
 void TForm1::decodeCapture(const QImage& capture) {
     QString path = applicationFile(kCaptureName);
     QString problem;
-    std::string error;
+    QString error;
     if (!writeCaptureBitmap(capture, path, error)) {
         // The report still comes: the capture goes through a private copy instead.
-        problem = currentReadingTexts().tempnotsaved.arg(QString::fromLocal8Bit(error.c_str()));
+        problem = currentReadingTexts().tempnotsaved.arg(error);
         if (!privateCaptures_) privateCaptures_ = std::make_unique<QTemporaryDir>();
         path = privateCaptures_->filePath(kCaptureName);
-        std::string privateError;
+        QString privateError;
         if (!privateCaptures_->isValid() || !writeCaptureBitmap(capture, path, privateError)) {
-            reportUnreadable(kFileOpenErr, problem);
+            reportUnreadable(currentWindowTexts().fileopenerr, problem);
             return;
         }
     }
     prepareDecode();
     DecodeFile(path);
-    if (!problem.isEmpty()) {
-        setStatusText(problem);
-        StatusPanel0->setToolTip(problem);
-    }
+    // What was read stays the status; the file that could not be kept is a note beside it.
+    setStatusNote(problem);
 }
 
 int TForm1::DecodeFile(const QString& path) {
@@ -230,16 +229,18 @@ int TForm1::DecodeFile(const QString& path) {
     cv::Mat shown;
     std::string reason;
     if (loadPictureFile(file, shown, kLoadColour, &reason) != 1) {
-        reportUnreadable(kFileOpenErr, currentReadingTexts().cannotopen.arg(QDir::toNativeSeparators(path),
-                                                                            QString::fromLocal8Bit(reason.c_str())));
+        reportUnreadable(currentWindowTexts().fileopenerr,
+                         currentReadingTexts().cannotopen.arg(QDir::toNativeSeparators(path),
+                                                              QString::fromLocal8Bit(reason.c_str())));
         return 0;
     }
     StatusPanel0->setToolTip(QString());
     try {
         if (shown.channels() == 1) cv::cvtColor(shown, shown, cv::COLOR_GRAY2BGR);
     } catch (const cv::Exception&) {
-        reportUnreadable(kFileOpenErr, currentReadingTexts().cannotopen.arg(QDir::toNativeSeparators(path),
-                                                                            QStringLiteral("out of memory")));
+        reportUnreadable(currentWindowTexts().fileopenerr,
+                         currentReadingTexts().cannotopen.arg(QDir::toNativeSeparators(path),
+                                                              currentWindowTexts().outofmemory));
         return 0;
     }
 
@@ -258,6 +259,8 @@ int TForm1::DecodeFile(const QString& path) {
 void TForm1::ReportResults(int count) {
     const UiTexts& texts = currentUiTexts();
     if (count <= 0) {
+        // The actions belong to the last decode, which read nothing.
+        actions_->showTexts({});
         setStatusText(texts.fail);
         return;
     }

@@ -91,6 +91,26 @@ constexpr LanguageKey<CameraTexts> kCameraTextKeys[kCameraTextCount] = {
     {"camera", "nomorepictures", "The camera has no more pictures", &K::nomorepictures},
     {"camera", "stopped", "The camera stopped delivering pictures", &K::stopped},
     {"camera", "badformat", "The camera delivers pictures of an unknown kind", &K::badformat},
+    {"camera", "nocamera", "No camera found!", &K::nocamera},
+    {"camera", "cannotopen", "The camera cannot be opened!", &K::cannotopen},
+    {"camera", "caption", "Camera", &K::caption},
+};
+
+using W = WindowTexts;
+constexpr LanguageKey<WindowTexts> kWindowTextKeys[kWindowTextCount] = {
+    {"parameter", "auto", "Auto", &W::autochoice},
+    {"reading", "fileopenerr", "File Open Err", &W::fileopenerr},
+    {"reading", "outofmemory", "out of memory", &W::outofmemory},
+    {"dialog", "allpictures", "All pictures", &W::allpictures},
+    {"dialog", "allfiles", "All files", &W::allfiles},
+    {"dialog", "bitmaps", "Bitmaps", &W::bitmaps},
+    {"dialog", "pngpictures", "PNG pictures", &W::pngpictures},
+    {"dialog", "svgpictures", "SVG pictures", &W::svgpictures},
+    {"dialog", "vcard", "vCard", &W::vcard},
+    {"dialog", "icalendar", "iCalendar", &W::icalendar},
+    {"help", "nopdfreader", "No pdf reader", &W::nopdfreader},
+    {"help", "manualin", "The manual qr_readme.pdf is in %1", &W::manualin},
+    {"help", "openfolder", "Open folder", &W::openfolder},
 };
 
 using A = ActionTexts;
@@ -135,10 +155,27 @@ struct LanguageState {
     ReadingTexts reading;
     CameraTexts camera;
     ActionTexts actions;
+    WindowTexts window;
 };
 
+// Every table of the language of index from its file; a file that is missing gives the English
+// defaults.
+LanguageState readLanguage(int index, const QString& path) {
+    LanguageState language;
+    language.languageIndex = index;
+    language.ui = readTexts(path, kUiTextKeys);
+    language.charset = readTexts(path, kCharsetTextKeys);
+    language.reading = readTexts(path, kReadingTextKeys);
+    language.camera = readTexts(path, kCameraTextKeys);
+    language.actions = readTexts(path, kActionTextKeys);
+    language.window = readTexts(path, kWindowTextKeys);
+    return language;
+}
+
+// English until a language is selected, so that a message shown before the window exists is
+// never empty.
 LanguageState& state() {
-    static LanguageState language;
+    static LanguageState language = readLanguage(0, QString());
     return language;
 }
 
@@ -166,6 +203,10 @@ const LanguageKey<CameraTexts>* cameraTextKeys() {
 
 const LanguageKey<ActionTexts>* actionTextKeys() {
     return kActionTextKeys;
+}
+
+const LanguageKey<WindowTexts>* windowTextKeys() {
+    return kWindowTextKeys;
 }
 
 QString languageFileName(int index) {
@@ -198,15 +239,12 @@ ActionTexts readActionTexts(const QString& path) {
     return readTexts(path, kActionTextKeys);
 }
 
+WindowTexts readWindowTexts(const QString& path) {
+    return readTexts(path, kWindowTextKeys);
+}
+
 void selectLanguage(int index) {
-    LanguageState& language = state();
-    language.languageIndex = index;
-    const QString path = languageFile(languageFileName(index));
-    language.ui = readUiTexts(path);
-    language.charset = readCharsetTexts(path);
-    language.reading = readReadingTexts(path);
-    language.camera = readCameraTexts(path);
-    language.actions = readActionTexts(path);
+    state() = readLanguage(index, languageFile(languageFileName(index)));
 }
 
 int LanguageIndex() {
@@ -231,6 +269,10 @@ const CameraTexts& currentCameraTexts() {
 
 const ActionTexts& currentActionTexts() {
     return state().actions;
+}
+
+const WindowTexts& currentWindowTexts() {
+    return state().window;
 }
 
 OrnamentTexts currentOrnamentTexts() {

@@ -44,8 +44,17 @@ struct ReadingTexts {
 };
 
 // Why camera grabbing ended, section [camera]: the status text for each way a source stops.
+// Also the two camera messages and their caption (no camera, one that does not open).
 struct CameraTexts {
-    QString notopen, nomorepictures, stopped, badformat;
+    QString notopen, nomorepictures, stopped, badformat, nocamera, cannotopen, caption;
+};
+
+// The window's other words: the automatic choice of the parameter lists, the status of a file
+// that cannot be read, why a picture could not be made, the names of the file dialogs' filters,
+// and the help button's message when nothing shows the manual ("%1" its folder).
+struct WindowTexts {
+    QString autochoice, fileopenerr, outofmemory, allpictures, allfiles, bitmaps, pngpictures, svgpictures, vcard,
+        icalendar, nopdfreader, manualin, openfolder;
 };
 
 // Texts of the actions offered for the decoded texts, section [actions]: buttons, the details
@@ -60,7 +69,8 @@ inline constexpr int kUiTextCount = 36;
 inline constexpr int kOrnamentTextCount = 20;
 inline constexpr int kCharsetTextCount = 2;
 inline constexpr int kReadingTextCount = 3;
-inline constexpr int kCameraTextCount = 4;
+inline constexpr int kCameraTextCount = 7;
+inline constexpr int kWindowTextCount = 13;
 inline constexpr int kActionTextCount = 19;
 
 // One text of a language file: where it lives, its English default and its member.
@@ -78,6 +88,7 @@ const LanguageKey<OrnamentTexts>* ornamentTextKeys();
 const LanguageKey<CharsetTexts>* charsetTextKeys();
 const LanguageKey<ReadingTexts>* readingTextKeys();
 const LanguageKey<CameraTexts>* cameraTextKeys();
+const LanguageKey<WindowTexts>* windowTextKeys();
 const LanguageKey<ActionTexts>* actionTextKeys();
 
 // The language file name of an index: "Lan_Ch.ini" for 1, "Lan_Ex.ini" for 2, else "Lan_En.ini".
@@ -89,6 +100,7 @@ OrnamentTexts readOrnamentTexts(const QString& path);
 CharsetTexts readCharsetTexts(const QString& path);
 ReadingTexts readReadingTexts(const QString& path);
 CameraTexts readCameraTexts(const QString& path);
+WindowTexts readWindowTexts(const QString& path);
 ActionTexts readActionTexts(const QString& path);
 
 // The process-wide language: stores index as LanguageIndex and reads the main window's texts
@@ -96,7 +108,7 @@ ActionTexts readActionTexts(const QString& path);
 // a missing file leaves every text at its default.
 void selectLanguage(int index);
 
-// The selected language index (0 until selectLanguage runs).
+// The selected language index (0, with the English texts, until selectLanguage runs).
 int LanguageIndex();
 
 // The texts of the selected language.
@@ -104,6 +116,7 @@ const UiTexts& currentUiTexts();
 const CharsetTexts& currentCharsetTexts();
 const ReadingTexts& currentReadingTexts();
 const CameraTexts& currentCameraTexts();
+const WindowTexts& currentWindowTexts();
 const ActionTexts& currentActionTexts();
 
 // The ornament window's texts of the selected language, read from its file each time.

@@ -32,13 +32,16 @@
 #include "app/app_directory.h"
 #include "app/app_resources.h"
 #include "app/caption_panel.h"
+#include "app/full_picture_window.h"
 #include "app/help_document.h"
 #include "app/language.h"
 #include "app/module_size_box.h"
 #include "app/picture_view.h"
 #include "app/read_actions.h"
 #include "app/symbol_image.h"
+#include "app/symbol_save_format.h"
 #include "app/velmora_application.h"
+#include "app/window_settings.h"
 #include "codecs/text_charset.h"
 #include "engine/velmora_engine.h"
 #include "ornament/ornament_window.h"
@@ -109,7 +112,7 @@ QFont windowFont(const QFont& desktop) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent), folders_(applicationFile(kConfigName)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Velmora"));
     setWindowIcon(toolbarIcon(QStringLiteral("app")));
@@ -143,6 +146,7 @@ void TForm1::FormCreate() {
     LoadLanguage(config_.LanID);
     ApplyLanguage();
     fillParameterLists();
+    restoreWindowSettings();
     // No encode runs at start: the input box is empty and the panel shows its prompt.
     Image1->hide();
 
@@ -263,6 +267,8 @@ void TForm1::createPanels() {
     Image1 = new PictureView(Panel_image);
     Image1->setObjectName(QStringLiteral("Image1"));
     Panel_image->setSquareChild(Image1);
+    // The view shows the picture reduced; a double-click shows it whole, to scroll and zoom.
+    Image1->setOnDoubleClick([this] { (new FullPictureWindow(Image1->picture(), this))->show(); });
 
     Panel_ScrollBox = new QWidget(Splitter2);
     Panel_ScrollBox->setObjectName(QStringLiteral("Panel_ScrollBox"));
@@ -293,6 +299,7 @@ void TForm1::createPanels() {
     Splitter3->setChildrenCollapsible(false);
     lowerLayout->addWidget(Splitter3);
     actions_ = new ReadActions(Panel5);
+    actions_->setFolderMemory(&folders_);
     lowerLayout->addWidget(actions_);
 
     Memo1 = new QPlainTextEdit(Splitter3);
@@ -314,7 +321,8 @@ void TForm1::createPanels() {
 
     Splitter1->addWidget(PanelUp_AllBottom);
     Splitter1->addWidget(Panel5);
-    Splitter1->setStretchFactor(0, 0);
+    // A larger window gives the symbol view and the boxes below room alike.
+    Splitter1->setStretchFactor(0, 1);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({kUpperPanelHeight, 300});
 }
@@ -334,7 +342,7 @@ QWidget* TForm1::createParameterPanel() {
     ComboBoxVersion->setMaxVisibleItems(15);
     LabelVersion = new QLabel(GroupBox_Ver);
     LabelVersion->setObjectName(QStringLiteral("LabelVersion"));
-    CheckBoxAutoVer = new QCheckBox(QStringLiteral("Auto"), GroupBox_Ver);
+    CheckBoxAutoVer = new QCheckBox(GroupBox_Ver);
     CheckBoxAutoVer->setObjectName(QStringLiteral("CheckBoxAutoVer"));
     QGridLayout* versionLayout = groupLayout(GroupBox_Ver);
     versionLayout->addWidget(ComboBoxVersion, 0, 0);
@@ -408,15 +416,18 @@ QWidget* TForm1::createParameterPanel() {
 void TForm1::createStatusBar() {
     StatusBar1 = statusBar();
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    // The first panel carries the status and takes the width the second leaves, so that a long
+    // status is not cut; the second carries a note beside it (why temp.bmp was not saved) and
+    // grows to fit that note.
     StatusPanel0 = new QLabel(StatusBar1);
     StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
-    StatusPanel0->setFixedWidth(200);
+    StatusPanel0->setMinimumWidth(200);
     StatusPanel0->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     StatusPanel1 = new QLabel(StatusBar1);
     StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
-    StatusPanel1->setFixedWidth(50);
+    StatusPanel1->setMinimumWidth(50);
     StatusPanel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    StatusBar1->addWidget(StatusPanel0);
+    StatusBar1->addWidget(StatusPanel0, 1);
     StatusBar1->addWidget(StatusPanel1);
 }
 
@@ -426,12 +437,12 @@ void TForm1::fillParameterLists() {
     ComboBoxErrorLevel->setCurrentIndex(kLevelH);
 
     ComboBoxVersion->clear();
-    ComboBoxVersion->addItem(QStringLiteral("Auto"));
+    ComboBoxVersion->addItem(currentWindowTexts().autochoice);
     for (int version = 1; version <= 40; ++version) ComboBoxVersion->addItem(QString::asprintf("%2d", version));
     ComboBoxVersion->setCurrentIndex(0);
 
     ComboBoxMask->clear();
-    ComboBoxMask->addItem(QStringLiteral("Auto"));
+    ComboBoxMask->addItem(currentWindowTexts().autochoice);
     for (int mask = 0; mask <= 7; ++mask) ComboBoxMask->addItem(QString::number(mask));
     ComboBoxMask->setCurrentIndex(0);
 
@@ -445,6 +456,8 @@ void TForm1::fillParameterLists() {
 
 void TForm1::connectEncodeTriggers() {
     connect(Memo1, &QPlainTextEdit::textChanged, this, &TForm1::Memo1Change);
+    // New text in the input box is no longer what was read: the actions go with it.
+    connect(Memo1, &QPlainTextEdit::textChanged, actions_, [this] { actions_->showTexts({}); });
     for (QComboBox* list : {ComboBoxErrorLevel, ComboBoxVersion, ComboBoxMask})
         connect(list, &QComboBox::currentIndexChanged, this, &TForm1::ComboBoxErrorLevelChange);
     connect(UpDown1, &QSpinBox::valueChanged, this, &TForm1::ComboBoxErrorLevelChange);
@@ -452,17 +465,47 @@ void TForm1::connectEncodeTriggers() {
     connect(ComboBoxTextEncoding, &QComboBox::currentIndexChanged, this, &TForm1::ComboBoxTextEncodingChange);
 }
 
+void TForm1::restoreWindowSettings() {
+    const WindowSettings settings = readWindowSettings(QFile::encodeName(applicationFile(kConfigName)).toStdString());
+    ComboBoxErrorLevel->setCurrentIndex(settings.errorLevel);
+    ComboBoxMask->setCurrentIndex(settings.mask + 1);
+    UpDown1->setValue(settings.moduleSize);
+    savedPlace_ = settings.geometry;
+    savedFrame_ = settings.frame;
+}
+
+void TForm1::keepWindowSettings() {
+    WindowSettings settings;
+    // The frame's corner, which a window manager places as asked, and the inner size.
+    settings.geometry = isMaximized() || isFullScreen() ? normalGeometry() : QRect(pos(), size());
+    const QRect inside = geometry(), outside = frameGeometry();
+    settings.frame = QMargins(inside.left() - outside.left(), inside.top() - outside.top(),
+                              outside.right() - inside.right(), outside.bottom() - inside.bottom());
+    settings.errorLevel = ComboBoxErrorLevel->currentIndex();
+    settings.mask = ComboBoxMask->currentIndex() - 1;
+    settings.moduleSize = UpDown1->value();
+    // Nothing is asked of a user who is leaving: settings that cannot be kept are given up.
+    std::string error;
+    writeWindowSettings(QFile::encodeName(applicationFile(kConfigName)).toStdString(), settings, error);
+}
+
 void TForm1::placeOnScreen() {
-    QSize size = kStartSize;
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        // On a small or densely scaled screen the window is kept within the desktop.
-        const QRect desktop = screen->availableGeometry();
-        size = size.boundedTo(desktop.size());
-        resize(size);
-        move(desktop.center() - QPoint(size.width() / 2, size.height() / 2));
+    // The window and its frame (as it was last time, or room for a usual one) fit a small or
+    // densely scaled screen whole, status bar included.
+    const QMargins frame = savedFrame_;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!savedPlace_.isEmpty()) {
+        if (const QScreen* there = QGuiApplication::screenAt(savedPlace_.center())) screen = there;
+    }
+    if (screen == nullptr) {
+        resize(kStartSize);
         return;
     }
-    resize(size);
+    const QRect desktop = screen->availableGeometry();
+    const QRect place = savedPlace_.isEmpty() ? centredOnDesktop(kStartSize, desktop, frame)
+                                              : fitOnDesktop(savedPlace_, desktop, frame);
+    resize(place.size());
+    move(place.topLeft());
 }
 
 void TForm1::LoadLanguage(int index) {
@@ -503,6 +546,11 @@ void TForm1::ApplyLanguage() {
     GroupBox_Mask->setTitle(texts.parameterMask);
     GroupBox_Size->setTitle(texts.parameterSize);
     GroupBox_TextEncoding->setTitle(currentCharsetTexts().textencoding);
+    // The automatic choices: the check box and the first item of the version and mask lists.
+    const QString automatic = currentWindowTexts().autochoice;
+    CheckBoxAutoVer->setText(automatic);
+    for (QComboBox* list : {ComboBoxVersion, ComboBoxMask})
+        if (list->count() > 0) list->setItemText(0, automatic);
 
     Panel_image->setCaption(texts.inputdata);
 }
@@ -599,10 +647,13 @@ void TForm1::ComboBoxTextEncodingChange() {
     Memo1Change();
 }
 
-QString TForm1::chooseSaveFileName() {
-    QFileDialog dialog(this, QString(), QString(), QStringLiteral("Bitmaps (*.bmp);;All (*)"));
+QString TForm1::chooseSaveFileName(const QString& folder) {
+    QFileDialog dialog(this, QString(), folder, symbolSaveFilter());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A bare name takes the extension of the chosen type.
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog](const QString& filter) { dialog.setDefaultSuffix(symbolSaveSuffix(filter)); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().constFirst();
 }
@@ -621,11 +672,11 @@ void TForm1::N_SaveClick() {
         setStatusText(Panel_image->caption());
         return;
     }
-    QString path = chooseSaveFileName();
-    if (path.isEmpty()) return;
-    if (!QFileInfo(path).fileName().contains(QLatin1Char('.'))) path += QStringLiteral(".bmp");
-    std::string error;
-    if (!writeSymbolBitmap(Image1->picture(), path, error)) reportError(QString::fromLocal8Bit(error.c_str()));
+    const QString chosen = chooseSaveFileName(folders_.startFolder(FileKind::Pictures));
+    if (chosen.isEmpty()) return;
+    folders_.remember(FileKind::Pictures, chosen);
+    QString error;
+    if (!writeShownSymbol(Image1->picture(), UpDown1->value(), symbolSaveName(chosen), error)) reportError(error);
 }
 
 void TForm1::N_ExitClick() {
@@ -681,7 +732,17 @@ void TForm1::setStatusText(const QString& text) {
     StatusPanel0->setText(text);
 }
 
+QString TForm1::statusNote() const {
+    return StatusPanel1->text();
+}
+
+void TForm1::setStatusNote(const QString& note) {
+    StatusPanel1->setText(note);
+    StatusPanel1->setToolTip(note);
+}
+
 void TForm1::FormClose() {
+    keepWindowSettings();
     shutDownCamera();
 }
 

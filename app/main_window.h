@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "app/app_config.h"
+#include "app/folder_memory.h"
 
 class QAction;
 class QCheckBox;
@@ -110,16 +111,20 @@ public:
     // The text of the first status bar panel.
     QString statusText() const;
     void setStatusText(const QString& text);
+    // The note in the second status bar panel, beside the status (empty for none).
+    QString statusNote() const;
+    void setStatusNote(const QString& note);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // Asks for the file name to save the symbol under; empty when the user cancels.
-    virtual QString chooseSaveFileName();
-    // Asks for the picture file to decode; empty when the user cancels.
-    virtual QString chooseOpenFileName();
+    // Asks for the file name to save the symbol under, starting in folder; empty when the user
+    // cancels.
+    virtual QString chooseSaveFileName(const QString& folder);
+    // Asks for the picture file to decode, starting in folder; empty when the user cancels.
+    virtual QString chooseOpenFileName(const QString& folder);
 
 private:
     void FormCreate();
@@ -132,7 +137,11 @@ private:
     void createStatusBar();
     void fillParameterLists();
     void connectEncodeTriggers();
+    // Puts the window where it was last time, or in the middle of the desktop, within the screen.
     void placeOnScreen();
+    // The window's place, size and symbol parameters from Config.ini, and back when it closes.
+    void restoreWindowSettings();
+    void keepWindowSettings();
     void ComboBoxTextEncodingChange();
     void connectDecodeCommands();
     // The camera and its worker, created with the window, and their commands' wiring.
@@ -165,7 +174,9 @@ private:
 
     AppConfig config_;
     bool symbolShown_ = false;
-    QString openDirectory_;  // where the open dialog last found a picture
+    FolderMemory folders_;   // where the file dialogs start
+    QRect savedPlace_;       // the window's place and size at the end of the last run; empty for none
+    QMargins savedFrame_;    // the room its frame took then
     std::unique_ptr<QTemporaryDir> privateCaptures_;  // captures when temp.bmp cannot be written
 
     // Menus and their commands.

@@ -1,5 +1,7 @@
 #include "app/picture_name_filters.h"
 
+#include "app/language.h"
+
 namespace velmora {
 namespace {
 
@@ -28,7 +30,9 @@ QStringList pictureNamePatterns() {
 }
 
 QString openDialogFilter() {
-    return QStringLiteral("All pictures (%1);;All files (*)").arg(pictureNamePatterns().join(QLatin1Char(' ')));
+    const WindowTexts& texts = currentWindowTexts();
+    return QStringLiteral("%1 (%2);;%3 (*)")
+        .arg(texts.allpictures, pictureNamePatterns().join(QLatin1Char(' ')), texts.allfiles);
 }
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #include "app/picture_view.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace velmora {
@@ -17,6 +18,14 @@ QRect PictureView::pictureRect() const {
     QSize size = picture_.size();
     if (size.width() > width() || size.height() > height()) size.scale(this->size(), Qt::KeepAspectRatio);
     return QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+}
+
+void PictureView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (onDoubleClick_ && !picture_.isNull()) {
+        onDoubleClick_();
+        return;
+    }
+    QWidget::mouseDoubleClickEvent(event);
 }
 
 void PictureView::resizeEvent(QResizeEvent* event) {

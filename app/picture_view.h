@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QWidget>
+#include <functional>
 
 namespace velmora {
 
@@ -20,9 +21,13 @@ public:
     // largest proportional size that fits, centred.
     QRect pictureRect() const;
 
+    // What a double-click on a shown picture does (nothing when unset).
+    void setOnDoubleClick(std::function<void()> run) { onDoubleClick_ = std::move(run); }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     // The picture reduced to size (which it is larger than).
@@ -30,6 +35,7 @@ private:
 
     QImage picture_;
     QPixmap shown_;  // the picture at its on-screen size, made when first painted at that size
+    std::function<void()> onDoubleClick_;
 };
 
 }  // namespace velmora

@@ -43,7 +43,26 @@ QString fileNameOf(const std::string& name, const QString& fallback, const QStri
     for (QChar& c : base)
         if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control) c = QLatin1Char('_');
     if (base.isEmpty() || base.startsWith(QLatin1Char('.'))) base = fallback;
-    return QDir::home().filePath(base + suffix);
+    return base + suffix;
+}
+
+// The text with a zero-width break opportunity every kLongestUnbroken characters of a run without
+// spaces, so that a long word wraps within the row instead of widening the window past the
+// screen. Only the details shown change; Copy copies the text itself.
+QString breakableText(const QString& text) {
+    constexpr int kLongestUnbroken = 32;
+    QString shown;
+    shown.reserve(text.size() + text.size() / kLongestUnbroken);
+    int run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > kLongestUnbroken && !c.isLowSurrogate()) {
+            shown += QChar(0x200B);
+            run = 1;
+        }
+        shown += c;
+    }
+    return shown;
 }
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text) {
@@ -189,7 +208,7 @@ QWidget* ReadActions::makeEntry(int index, const ReadText& entry) {
     label->setObjectName(QStringLiteral("Details"));
     // A symbol's text is never markup.
     label->setTextFormat(Qt::PlainText);
-    label->setText(details(entry));
+    label->setText(breakableText(details(entry)));
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(number);
@@ -212,14 +231,16 @@ QWidget* ReadActions::makeEntry(int index, const ReadText& entry) {
         extra = makeButton(row, "SaveContactButton", texts.savevcf);
         const QString name = fileNameOf(entry.contact.name, QStringLiteral("contact"), QStringLiteral(".vcf"));
         const std::string vcard = entry.contact.vcard;
-        connect(extra, &QPushButton::clicked, this,
-                [this, name, vcard] { saveFile(name, QStringLiteral("vCard (*.vcf)"), vcard); });
+        connect(extra, &QPushButton::clicked, this, [this, name, vcard] {
+            saveFile(FileKind::Contacts, name, currentWindowTexts().vcard + QStringLiteral(" (*.vcf)"), vcard);
+        });
     } else if (entry.kind == TextKind::Event) {
         extra = makeButton(row, "SaveEventButton", texts.saveics);
         const QString name = fileNameOf(entry.event.summary, QStringLiteral("event"), QStringLiteral(".ics"));
         const std::string calendar = entry.event.calendar;
-        connect(extra, &QPushButton::clicked, this,
-                [this, name, calendar] { saveFile(name, QStringLiteral("iCalendar (*.ics)"), calendar); });
+        connect(extra, &QPushButton::clicked, this, [this, name, calendar] {
+            saveFile(FileKind::Events, name, currentWindowTexts().icalendar + QStringLiteral(" (*.ics)"), calendar);
+        });
     }
     if (extra != nullptr) layout->addWidget(extra);
     return row;
@@ -230,9 +251,15 @@ void ReadActions::openLink(const QUrl& url) {
         QMessageBox::warning(this, QString(), currentActionTexts().notopened.arg(url.toString(QUrl::FullyEncoded)));
 }
 
-void ReadActions::saveFile(const QString& suggestedName, const QString& filter, const std::string& bytes) {
+QString ReadActions::startFolder(FileKind kind) const {
+    return folders_ != nullptr ? folders_->startFolder(kind) : picturesFolder();
+}
+
+void ReadActions::saveFile(FileKind kind, const QString& fileName, const QString& filter, const std::string& bytes) {
+    const QString suggestedName = QDir(startFolder(kind)).filePath(fileName);
     QString path = chooser_(suggestedName, filter);
     if (path.isEmpty()) return;
+    if (folders_ != nullptr) folders_->remember(kind, path);
     const QString suffix = QFileInfo(suggestedName).suffix();
     if (QFileInfo(path).suffix().isEmpty()) path += QLatin1Char('.') + suffix;
     QSaveFile file(path);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/folder_memory.h"
 #include "codecs/text_kind.h"
 
 class QVBoxLayout;
@@ -39,6 +40,8 @@ public:
     // Replace the desktop's URL handler and the save dialog (tests, other front ends).
     void setLinkOpener(LinkOpener opener) { opener_ = std::move(opener); }
     void setSaveNameChooser(SaveNameChooser chooser) { chooser_ = std::move(chooser); }
+    // Where the save dialogs start and what they remember (none: the Pictures folder).
+    void setFolderMemory(const FolderMemory* folders) { folders_ = folders; }
 
     // The link an entry would open, or an empty URL when it offers none: only http(s), mailto,
     // tel and geo texts whose host Qt reads as our parser did.
@@ -58,14 +61,18 @@ private:
     // The details line of an entry in the current language, as plain text.
     static QString details(const ReadText& entry);
     void openLink(const QUrl& url);
-    // Asks for a file name and writes the bytes there; a message says why it could not.
-    void saveFile(const QString& suggestedName, const QString& filter, const std::string& bytes);
+    // Asks for a file name, suggesting fileName in the folder last used for this kind of file,
+    // and writes the bytes there; a message says why it could not.
+    void saveFile(FileKind kind, const QString& fileName, const QString& filter, const std::string& bytes);
+    // The folder a save dialog for this kind of file starts in.
+    QString startFolder(FileKind kind) const;
 
     QVBoxLayout* layout_;
     std::vector<std::string> texts_;
     std::vector<ReadText> entries_;
     LinkOpener opener_;
     SaveNameChooser chooser_;
+    const FolderMemory* folders_ = nullptr;
 };
 
 }  // namespace velmora

@@ -196,6 +196,7 @@ private slots:
         QVERIFY(!window.CameraConnected());
         QVERIFY(!child<QAction>(&window, "N_Cam")->isChecked());
         QVERIFY(!grabbingEnabled(&window));
+        QVERIFY2(preview(&window).isNull(), "a closed camera leaves its last picture in the preview");
         const long long steps = window.cameraWorker()->PreviewSteps();
         QTest::qWait(300);
         QCOMPARE(window.cameraWorker()->PreviewSteps(), steps);
@@ -258,8 +259,8 @@ private slots:
         const auto box = velmora::test::answerNextMessageBox();
         child<QAction>(&window, "N_Cam")->trigger();
         QVERIFY(box->shown);
-        QCOMPARE(box->title, QString::fromUtf8("摄像头"));
-        QCOMPARE(box->text, QString::fromUtf8("未查找到摄像头!"));
+        QCOMPARE(box->title, QStringLiteral("Camera"));
+        QCOMPARE(box->text, QStringLiteral("No camera found!"));
         QCOMPARE(box->buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QVERIFY(!window.CameraConnected());
         QVERIFY(!child<QAction>(&window, "N_Cam")->isChecked());
@@ -272,8 +273,8 @@ private slots:
         const auto box = velmora::test::answerNextMessageBox();
         child<QAction>(&window, "N_Cam")->trigger();
         QVERIFY(box->shown);
-        QCOMPARE(box->title, QString::fromUtf8("摄像头"));
-        QCOMPARE(box->text, QString::fromUtf8("不能打开摄像头!"));
+        QCOMPARE(box->title, QStringLiteral("Camera"));
+        QCOMPARE(box->text, QStringLiteral("The camera cannot be opened!"));
         QVERIFY(!window.CameraConnected());
         QVERIFY(!child<QAction>(&window, "N_Cam")->isChecked());
         QVERIFY(!grabbingEnabled(&window));
@@ -282,6 +283,24 @@ private slots:
         window.ToolButton_CamParseClick();
         QVERIFY(!grabbing(&window));
         QCOMPARE(child<QPlainTextEdit>(&window, "Memo1")->toPlainText(), QStringLiteral("kept"));
+    }
+
+    // With Chinese chosen both messages and their caption are the Chinese file's.
+    void messagesFollowTheLanguage() {
+        QVERIFY(QFile::copy(QStringLiteral(VELMORA_DATA_DIR "/Lan_Ch.ini"), home_->file(QStringLiteral("Lan_Ch.ini"))));
+        writeConfig(*home_, home_->file(QStringLiteral("missing.avi")));
+        QFile config(home_->file(QStringLiteral("Config.ini")));
+        QVERIFY(config.open(QIODevice::Append));
+        config.write("[language]\r\nLanID=1\r\n");
+        config.close();
+        TForm1 window;
+        const auto box = velmora::test::answerNextMessageBox();
+        child<QAction>(&window, "N_Cam")->trigger();
+        QVERIFY(box->shown);
+        QCOMPARE(box->title, QString::fromUtf8("摄像头"));
+        QCOMPARE(box->text, QString::fromUtf8("不能打开摄像头!"));
+        const velmora::CameraTexts chinese = velmora::readCameraTexts(home_->file(QStringLiteral("Lan_Ch.ini")));
+        QCOMPARE(chinese.nocamera, QString::fromUtf8("未查找到摄像头!"));
     }
 
     void aSourceThatFallsSilentEndsGrabbingWithinTheBound() {
@@ -334,13 +353,16 @@ namespace {
 class DialogCountingWindow : public TForm1 {
 public:
     int dialogs = 0;
+    QString startFolder;  // where the last dialog started
 
 protected:
-    QString chooseSaveFileName() override {
+    QString chooseSaveFileName(const QString& folder) override {
+        startFolder = folder;
         ++dialogs;
         return {};
     }
-    QString chooseOpenFileName() override {
+    QString chooseOpenFileName(const QString& folder) override {
+        startFolder = folder;
         ++dialogs;
         return {};
     }

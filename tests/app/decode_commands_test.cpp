@@ -35,9 +35,11 @@ class OpeningWindow : public TForm1 {
 public:
     QString nextName;
     int dialogs = 0;
+    QString startFolder;  // where the last dialog started
 
 protected:
-    QString chooseOpenFileName() override {
+    QString chooseOpenFileName(const QString& folder) override {
+        startFolder = folder;
         ++dialogs;
         return nextName;
     }
@@ -336,7 +338,8 @@ private slots:
         QApplication::clipboard()->setImage(symbolPicture("still reported"));
         window.pasteClipboardPicture();
         QVERIFY(boxLines(&window, "MemoData").contains(QStringLiteral("still reported")));
-        QVERIFY2(window.statusText().startsWith(QStringLiteral("temp.bmp not saved")), qPrintable(window.statusText()));
+        QCOMPARE(window.statusText(), QStringLiteral("Decoded"));
+        QVERIFY2(window.statusNote().startsWith(QStringLiteral("temp.bmp not saved")), qPrintable(window.statusNote()));
     }
 };
 
@@ -389,6 +392,29 @@ private slots:
         QVERIFY(!window.isVisible());
         QCOMPARE(window.result(), velmora::AreaRect{});
         QVERIFY(window.result().isEmpty());
+    }
+
+    // Escape, or a click that frames nothing, tries nothing: the status and temp.bmp stay.
+    void nothingFramedLeavesTheStatus() {
+        velmora::test::ScratchHome home;
+        TForm1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const std::vector<std::function<void(QWidget*)>> ways = {
+            [](QWidget* area) { QTest::keyClick(area, Qt::Key_Escape); },
+            [](QWidget* area) { QTest::mouseClick(area, Qt::LeftButton, Qt::NoModifier, QPoint(40, 40)); },
+        };
+        for (const auto& leave : ways) {
+            window.setStatusText(QStringLiteral("Decoded"));
+            QTimer::singleShot(100, [&leave] {
+                QWidget* area = QApplication::activeModalWidget();
+                QVERIFY(area != nullptr && area->objectName() == QStringLiteral("FormScreen"));
+                leave(area);
+            });
+            window.ToolButton_AreaGrabClick();
+            QCOMPARE(window.statusText(), QStringLiteral("Decoded"));
+            QVERIFY(!QFile::exists(home.file(QStringLiteral("temp.bmp"))));
+        }
     }
 
     void regionTakesTheDevicePixelsUnderTheRectangle() {

@@ -1,4 +1,5 @@
 // The main window: the encode view, saving the symbol, the language switch and the help document.
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,12 +12,18 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QPainter>
+#include <QScreen>
 #include <QPointer>
+#include <QSvgRenderer>
 #include <QRegularExpression>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QWheelEvent>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -25,11 +32,15 @@
 #include "app/about_window.h"
 #include "app/app_resources.h"
 #include "app/caption_panel.h"
+#include "app/full_picture_window.h"
 #include "app/help_document.h"
 #include "app/ini_file.h"
 #include "app/language.h"
 #include "app/main_window.h"
+#include "app/picture_name_filters.h"
 #include "app/picture_view.h"
+#include "app/read_actions.h"
+#include "app/window_settings.h"
 #include "app_test_support.h"
 #include "engine/codec/qr_encode.h"
 
@@ -43,9 +54,11 @@ class SavingWindow : public TForm1 {
 public:
     QString nextName;
     int dialogs = 0;
+    QString startFolder;  // where the last dialog started
 
 protected:
-    QString chooseSaveFileName() override {
+    QString chooseSaveFileName(const QString& folder) override {
+        startFolder = folder;
         ++dialogs;
         return nextName;
     }
@@ -265,6 +278,67 @@ private slots:
         QCOMPARE(upDown->value(), 1);
     }
 
+    // The camera-grabbing button shows its radar greyed while it is disabled, as its menu item
+    // is, and in colour once the camera is open.
+    void disabledRadarButtonIsGreyed() {
+        TForm1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto colouredPixels = [&window] {
+            const QImage shot = child<QWidget>(&window, "ToolButton_CamParse")->grab().toImage();
+            int coloured = 0;
+            for (int y = 0; y < shot.height(); ++y)
+                for (int x = 0; x < shot.width(); ++x) {
+                    const QColor c = shot.pixelColor(x, y);
+                    if (std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 40) ++coloured;
+                }
+            return coloured;
+        };
+        QCOMPARE(colouredPixels(), 0);
+        child<QAction>(&window, "N_CamGrab")->setEnabled(true);
+        QVERIFY(colouredPixels() > 200);
+    }
+
+    // A larger window gives the symbol view more room.
+    void pictureViewGrowsWithTheWindow() {
+        TForm1 window;
+        window.resize(553, 665);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        type(&window, QStringLiteral("grow"));
+        auto* view = child<velmora::PictureView>(&window, "Image1");
+        const QSize before = view->size();
+        window.resize(1100, 1250);
+        QTRY_VERIFY2(view->width() > before.width() + 150 && view->height() > before.height() + 150,
+                     qPrintable(QStringLiteral("%1x%2").arg(view->width()).arg(view->height())));
+    }
+
+    // A double-click opens the picture whole at 100 %, scrollable, and Ctrl with the wheel zooms.
+    void doubleClickShowsThePictureWholeAndZooms() {
+        TForm1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        child<QSpinBox>(&window, "UpDown1")->setValue(20);
+        type(&window, QString(120, QLatin1Char('w')));
+        auto* view = child<velmora::PictureView>(&window, "Image1");
+        const QSize whole = view->picture().size();
+        QVERIFY(whole.width() > view->width());
+        QTest::mouseDClick(view, Qt::LeftButton, Qt::NoModifier, view->rect().center());
+        auto* full = dynamic_cast<velmora::FullPictureWindow*>(child<QDialog>(&window, "FullPictureWindow"));
+        QVERIFY(full != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(full));
+        QCOMPARE(full->shownSize(), whole);
+        QVERIFY(full->scrollArea()->horizontalScrollBar()->maximum() > 0);
+        QVERIFY(full->scrollArea()->verticalScrollBar()->maximum() > 0);
+        QWheelEvent wheel(QPointF(10, 10), full->scrollArea()->viewport()->mapToGlobal(QPointF(10, 10)), QPoint(),
+                          QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(full->scrollArea()->viewport(), &wheel);
+        QCOMPARE(full->shownSize(), (QSizeF(whole) * 1.25).toSize());
+        full->setZoom(1000);
+        QCOMPARE(full->zoom(), 16.0);
+        full->close();
+    }
+
     void linesAreJoinedWithCarriageReturnLineFeed() {
         TForm1 window;
         setText(&window, QStringLiteral("one\ntwo"));
@@ -385,10 +459,45 @@ private slots:
         QCOMPARE(velmora::test::zbarTexts(saved), QStringList{QStringLiteral("Saved by Velmora")});
     }
 
+    // A .png name gets a PNG and a .svg name an SVG, each read back by zbar as the typed text;
+    // the letter case of the extension does not matter.
+    void pngAndSvgNamesGetTheirFormats_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("start");
+        QTest::newRow("png") << QStringLiteral("symbol.png") << QByteArray("\x89PNG");
+        QTest::newRow("PNG") << QStringLiteral("symbol.PNG") << QByteArray("\x89PNG");
+        QTest::newRow("svg") << QStringLiteral("symbol.svg") << QByteArray("<");
+        QTest::newRow("Svg") << QStringLiteral("symbol.Svg") << QByteArray("<");
+    }
+    void pngAndSvgNamesGetTheirFormats() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, start);
+        SavingWindow window;
+        child<QSpinBox>(&window, "UpDown1")->setValue(3);
+        type(&window, QStringLiteral("Saved as ") + name);
+        window.nextName = home_->file(name);
+        child<QAction>(&window, "N_Save")->trigger();
+        const QByteArray bytes = readFile(window.nextName);
+        QVERIFY(bytes.startsWith(start));
+        QVERIFY(!QFile::exists(window.nextName + QStringLiteral(".bmp")));
+        QImage saved;
+        if (start == "<") {
+            QVERIFY(bytes.contains("<svg"));
+            saved = QImage(child<velmora::PictureView>(&window, "Image1")->picture().size(), QImage::Format_RGB32);
+            saved.fill(Qt::white);
+            QPainter painter(&saved);
+            QSvgRenderer(bytes).render(&painter);
+        } else {
+            saved = QImage(window.nextName);
+            QCOMPARE(saved.size(), child<velmora::PictureView>(&window, "Image1")->picture().size());
+        }
+        QCOMPARE(velmora::test::zbarTexts(saved), QStringList{QStringLiteral("Saved as ") + name});
+    }
+
     void otherExtensionStillHoldsAOneBitBitmap() {
         SavingWindow window;
-        type(&window, QStringLiteral("png?"));
-        window.nextName = home_->file(QStringLiteral("symbol.png"));
+        type(&window, QStringLiteral("jpg?"));
+        window.nextName = home_->file(QStringLiteral("symbol.jpg"));
         child<QAction>(&window, "N_Save")->trigger();
         const QByteArray bytes = readFile(window.nextName);
         QVERIFY(bytes.startsWith("BM"));
@@ -443,13 +552,58 @@ private slots:
         });
         poll->start(20);
         child<QAction>(&window, "N_Save")->trigger();
-        QCOMPARE(filters.size(), 2);
-        QCOMPARE(filters.at(0), QStringLiteral("Bitmaps (*.bmp)"));
-        // Every pattern of the second filter, as the dialog matches it against a name.
-        const QString all = filters.at(1);
+        QCOMPARE(filters, (QStringList{QStringLiteral("Bitmaps (*.bmp)"), QStringLiteral("PNG pictures (*.png)"),
+                                       QStringLiteral("SVG pictures (*.svg)"), QStringLiteral("All files (*)")}));
+        // Every pattern of the last filter, as the dialog matches it against a name.
+        const QString all = filters.at(3);
         const QStringList patterns = all.mid(all.indexOf(QLatin1Char('(')) + 1).chopped(1).split(QLatin1Char(' '));
         QVERIFY(QDir::match(patterns, QStringLiteral("symbol")));
         QVERIFY(QDir::match(patterns, QStringLiteral("symbol.png")));
+    }
+
+    // Each kind of file has its own last folder, kept in Config.ini; before there is one the
+    // dialogs start in the Pictures folder, never in the folder the program was started from.
+    void dialogsStartInTheFolderLastUsedForTheirKind() {
+        QTemporaryDir user;
+        const QByteArray savedHome = qgetenv("HOME"), savedConfig = qgetenv("XDG_CONFIG_HOME");
+        const QString savedCurrent = QDir::currentPath();
+        qputenv("HOME", QFile::encodeName(user.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(user.filePath(QStringLiteral("config"))));
+        QDir::setCurrent(home_->path());
+        const QString pictures = user.filePath(QStringLiteral("Pictures"));
+        QDir(home_->path()).mkpath(QStringLiteral("kept"));
+        QDir(home_->path()).mkpath(QStringLiteral("cards"));
+        {
+            SavingWindow window;
+            type(&window, QStringLiteral("folders"));
+            window.nextName = home_->file(QStringLiteral("kept/symbol.png"));
+            child<QAction>(&window, "N_Save")->trigger();
+            QCOMPARE(window.startFolder, pictures);
+            QVERIFY(QFileInfo(pictures).isDir());
+            child<QAction>(&window, "N_Save")->trigger();
+            QCOMPARE(window.startFolder, home_->file(QStringLiteral("kept")));
+
+            auto* row = child<velmora::ReadActions>(&window, "ReadActions");
+            QString suggested;
+            row->setSaveNameChooser([&](const QString& name, const QString&) {
+                suggested = name;
+                return home_->file(QStringLiteral("cards/doe.vcf"));
+            });
+            row->showTexts({"MECARD:N:Doe,John;;"});
+            QTest::mouseClick(row->findChild<QPushButton*>(QStringLiteral("SaveContactButton")), Qt::LeftButton);
+            QCOMPARE(QFileInfo(suggested).absolutePath(), pictures);
+            QTest::mouseClick(row->findChild<QPushButton*>(QStringLiteral("SaveContactButton")), Qt::LeftButton);
+            QCOMPARE(QFileInfo(suggested).absolutePath(), home_->file(QStringLiteral("cards")));
+        }
+        SavingWindow again;
+        type(&again, QStringLiteral("again"));
+        again.nextName = home_->file(QStringLiteral("kept/again.bmp"));
+        child<QAction>(&again, "N_Save")->trigger();
+        QCOMPARE(again.startFolder, home_->file(QStringLiteral("kept")));
+
+        QDir::setCurrent(savedCurrent);
+        qputenv("HOME", savedHome);
+        if (savedConfig.isNull()) qunsetenv("XDG_CONFIG_HOME"); else qputenv("XDG_CONFIG_HOME", savedConfig);
     }
 
     void emptyInputAsksNothing() {
@@ -631,6 +785,67 @@ private slots:
         english->close();
     }
 
+    // With Chinese chosen no English word is left on the window, in its lists, its dialogs'
+    // filters or the status of a file that cannot be read; switching back brings English again.
+    void chineseLeavesNoEnglishOnTheWindow() {
+        installChinese();
+        writeFile(home_->file(QStringLiteral("Config.ini")), "[language]\nLanID=1\n");
+        TForm1 window;
+        // The language items name their languages; a menu item's hint is its text without "&".
+        const QStringList keptAsTheyAre = {QStringLiteral("English(&E)"), QStringLiteral("Extra(&X)"),
+                                           QStringLiteral("English(E)"), QStringLiteral("Extra(X)"),
+                                           QStringLiteral("Shift JIS"), QStringLiteral("Velmora")};
+        const QRegularExpression englishWord(QStringLiteral("[a-z]{3,}"));
+        QStringList shown;
+        for (const QAbstractButton* button : window.findChildren<QAbstractButton*>()) shown << button->text();
+        for (const QLabel* label : window.findChildren<QLabel*>()) shown << label->text();
+        for (const QGroupBox* box : window.findChildren<QGroupBox*>()) shown << box->title();
+        for (const QAction* action : window.findChildren<QAction*>()) shown << action->text() << action->toolTip();
+        for (const QComboBox* list : window.findChildren<QComboBox*>())
+            for (int i = 0; i < list->count(); ++i) shown << list->itemText(i);
+        shown << velmora::openDialogFilter();
+        const auto unreadable = velmora::test::answerNextMessageBox();
+        window.DecodeFile(home_->file(QStringLiteral("Config.ini")));
+        shown << window.statusText();
+        for (const QString& text : shown)
+            if (!keptAsTheyAre.contains(text)) QVERIFY2(!englishWord.match(text).hasMatch(), qPrintable(text));
+        QCOMPARE(window.statusText(), QString::fromUtf8("文件打开错误"));
+        QCOMPARE(child<QCheckBox>(&window, "CheckBoxAutoVer")->text(), QString::fromUtf8("自动"));
+
+        child<QAction>(&window, "N_En")->trigger();
+        QCOMPARE(child<QCheckBox>(&window, "CheckBoxAutoVer")->text(), QStringLiteral("Auto"));
+        QCOMPARE(child<QComboBox>(&window, "ComboBoxMask")->itemText(0), QStringLiteral("Auto"));
+        QVERIFY(velmora::openDialogFilter().startsWith(QStringLiteral("All pictures (")));
+    }
+
+    // Every status text shows whole in its panel of the window at its start size, in both
+    // languages, and a note beside it leaves it whole too.
+    void statusTextsFitTheirPanel() {
+        installChinese();
+        TForm1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* panel = child<QLabel>(&window, "StatusPanel0");
+        for (const int language : {0, 1}) {
+            window.LoadLanguage(language);
+            const velmora::CameraTexts& camera = velmora::currentCameraTexts();
+            const velmora::UiTexts& ui = velmora::currentUiTexts();
+            for (const QString& text : {camera.notopen, camera.nomorepictures, camera.stopped, camera.badformat,
+                                        ui.decoded, ui.fail, velmora::currentWindowTexts().fileopenerr}) {
+                window.setStatusText(text);
+                window.setStatusNote(velmora::currentReadingTexts().tempnotsaved.arg(QStringLiteral("Is a directory")));
+                QCoreApplication::processEvents();
+                QVERIFY2(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(text), qPrintable(text));
+            }
+        }
+    }
+
+    // The About window names the version the program was built as, in every language.
+    void aboutNamesTheBuildsVersion() {
+        for (const int language : {0, 1, 2})
+            QCOMPARE(velmora::TFormAbout::aboutLines(language).constFirst(), QStringLiteral("Velmora " VELMORA_VERSION));
+    }
+
     void shippedChineseTranslationIsComplete() {
         const QString path = QStringLiteral(VELMORA_DATA_DIR "/Lan_Ch.ini");
         const velmora::IniFile file(QFile::encodeName(path).toStdString());
@@ -646,8 +861,80 @@ private slots:
         check(velmora::charsetTextKeys(), velmora::kCharsetTextCount);
         check(velmora::readingTextKeys(), velmora::kReadingTextCount);
         check(velmora::cameraTextKeys(), velmora::kCameraTextCount);
+        check(velmora::actionTextKeys(), velmora::kActionTextCount);
+        check(velmora::windowTextKeys(), velmora::kWindowTextCount);
         const velmora::OrnamentTexts ornament = velmora::readOrnamentTexts(path);
         QCOMPARE(ornament.QRAlign, QString::fromUtf8("对齐点保护"));
+    }
+};
+
+// The window comes back where it was, as large, with the error level, mask and module size the
+// user left; Config.ini keeps every line it had.
+class WindowRemembersItsSettings : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ScratchHome> home_;
+
+private slots:
+    void init() { home_ = std::make_unique<ScratchHome>(); }
+    void cleanup() { home_.reset(); }
+
+    void placeSizeAndParametersComeBack() {
+        const QByteArray before = "; mine\n[language]\nLanID=0\n[camera]\niCameraWidth=800\n";
+        writeFile(home_->file(QStringLiteral("Config.ini")), before);
+        const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
+        const QRect place(desktop.left() + 60, desktop.top() + 70, 500, 420);
+        QPoint corner;  // of the frame
+        {
+            TForm1 window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.setGeometry(place);
+            child<QComboBox>(&window, "ComboBoxErrorLevel")->setCurrentIndex(1);
+            child<QComboBox>(&window, "ComboBoxMask")->setCurrentIndex(6);
+            child<QSpinBox>(&window, "UpDown1")->setValue(9);
+            corner = window.pos();
+            window.close();
+        }
+        const QByteArray after = readFile(home_->file(QStringLiteral("Config.ini")));
+        QVERIFY2(after.startsWith(before), after.constData());
+        for (const char* line : {"iLeft=", "iTop=", "iWidth=500", "iHeight=420", "iErrorLevel=1", "iMask=5", "iModuleSize=9"})
+            QVERIFY2(after.contains(line), line);
+
+        TForm1 again;
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QCOMPARE(again.pos(), corner);
+        QCOMPARE(again.geometry(), place);
+        QCOMPARE(child<QComboBox>(&again, "ComboBoxErrorLevel")->currentIndex(), 1);
+        QCOMPARE(child<QComboBox>(&again, "ComboBoxMask")->currentIndex(), 6);
+        QCOMPARE(child<QSpinBox>(&again, "UpDown1")->value(), 9);
+        QCOMPARE(again.config().iCameraWidth, 800);
+    }
+
+    // A place kept from a larger or denser screen still puts the whole window, frame included,
+    // on this one; no kept place centres it; values out of range give the defaults.
+    void keptPlacesFitTheScreen() {
+        const QRect desktop(0, 0, 960, 540);
+        const QMargins frame(4, 32, 4, 4);
+        // A place holds the frame's corner and the inner size.
+        const auto whole = [&frame](const QRect& place) { return QRect(place.topLeft(), place.size().grownBy(frame)); };
+        const QRect fitted = velmora::fitOnDesktop(QRect(1500, 900, 553, 665), desktop, frame);
+        QVERIFY(desktop.contains(whole(fitted)));
+        QCOMPARE(fitted.width(), 553);
+        QCOMPARE(velmora::fitOnDesktop(QRect(100, 50, 400, 300), desktop, frame), QRect(100, 50, 400, 300));
+        const QRect centred = velmora::centredOnDesktop(QSize(553, 665), desktop, frame);
+        QVERIFY(desktop.contains(whole(centred)));
+        QCOMPARE(centred.height(), 540 - 36);
+        QCOMPARE(centred.top(), 0);
+
+        writeFile(home_->file(QStringLiteral("Config.ini")), "[encode]\niErrorLevel=7\niMask=-3\niModuleSize=21\n[window]\niWidth=0\n");
+        const velmora::WindowSettings settings =
+            velmora::readWindowSettings(QFile::encodeName(home_->file(QStringLiteral("Config.ini"))).toStdString());
+        QCOMPARE(settings.errorLevel, 3);
+        QCOMPARE(settings.mask, -1);
+        QCOMPARE(settings.moduleSize, 4);
+        QVERIFY(settings.geometry.isEmpty());
     }
 };
 
@@ -732,6 +1019,26 @@ private slots:
         QVERIFY(desktop.opened.isEmpty());
     }
 
+    // The message says where the manual is, and its button opens that folder.
+    void noPdfReaderOffersTheManualsFolder() {
+        StandInDesktop desktop({}, QByteArray());
+        TForm1 window;
+        auto* about = new velmora::TFormAbout(&window);
+        about->show();
+        QString informative;
+        QTimer::singleShot(50, [&informative] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            informative = box->informativeText();
+            box->findChild<QPushButton*>(QStringLiteral("OpenFolderButton"))->click();
+        });
+        about->findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+        QVERIFY2(informative.contains(QDir::toNativeSeparators(home_->path())), qPrintable(informative));
+        QVERIFY(informative.contains(velmora::kHelpDocumentName));
+        QCOMPARE(desktop.opened, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(home_->path()).absoluteFilePath())});
+        about->close();
+    }
+
     void helpOpensTheManualWhenTheDesktopHasAViewer_data() {
         QTest::addColumn<QByteArray>("defaultViewer");
         QTest::addColumn<QByteArray>("mimeCache");
@@ -788,7 +1095,7 @@ int main(int argc, char** argv) {
     using namespace velmora::test;
     return runTests(argc, argv,
                     {suite<EncodeViewFollowsInput>(), suite<SaveWritesShownSymbol>(), suite<LanguageSwitchRelabelsWindow>(),
-                     suite<HelpDocumentFollowsSizeRule>(), suite<HandlerExceptionsAreShown>()});
+                     suite<WindowRemembersItsSettings>(), suite<HelpDocumentFollowsSizeRule>(), suite<HandlerExceptionsAreShown>()});
 }
 
 #include "main_window_test.moc"

@@ -39,8 +39,9 @@ QPushButton* button(QWidget* entry, const QString& name) {
     return entry == nullptr ? nullptr : entry->findChild<QPushButton*>(name);
 }
 
+// The details as they read: without the invisible break opportunities inside long words.
 QString details(QWidget* entry) {
-    return entry->findChild<QLabel*>(QStringLiteral("Details"))->text();
+    return entry->findChild<QLabel*>(QStringLiteral("Details"))->text().remove(QChar(0x200B));
 }
 
 // The buttons of an entry beside Copy.
@@ -114,13 +115,28 @@ private slots:
         const QPointer<QPushButton> copy = button(entry(window, 1), "CopyButton");
         QCOMPARE(window.DecodeFile(path), 2);
         QVERIFY(!copy.isNull());
-        // A picture without a symbol leaves the last texts' actions.
-        QVERIFY(QImage(64, 64, QImage::Format_RGB32).save(home_->file("blank.png")));
-        QCOMPARE(window.DecodeFile(home_->file("blank.png")), 0);
-        QVERIFY(!copy.isNull());
         QCOMPARE(decode(window, "plain"), 1);
         QVERIFY(copy.isNull());
         QCOMPARE(entry(window, 2), nullptr);
+    }
+
+    // The row belongs to the last decode: one that reads nothing, or text typed afterwards,
+    // empties it.
+    void theRowEmptiesWhenTheLastDecodeReadNothingOrTextIsTyped() {
+        TForm1 window;
+        window.show();
+        QVERIFY(QImage(64, 64, QImage::Format_RGB32).save(home_->file("blank.png")));
+        QCOMPARE(decode(window, "https://example.org/"), 1);
+        QVERIFY(entry(window, 1) != nullptr);
+        QCOMPARE(window.DecodeFile(home_->file("blank.png")), 0);
+        QCOMPARE(entry(window, 1), nullptr);
+        QVERIFY(actionRow(window)->isHidden());
+
+        QCOMPARE(decode(window, "https://example.org/"), 1);
+        QVERIFY(!actionRow(window)->isHidden());
+        QTest::keyClicks(window.findChild<QWidget*>(QStringLiteral("Memo1")), QStringLiteral("new"));
+        QCOMPARE(entry(window, 1), nullptr);
+        QVERIFY(actionRow(window)->isHidden());
     }
 
     void wrappedDetailsAreNeverCut() {
@@ -144,6 +160,22 @@ private slots:
                 QVERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(label->text()));
             }
         }
+    }
+
+    // A long text without spaces wraps in the row instead of widening the window past its size;
+    // Copy still copies it exactly.
+    void aLongWordWrapsInsteadOfWideningTheWindow() {
+        TForm1 window;
+        window.resize(553, 665);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QByteArray text(300, 'W');
+        QCOMPARE(decode(window, text), 1);
+        QTest::qWait(50);
+        QVERIFY2(window.minimumSizeHint().width() <= 553, qPrintable(QString::number(window.minimumSizeHint().width())));
+        QCOMPARE(window.width(), 553);
+        QTest::mouseClick(button(entry(window, 1), "CopyButton"), Qt::LeftButton);
+        QCOMPARE(QApplication::clipboard()->text(), QString::fromLatin1(text));
     }
 
     void copyPasswordCopiesOnlyThePassword() {

@@ -78,6 +78,23 @@ TEST(CamGrabShowSuspends, WaitingRunsTheStepItIsBlockedOn) {
     EXPECT_GT(rig.steps, before);
 }
 
+TEST(CamGrabShowSuspends, WaitingRunsNoOtherCallQueuedOnTheWindow) {
+    WorkerRig rig;
+    rig.worker->Resume();
+    ASSERT_TRUE(runEventsUntil([&] { return rig.steps >= 1; }, 3s));
+    // A call queued on the window, as a dropped file's decode is, waits for the event loop.
+    bool otherRan = false;
+    QMetaObject::invokeMethod(&rig.window, [&otherRan] { otherRan = true; }, Qt::QueuedConnection);
+    QThread::msleep(250);
+    const int before = rig.steps;
+    rig.worker->RequestSuspend();
+    EXPECT_TRUE(rig.worker->WaitSuspended(1s));
+    EXPECT_GT(rig.steps, before);
+    EXPECT_FALSE(otherRan);
+    runEventsFor(20ms);
+    EXPECT_TRUE(otherRan);
+}
+
 TEST(CamGrabShowSuspends, NoStepsOnceShuttingDown) {
     WorkerRig rig;
     rig.worker->Resume();
