@@ -13,6 +13,7 @@
 #include "engine/velmora_engine.h"
 #include "ornament/blend_types.h"
 #include "ornament/dot_shape.h"
+#include "ornament/ornament_check.h"
 #include "ornament/ornament_composer.h"
 #include "ornament/ornament_file.h"
 #include "ornament/symbol_drawing.h"
@@ -280,6 +281,40 @@ TEST(ComposerPlaces, CoverHidesTheFinderCornerUnderThePicture) {
     EXPECT_NE(composer.canvas().at<cv::Vec3b>(42, 42), colour);
     EXPECT_TRUE(composer.setPicture(picture, greyCopy(picture)));
     EXPECT_FALSE(composer.setPicture(picture, cv::Mat(3, 3, CV_8UC1))) << "sizes differ";
+}
+
+// The check reads what a camera would see; a picture that hides the symbol is caught, and the
+// caller's last decode survives the check.
+TEST(OrnamentReadBack, TellsAHiddenSymbolAndKeepsTheLastDecode) {
+    encode("Test\r\n");
+    g_QrDecodedData.nParsedNums = 3;
+    g_QrDecodedData.nVersion[2] = 17;
+    const struct {
+        const char* what;
+        int side;
+        int mix;
+        bool scans;
+    } cases[] = {
+        {"no picture", 0, kMixMixture, true},
+        {"small picture in mixture", 30, kMixMixture, true},
+        {"picture covering the symbol", 105, kMixCover, false},
+        {"picture under the symbol", 400, kMixMixture, true},
+    };
+    for (const auto& c : cases) {
+        OrnamentComposer composer;
+        if (c.side > 0) {
+            cv::Mat picture = solidPicture(c.side, c.side, {200, 120, 40});
+            picture(cv::Rect(0, 0, c.side / 2, c.side)).setTo(cv::Scalar(10, 30, 60));
+            ASSERT_TRUE(composer.setPicture(picture, greyCopy(picture)));
+        }
+        OrnamentSettings settings;
+        settings.mixType = c.mix;
+        settings.framing.shape = kShapeNone;
+        ASSERT_EQ(composer.Compose(g_QrEncodedData, settings), 1);
+        EXPECT_EQ(ornamentScans(composer, 5), c.scans) << c.what;
+        EXPECT_EQ(g_QrDecodedData.nParsedNums, 3) << c.what;
+        EXPECT_EQ(g_QrDecodedData.nVersion[2], 17) << c.what;
+    }
 }
 
 // Reads the whole file.
