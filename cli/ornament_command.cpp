@@ -44,8 +44,10 @@ constexpr const char* kOrnamentUsage =
     "                        name without extension gets .bmp)\n"
     "  -h, --help            show this help\n"
     "\n"
-    "The ornament is read back with Velmora's reader on a light margin of four modules before\n"
-    "it is written; one that does not read is not written.\n"
+    "The light and dark modules take the picture's lightest and darkest grey, moved apart when\n"
+    "the picture is too flat for them to read. The ornament is read back with Velmora's reader\n"
+    "on a light margin of four modules before it is written; one that does not read is not\n"
+    "written.\n"
     "\n"
     "Exit status: 0 success, 1 the text could not be encoded, the picture not loaded, the\n"
     "ornament not readable or the file not written, 2 a wrong command line.\n";
@@ -230,6 +232,10 @@ int runOrnamentCommand(int argc, char** argv) {
             reportProblem("the ornament could not be composed");
             return kExitFailure;
         }
+    }
+    if (composer.levelsHeldApart()) {
+        reportProblem("note: the picture " + ornament.picturePath +
+                      " has too little contrast; the symbol's light and dark greys were moved apart");
     }
     const std::string path = withDefaultExtension(options.outputPath);
     if (ornament.check && !ornamentScans(composer, ornament.settings.style.scale)) {

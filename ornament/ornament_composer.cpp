@@ -37,8 +37,7 @@ bool OrnamentComposer::setPicture(const cv::Mat& colour, const cv::Mat& grey) {
     cv::minMaxLoc(grey, &darkest, &brightest);
     picture_ = colour.clone();
     pictureGrey_ = grey.clone();
-    pictureLight_ = static_cast<int>(brightest);
-    pictureDark_ = static_cast<int>(darkest);
+    pictureLevels_ = symbolLevelsFor(static_cast<int>(brightest), static_cast<int>(darkest));
     newPicture_ = true;
     return true;
 }
@@ -105,8 +104,8 @@ int OrnamentComposer::Compose(const C_QrEncodedData& symbol, const OrnamentSetti
             bigPicture_ = picture_.cols > width || picture_.rows > height;
             width = std::max(width, picture_.cols);
             height = std::max(height, picture_.rows);
-            lightLevel_ = pictureLight_;
-            darkLevel_ = pictureDark_;
+            lightLevel_ = pictureLevels_.light;
+            darkLevel_ = pictureLevels_.dark;
         } else {
             bigPicture_ = false;
             lightLevel_ = 255;

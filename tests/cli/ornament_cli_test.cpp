@@ -99,6 +99,19 @@ TEST_F(OrnamentCli, RefusalsNameTheOptionAndTheValue) {
     EXPECT_FALSE(std::filesystem::exists(path("x.png")));
 }
 
+// A one-colour picture gives levels held apart and an ornament that reads.
+TEST_F(OrnamentCli, OneColourPicturesGiveAnOrnamentThatReads) {
+    for (const int side : {40, 400}) {
+        const std::string flat = path("flat" + std::to_string(side) + ".png").string();
+        cv::imwrite(flat, cv::Mat(side, side, CV_8UC3, cv::Scalar(60, 200, 240)));
+        const std::string file = path("flat" + std::to_string(side) + "-ornament.png").string();
+        const CliRun result = run({"ornament", "--picture", flat, "--no-check", "-o", file, kText});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_NE(result.err.find("too little contrast"), std::string::npos) << result.err;
+        EXPECT_EQ(run({"decode", "--raw", file}).out, kText + "\n") << side;
+    }
+}
+
 // A picture that hides the symbol is refused, and nothing written, unless the check is off.
 TEST_F(OrnamentCli, AnOrnamentThatDoesNotReadIsNotWritten) {
     const std::string cover = path("cover.png").string();

@@ -17,6 +17,7 @@
 #include "ornament/ornament_composer.h"
 #include "ornament/ornament_file.h"
 #include "ornament/symbol_drawing.h"
+#include "ornament/symbol_levels.h"
 
 namespace velmora {
 namespace {
@@ -192,11 +193,14 @@ TEST(ComposerPlaces, SmallPictureCentredInTheSymbol) {
     EXPECT_EQ(composer.movableRange().x, 65);
     EXPECT_EQ(composer.movableRange().y, 65);
     EXPECT_EQ(composer.symbolRect().left, 0);
-    // The levels are the picture's brightest and darkest grey.
+    // The levels are the picture's brightest and darkest grey, 151 and 63, moved apart about
+    // their middle as they lie closer than kMinLevelGap.
     double darkest, brightest;
     cv::minMaxLoc(greyCopy(picture), &darkest, &brightest);
-    EXPECT_EQ(composer.lightLevel(), brightest);
-    EXPECT_EQ(composer.darkLevel(), darkest);
+    ASSERT_EQ(brightest, 151);
+    ASSERT_EQ(darkest, 63);
+    EXPECT_EQ(composer.lightLevel(), 107 + 64);
+    EXPECT_EQ(composer.darkLevel(), 107 - 64);
 }
 
 TEST(ComposerPlaces, LargePictureUnderTheSymbol) {
@@ -281,6 +285,49 @@ TEST(ComposerPlaces, CoverHidesTheFinderCornerUnderThePicture) {
     EXPECT_NE(composer.canvas().at<cv::Vec3b>(42, 42), colour);
     EXPECT_TRUE(composer.setPicture(picture, greyCopy(picture)));
     EXPECT_FALSE(composer.setPicture(picture, cv::Mat(3, 3, CV_8UC1))) << "sizes differ";
+}
+
+TEST(ComposerLevels, PicturesWithLittleContrastGetLevelsHeldApart) {
+    const struct {
+        int brightest, darkest, light, dark;
+        bool heldApart;
+    } cases[] = {
+        {255, 0, 255, 0, false},   {180, 52, 180, 52, false},  {200, 200, 255, 127, true},
+        {0, 0, 128, 0, true},      {140, 100, 184, 56, true},  {255, 250, 255, 127, true},
+        {128, 128, 192, 64, true}, {-5, 300, 128, 0, true},
+    };
+    for (const auto& c : cases) {
+        const SymbolLevels levels = symbolLevelsFor(c.brightest, c.darkest);
+        EXPECT_EQ(levels.light, c.light) << c.brightest << "/" << c.darkest;
+        EXPECT_EQ(levels.dark, c.dark) << c.brightest << "/" << c.darkest;
+        EXPECT_EQ(levels.heldApart, c.heldApart) << c.brightest << "/" << c.darkest;
+    }
+}
+
+// A one-colour picture, inside the symbol or under it, in either mix, once wiped the symbol to
+// one grey; now it reads back.
+TEST(ComposerLevels, OneColourPicturesStillScan) {
+    encode("Test\r\n");
+    for (const cv::Vec3b& colour : {cv::Vec3b{0, 0, 0}, cv::Vec3b{128, 128, 128}, cv::Vec3b{255, 255, 255},
+                                   cv::Vec3b{40, 200, 230}})
+        for (const int side : {40, 300})
+            for (const int mix : {kMixCover, kMixMixture}) {
+                OrnamentComposer composer;
+                const cv::Mat picture = solidPicture(side, side, colour);
+                ASSERT_TRUE(composer.setPicture(picture, greyCopy(picture)));
+                OrnamentSettings settings;
+                settings.mixType = mix;
+                ASSERT_EQ(composer.Compose(g_QrEncodedData, settings), 1);
+                EXPECT_TRUE(composer.levelsHeldApart());
+                EXPECT_GE(composer.lightLevel() - composer.darkLevel(), kMinLevelGap);
+                EXPECT_TRUE(ornamentScans(composer, 5))
+                    << "colour " << colour << " side " << side << " mix " << mix;
+            }
+    OrnamentComposer contrasty;
+    cv::Mat picture = solidPicture(40, 40, {20, 20, 20});
+    picture(cv::Rect(0, 0, 20, 40)).setTo(cv::Scalar(230, 230, 230));
+    ASSERT_TRUE(contrasty.setPicture(picture, greyCopy(picture)));
+    EXPECT_FALSE(contrasty.levelsHeldApart());
 }
 
 // The check reads what a camera would see; a picture that hides the symbol is caught, and the
