@@ -2,6 +2,7 @@
 // picture and the symbol, and the saved file.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -12,7 +13,9 @@
 
 #include "engine/velmora_engine.h"
 #include "ornament/blend_types.h"
+#include "ornament/canvas_grey.h"
 #include "ornament/dot_shape.h"
+#include "ornament/mixture_bounds.h"
 #include "ornament/ornament_check.h"
 #include "ornament/ornament_composer.h"
 #include "ornament/ornament_file.h"
@@ -328,6 +331,45 @@ TEST(ComposerLevels, OneColourPicturesStillScan) {
     picture(cv::Rect(0, 0, 20, 40)).setTo(cv::Scalar(230, 230, 230));
     ASSERT_TRUE(contrasty.setPicture(picture, greyCopy(picture)));
     EXPECT_FALSE(contrasty.levelsHeldApart());
+}
+
+// A dark picture with some detail over the top-left finder in mixture: the threshold sees the
+// picture, and the finder's light ring and the separator under it are lifted towards 1.3 T
+// rather than left as dark as the picture.
+TEST(ComposerMixture, ProtectedLightModulesAreRelitUnderADarkPicture) {
+    encode("Test\r\n");
+    cv::Mat picture(45, 45, CV_8UC3);
+    for (int y = 0; y < 45; ++y)
+        for (int x = 0; x < 45; ++x)
+            picture.at<cv::Vec3b>(y, x) = {uint8_t(20 + x), uint8_t(30 + 20 * std::sin(std::hypot(x - 18, y - 27) / 4)),
+                                           uint8_t(70 - y)};
+    OrnamentComposer composer;
+    const cv::Mat pictureGrey = greyCopy(picture);
+    ASSERT_TRUE(composer.setPicture(picture, pictureGrey));
+    OrnamentSettings settings;
+    settings.framing.shape = kShapeNone;
+    ASSERT_EQ(composer.Compose(g_QrEncodedData, settings), 1);
+    composer.moveTo(0, 0);
+    ASSERT_EQ(composer.Compose(g_QrEncodedData, settings), 1);
+    const int threshold = composer.threshold();
+    EXPECT_GT(threshold, composer.darkLevel() + 10) << "the threshold sees the picture";
+    const cv::Mat grey = CanvasGrey(composer.canvas());
+    int ringPixels = 0, lifted = 0;
+    // Modules (column, row) of the finder's light ring and of the separator, at scale 5 after the
+    // one-module margin.
+    for (const cv::Point module : {cv::Point(1, 1), cv::Point(3, 1), cv::Point(1, 5), cv::Point(5, 3), cv::Point(7, 3)})
+        for (int dy = 0; dy < 5; ++dy)
+            for (int dx = 0; dx < 5; ++dx) {
+                const int x = (module.x + 1) * 5 + dx, y = (module.y + 1) * 5 + dy;
+                ASSERT_EQ(composer.moduleClassMask().at<uint8_t>(y, x), kClassProtected);
+                const int before = canvasGreyOf(picture.at<cv::Vec3b>(y, x)[0], picture.at<cv::Vec3b>(y, x)[1],
+                                                picture.at<cv::Vec3b>(y, x)[2]);
+                EXPECT_GE(grey.at<uint8_t>(y, x) + 2, before) << "module " << module << " pixel " << x << "," << y;
+                ++ringPixels;
+                lifted += grey.at<uint8_t>(y, x) >= before + 8;
+            }
+    EXPECT_GT(lifted, ringPixels * 3 / 4) << lifted << " of " << ringPixels << " lifted";
+    EXPECT_TRUE(ornamentScans(composer, 5));
 }
 
 // The check reads what a camera would see; a picture that hides the symbol is caught, and the
