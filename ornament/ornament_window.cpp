@@ -1,6 +1,7 @@
 #include "ornament/ornament_window.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -18,8 +19,10 @@
 #include <string>
 
 #include "app/image_bitmap.h"
+#include "app/picture_name_filters.h"
+#include "app/wait_cursor.h"
 #include "engine/image/picture_loading.h"
-#include "ornament/ornament_file.h"
+#include "ornament/ornament_check.h"
 #include "ornament/radio_group.h"
 
 namespace velmora {
@@ -46,6 +49,34 @@ QLabel* makeLabel(QWidget* parent, const char* name) {
 
 QString localPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// The words of the language file for why a picture could not be loaded.
+QString failureText(const OrnamentTexts& texts, PictureFailure failure) {
+    switch (failure) {
+    case PictureFailure::UnknownType: return texts.unknowntype;
+    case PictureFailure::CannotOpen: return texts.cannotopen;
+    case PictureFailure::Truncated: return texts.truncated;
+    case PictureFailure::Unsupported: return texts.unsupported;
+    case PictureFailure::TooLarge: return texts.toolarge;
+    case PictureFailure::OutOfMemory: return texts.outofmemory;
+    case PictureFailure::None:
+    case PictureFailure::Malformed: break;
+    }
+    return texts.malformed;
+}
+
+// The save dialog's types, in the order it offers them.
+constexpr OrnamentFileFormat kSaveFormats[] = {OrnamentFileFormat::Bmp, OrnamentFileFormat::Png,
+                                               OrnamentFileFormat::Jpeg};
+
+QString saveFilterOf(const OrnamentTexts& texts, OrnamentFileFormat format) {
+    switch (format) {
+    case OrnamentFileFormat::Png: return texts.pngfiles + QStringLiteral(" (*.png)");
+    case OrnamentFileFormat::Jpeg: return texts.jpegfiles + QStringLiteral(" (*.jpg *.jpeg)");
+    case OrnamentFileFormat::Bmp: break;
+    }
+    return texts.bmpfiles + QStringLiteral(" (*.bmp)");
 }
 
 }  // namespace
@@ -85,6 +116,8 @@ QWidget* TFormQROrnament::createControlPanel() {
 
     BitBtn_ReadBmp = new QPushButton(style()->standardIcon(QStyle::SP_DialogOpenButton), QString(), panel);
     BitBtn_ReadBmp->setObjectName(QStringLiteral("BitBtn_ReadBmp"));
+    BitBtn_RemoveBmp = new QPushButton(style()->standardIcon(QStyle::SP_DialogDiscardButton), QString(), panel);
+    BitBtn_RemoveBmp->setObjectName(QStringLiteral("BitBtn_RemoveBmp"));
     RadioGroup_SyntheticType = new RadioGroup(QStringLiteral("RadioGroup_SyntheticType"), 2, panel);
 
     LabelSamllPic = makeLabel(panel, "LabelSamllPic");
@@ -122,6 +155,11 @@ QWidget* TFormQROrnament::createControlPanel() {
     BitBtn_Save->setObjectName(QStringLiteral("BitBtn_Save"));
     BitBtn_Exit = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QString(), panel);
     BitBtn_Exit->setObjectName(QStringLiteral("BitBtn_Exit"));
+    LabelLevels = makeLabel(panel, "LabelLevels");
+    LabelLevels->setWordWrap(true);
+    LabelLevels->hide();
+    LabelScan = makeLabel(panel, "LabelScan");
+    LabelScan->setWordWrap(true);
 
     auto* position = new QGridLayout;
     position->addWidget(LabelSamllPic, 0, 0, 1, 2);
@@ -135,6 +173,7 @@ QWidget* TFormQROrnament::createControlPanel() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);
     column->addWidget(BitBtn_ReadBmp);
+    column->addWidget(BitBtn_RemoveBmp);
     column->addWidget(RadioGroup_SyntheticType);
     column->addLayout(position);
     column->addWidget(RadioGroupBmpFilter);
@@ -145,6 +184,8 @@ QWidget* TFormQROrnament::createControlPanel() {
     column->addWidget(CheckBox_AlignProtected);
     column->addWidget(RadioGroupFP_Type);
     column->addStretch(1);
+    column->addWidget(LabelLevels);
+    column->addWidget(LabelScan);
     column->addWidget(BitBtn_Save);
     column->addWidget(BitBtn_Exit);
     return panel;
@@ -152,8 +193,12 @@ QWidget* TFormQROrnament::createControlPanel() {
 
 void TFormQROrnament::FormCreate(const OrnamentTexts& texts) {
     ImageTemp = QImage();
+    texts_ = texts;
     composer_.requestRecentre();
     BitBtn_ReadBmp->setText(texts.addpicture);
+    BitBtn_RemoveBmp->setText(texts.removepicture);
+    BitBtn_RemoveBmp->setEnabled(false);
+    LabelLevels->setText(texts.levelsapart);
     RadioGroup_SyntheticType->setTitle(texts.mixtype);
     RadioGroup_SyntheticType->setItems({texts.mix0, texts.mix1});
     RadioGroup_SyntheticType->setItemIndex(kMixMixture);
@@ -179,6 +224,7 @@ void TFormQROrnament::connectControls() {
     for (QCheckBox* box : {CheckBoxBmp_DrawBorder, CheckBox_AlignProtected})
         connect(box, &QCheckBox::clicked, this, &TFormQROrnament::RadioGroupDotTypeClick);
     connect(BitBtn_ReadBmp, &QPushButton::clicked, this, &TFormQROrnament::BitBtn_ReadBmpClick);
+    connect(BitBtn_RemoveBmp, &QPushButton::clicked, this, &TFormQROrnament::BitBtn_RemoveBmpClick);
     connect(BitBtn_Save, &QPushButton::clicked, this, &TFormQROrnament::BitBtn_SaveClick);
     connect(BitBtn_Exit, &QPushButton::clicked, this, &QDialog::accept);
     connect(Edit_iX, &QSpinBox::valueChanged, this, &TFormQROrnament::Edit_iXChange);
@@ -214,19 +260,32 @@ int TFormQROrnament::Compose() {
 
     const int result = composer_.Compose(symbol_, settings);
     if (result == 1) {
-        RadioGroupBmpFilter->setEnabled(composer_.framingApplies());
-        CheckBoxBmp_DrawBorder->setEnabled(composer_.framingApplies());
-        // Without a picture there is nothing to move.
-        Edit_iX_big->setEnabled(composer_.hasPicture());
-        Edit_iY_big->setEnabled(composer_.hasPicture());
-        if (composer_.recentred()) showPlacement();
-        if (CopyImageToBitmap(composer_.canvas(), &ornamentPicture_)) {
-            ImageOrnament->setPixmap(QPixmap::fromImage(ornamentPicture_));
-            ImageOrnament->adjustSize();
+        {
+            const WaitCursor wait;
+            scans_ = ornamentScans(composer_, settings.style.scale);
         }
+        showComposition();
     }
     busy_ = false;
     return result;
+}
+
+void TFormQROrnament::showComposition() {
+    RadioGroupBmpFilter->setEnabled(composer_.framingApplies());
+    CheckBoxBmp_DrawBorder->setEnabled(composer_.framingApplies());
+    // Without a picture there is nothing to move or to take away.
+    Edit_iX_big->setEnabled(composer_.hasPicture());
+    Edit_iY_big->setEnabled(composer_.hasPicture());
+    BitBtn_RemoveBmp->setEnabled(composer_.hasPicture());
+    LabelLevels->setVisible(composer_.levelsHeldApart());
+    LabelScan->setText(scans_ ? texts_.scans : texts_.noscan);
+    LabelScan->setStyleSheet(scans_ ? QStringLiteral("QLabel { color: #1b7d2a; }")
+                                    : QStringLiteral("QLabel { color: #c0392b; font-weight: bold; }"));
+    if (composer_.recentred()) showPlacement();
+    if (CopyImageToBitmap(composer_.canvas(), &ornamentPicture_)) {
+        ImageOrnament->setPixmap(QPixmap::fromImage(ornamentPicture_));
+        ImageOrnament->adjustSize();
+    }
 }
 
 void TFormQROrnament::showPlacement() {
@@ -279,50 +338,70 @@ void TFormQROrnament::Edit_iY_bigChange() {
     copyPosition(Edit_iY_big, Edit_iY);
 }
 
+QString TFormQROrnament::pictureDialogFilter() const {
+    return QStringLiteral("%1 (%2);;%3 (*)")
+        .arg(texts_.picturefiles, pictureNamePatterns().join(QLatin1Char(' ')), texts_.allfiles);
+}
+
 QString TFormQROrnament::chooseOpenFileName() {
-    return QFileDialog::getOpenFileName(
-        this, QString(), QString(),
-        QStringLiteral("Pictures (*.bmp *.png *.jpg *.jpeg *.gif *.tif *.tiff *.pcx *.tga *.ico *.pnm *.ppm *.pgm "
-                       "*.jp2 *.ras);;All (*)"));
+    return QFileDialog::getOpenFileName(this, QString(), QString(), pictureDialogFilter());
 }
 
-QString TFormQROrnament::chooseSaveFileName() {
-    return QFileDialog::getSaveFileName(this, QString(), QString(),
-                                        QStringLiteral("Bitmaps (*.bmp);;PNG (*.png);;JPEG (*.jpg *.jpeg)"));
+QString TFormQROrnament::chooseSaveFileName(OrnamentFileFormat& chosen) {
+    QStringList filters;
+    for (const OrnamentFileFormat format : kSaveFormats) filters << saveFilterOf(texts_, format);
+    QString selected = filters.front();
+    const QString name =
+        QFileDialog::getSaveFileName(this, QString(), QString(), filters.join(QStringLiteral(";;")), &selected);
+    chosen = kSaveFormats[std::max<qsizetype>(filters.indexOf(selected), 0)];
+    return name;
 }
 
-void TFormQROrnament::showProblem(const QString& message) {
-    QMessageBox(QMessageBox::Warning, QStringLiteral("Velmora"), message, QMessageBox::Ok, this).exec();
+void TFormQROrnament::showProblem(const QString& message, const QString& details) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Velmora"), message, QMessageBox::Ok, this);
+    if (!details.isEmpty()) box.setDetailedText(details);
+    box.exec();
 }
 
 void TFormQROrnament::BitBtn_ReadBmpClick() {
-    // Choosing no picture, or one that cannot be read, leaves the ornament without a picture.
-    const bool hadPicture = composer_.hasPicture();
-    composer_.clearPicture();
     const QString name = chooseOpenFileName();
+    if (name.isEmpty()) return;
     const std::string path = QFile::encodeName(name).toStdString();
     cv::Mat colour, grey;
     std::string reason;
-    bool loaded = false;
-    if (!name.isEmpty()) {
-        loaded = loadPictureFile(path, colour, kLoadColour, &reason) == 1 &&
-                 loadPictureFile(path, grey, kLoadGrey, &reason) == 1;
-        if (loaded) loaded = CopyImageToBitmap(colour, &ImageTemp) && composer_.setPicture(colour, grey);
-        if (!loaded) {
-            if (reason.empty()) reason = "the picture has no usable pixels";
-            showProblem(QStringLiteral("Cannot add the picture %1: %2").arg(name, localPath(reason)));
-        }
+    PictureFailure failure = PictureFailure::None;
+    bool loaded = loadPictureFile(path, colour, kLoadColour, &reason, &failure) == 1 &&
+                  loadPictureFile(path, grey, kLoadGrey, &reason, &failure) == 1;
+    QImage shown;
+    if (loaded && !(CopyImageToBitmap(colour, &shown) && composer_.setPicture(colour, grey))) {
+        loaded = false;
+        failure = PictureFailure::OutOfMemory;
     }
+    if (!loaded) {
+        showProblem(texts_.notadded.arg(QDir::toNativeSeparators(name), failureText(texts_, failure)),
+                    localPath(reason));
+        return;
+    }
+    ImageTemp = shown;
     // The view follows at once, so that what is shown is what is saved.
-    if (loaded || hadPicture) Compose();
+    Compose();
+}
+
+void TFormQROrnament::BitBtn_RemoveBmpClick() {
+    if (!composer_.hasPicture()) return;
+    composer_.clearPicture();
+    ImageTemp = QImage();
+    Compose();
 }
 
 void TFormQROrnament::BitBtn_SaveClick() {
-    QString name = chooseSaveFileName();
+    OrnamentFileFormat chosen = OrnamentFileFormat::Bmp;
+    const QString name = chooseSaveFileName(chosen);
     if (name.isEmpty()) return;
-    const std::string path = withDefaultExtension(QFile::encodeName(name).toStdString());
+    const std::string path = withFormatExtension(QFile::encodeName(name).toStdString(), chosen);
     std::string error;
-    if (!saveOrnamentPicture(composer_.canvas(), path, error)) showProblem(localPath(error));
+    if (!saveOrnamentPicture(composer_.canvas(), path, error))
+        showProblem(texts_.notsaved.arg(QDir::toNativeSeparators(localPath(path))), localPath(error));
 }
 
 }  // namespace velmora
