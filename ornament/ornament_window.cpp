@@ -4,14 +4,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -104,7 +107,23 @@ TFormQROrnament::TFormQROrnament(QWidget* parent, int moduleSize, const Ornament
 
     FormCreate(texts);
     connectControls();
-    resize(900, 640);
+    resize(fittingSize(QSize(920, 720)));
+}
+
+QScrollArea* TFormQROrnament::scrollableChoices(QWidget* parent, QWidget* choices) {
+    auto* area = new QScrollArea(parent);
+    area->setObjectName(QStringLiteral("ScrollChoices"));
+    area->setWidget(choices);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return area;
+}
+
+QSize TFormQROrnament::fittingSize(const QSize& wanted) const {
+    const QScreen* shown = screen();
+    if (shown == nullptr) return wanted;
+    return wanted.boundedTo(shown->availableGeometry().size());
 }
 
 TFormQROrnament::~TFormQROrnament() = default;
@@ -113,40 +132,44 @@ QWidget* TFormQROrnament::createControlPanel() {
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("PanelControls"));
     panel->setFixedWidth(kPanelWidth);
+    // The choices scroll when the window is lower than they are (large scaling on a small
+    // screen); what the check found, Save and Exit stay in sight below them.
+    auto* choices = new QWidget(panel);
+    choices->setObjectName(QStringLiteral("PanelChoices"));
 
-    BitBtn_ReadBmp = new QPushButton(style()->standardIcon(QStyle::SP_DialogOpenButton), QString(), panel);
+    BitBtn_ReadBmp = new QPushButton(style()->standardIcon(QStyle::SP_DialogOpenButton), QString(), choices);
     BitBtn_ReadBmp->setObjectName(QStringLiteral("BitBtn_ReadBmp"));
-    BitBtn_RemoveBmp = new QPushButton(style()->standardIcon(QStyle::SP_DialogDiscardButton), QString(), panel);
+    BitBtn_RemoveBmp = new QPushButton(style()->standardIcon(QStyle::SP_DialogDiscardButton), QString(), choices);
     BitBtn_RemoveBmp->setObjectName(QStringLiteral("BitBtn_RemoveBmp"));
-    RadioGroup_SyntheticType = new RadioGroup(QStringLiteral("RadioGroup_SyntheticType"), 2, panel);
+    RadioGroup_SyntheticType = new RadioGroup(QStringLiteral("RadioGroup_SyntheticType"), 2, choices);
 
-    LabelSamllPic = makeLabel(panel, "LabelSamllPic");
-    Edit_iX_big = makeSpinBox(panel, "Edit_iX_big", 10);
-    Edit_iY_big = makeSpinBox(panel, "Edit_iY_big", 10);
+    LabelSamllPic = makeLabel(choices, "LabelSamllPic");
+    Edit_iX_big = makeSpinBox(choices, "Edit_iX_big", 10);
+    Edit_iY_big = makeSpinBox(choices, "Edit_iY_big", 10);
     Edit_iX_big->setPrefix(QStringLiteral("x "));
     Edit_iY_big->setPrefix(QStringLiteral("y "));
     // The fine controls are never shown; they carry the place the coarse ones set.
-    Edit_iX = makeSpinBox(panel, "Edit_iX", 1);
-    Edit_iY = makeSpinBox(panel, "Edit_iY", 1);
+    Edit_iX = makeSpinBox(choices, "Edit_iX", 1);
+    Edit_iY = makeSpinBox(choices, "Edit_iY", 1);
     Edit_iX->hide();
     Edit_iY->hide();
 
-    RadioGroupBmpFilter = new RadioGroup(QStringLiteral("RadioGroupBmpFilter"), 3, panel);
-    CheckBoxBmp_DrawBorder = new QCheckBox(panel);
+    RadioGroupBmpFilter = new RadioGroup(QStringLiteral("RadioGroupBmpFilter"), 3, choices);
+    CheckBoxBmp_DrawBorder = new QCheckBox(choices);
     CheckBoxBmp_DrawBorder->setObjectName(QStringLiteral("CheckBoxBmp_DrawBorder"));
 
-    LabelQRScale = makeLabel(panel, "LabelQRScale");
-    Edit_iSize = makeSpinBox(panel, "Edit_iSize", 1);
+    LabelQRScale = makeLabel(choices, "LabelQRScale");
+    Edit_iSize = makeSpinBox(choices, "Edit_iSize", 1);
     Edit_iSize->setRange(kMinScale, kMaxScale);
     Edit_iSize->setWrapping(true);
     Edit_iSize->setValue(5);
-    RadioGroupDotType = new RadioGroup(QStringLiteral("RadioGroupDotType"), 5, panel);
-    CheckBox_AlignProtected = new QCheckBox(panel);
+    RadioGroupDotType = new RadioGroup(QStringLiteral("RadioGroupDotType"), 5, choices);
+    CheckBox_AlignProtected = new QCheckBox(choices);
     CheckBox_AlignProtected->setObjectName(QStringLiteral("CheckBox_AlignProtected"));
     CheckBox_AlignProtected->setChecked(true);
 
     // The finder corners keep full squares; their dot type is not offered.
-    RadioGroupFP_Type = new RadioGroup(QStringLiteral("RadioGroupFP_Type"), 3, panel);
+    RadioGroupFP_Type = new RadioGroup(QStringLiteral("RadioGroupFP_Type"), 3, choices);
     RadioGroupFP_Type->setTitle(QString::fromUtf8("寻像图形点型"));
     RadioGroupFP_Type->setItems({QString::fromUtf8("正方形"), QString::fromUtf8("圆"), QString::fromUtf8("菱形")});
     RadioGroupFP_Type->hide();
@@ -169,7 +192,7 @@ QWidget* TFormQROrnament::createControlPanel() {
     scale->addWidget(LabelQRScale);
     scale->addWidget(Edit_iSize, 1);
 
-    auto* column = new QVBoxLayout(panel);
+    auto* column = new QVBoxLayout(choices);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);
     column->addWidget(BitBtn_ReadBmp);
@@ -184,10 +207,15 @@ QWidget* TFormQROrnament::createControlPanel() {
     column->addWidget(CheckBox_AlignProtected);
     column->addWidget(RadioGroupFP_Type);
     column->addStretch(1);
-    column->addWidget(LabelLevels);
-    column->addWidget(LabelScan);
-    column->addWidget(BitBtn_Save);
-    column->addWidget(BitBtn_Exit);
+
+    auto* outcome = new QVBoxLayout(panel);
+    outcome->setContentsMargins(0, 0, 0, 0);
+    outcome->setSpacing(6);
+    outcome->addWidget(scrollableChoices(panel, choices), 1);
+    outcome->addWidget(LabelLevels);
+    outcome->addWidget(LabelScan);
+    outcome->addWidget(BitBtn_Save);
+    outcome->addWidget(BitBtn_Exit);
     return panel;
 }
 
@@ -343,8 +371,18 @@ QString TFormQROrnament::pictureDialogFilter() const {
         .arg(texts_.picturefiles, pictureNamePatterns().join(QLatin1Char(' ')), texts_.allfiles);
 }
 
+QString TFormQROrnament::dialogFolder() const {
+    if (!lastFolder_.isEmpty() && QDir(lastFolder_).exists()) return lastFolder_;
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return !pictures.isEmpty() && QDir(pictures).exists() ? pictures : QDir::homePath();
+}
+
 QString TFormQROrnament::chooseOpenFileName() {
-    return QFileDialog::getOpenFileName(this, QString(), QString(), pictureDialogFilter());
+    // The long list of patterns stays out of sight; the dialog still matches by it.
+    const QString name = QFileDialog::getOpenFileName(this, QString(), dialogFolder(), pictureDialogFilter(), nullptr,
+                                                      QFileDialog::HideNameFilterDetails);
+    if (!name.isEmpty()) lastFolder_ = QFileInfo(name).absolutePath();
+    return name;
 }
 
 QString TFormQROrnament::chooseSaveFileName(OrnamentFileFormat& chosen) {
@@ -352,8 +390,9 @@ QString TFormQROrnament::chooseSaveFileName(OrnamentFileFormat& chosen) {
     for (const OrnamentFileFormat format : kSaveFormats) filters << saveFilterOf(texts_, format);
     QString selected = filters.front();
     const QString name =
-        QFileDialog::getSaveFileName(this, QString(), QString(), filters.join(QStringLiteral(";;")), &selected);
+        QFileDialog::getSaveFileName(this, QString(), dialogFolder(), filters.join(QStringLiteral(";;")), &selected);
     chosen = kSaveFormats[std::max<qsizetype>(filters.indexOf(selected), 0)];
+    if (!name.isEmpty()) lastFolder_ = QFileInfo(name).absolutePath();
     return name;
 }
 

@@ -70,12 +70,19 @@ protected:
 private:
     void FormCreate(const OrnamentTexts& texts);
     QWidget* createControlPanel();
+    // The choices in an area of parent that scrolls them up and down.
+    QScrollArea* scrollableChoices(QWidget* parent, QWidget* choices);
+    // The size wanted, held to the screen's available area.
+    QSize fittingSize(const QSize& wanted) const;
     void connectControls();
     // Puts the composer's range and place of the movable item into the four position controls.
     void showPlacement();
     // Shows the outcome of a composition: what the check found, the note on the levels, and
     // which controls apply.
     void showComposition();
+    // Where the file dialogs start: the folder of the last picture added or saved here, else
+    // the Pictures folder, else home.
+    QString dialogFolder() const;
     // Shows a failure in a message box, with the technical details behind a button when given.
     void showProblem(const QString& message, const QString& details = QString());
     // Copies the coarse and fine position controls into each other.
@@ -89,6 +96,7 @@ private:
     bool suppressEvents_ = false;
     bool scans_ = false;
     OrnamentTexts texts_;
+    QString lastFolder_;
     QImage ornamentPicture_;
     QImage ImageTemp;
 
