@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -421,6 +422,23 @@ private slots:
             QCOMPARE(fileStart(home.file(QString::fromLatin1(c.saved)), c.start.size()), c.start);
         }
         QCOMPARE(QDir(home.path()).entryList(QDir::Files).size(), 5);
+    }
+
+    void fitsTheScreenWithTheOutcomeInSight() {
+        ScratchHome home;
+        encodeText("Test\r\n");
+        AnsweredWindow window(5, englishTexts());
+        window.show();
+        window.openName = writePicture(home, "flat.png", 60, true);
+        window.BitBtn_ReadBmpClick();
+        const QRect screen = window.screen()->availableGeometry();
+        QVERIFY2(window.height() <= screen.height(), qPrintable(QStringLiteral("%1 > %2").arg(window.height()).arg(screen.height())));
+        QVERIFY(window.width() <= screen.width());
+        for (const char* name : {"LabelLevels", "LabelScan", "BitBtn_Save", "BitBtn_Exit"}) {
+            const auto* control = child<QWidget>(&window, name);
+            QVERIFY2(control->isVisible(), name);
+            QVERIFY2(window.rect().contains(QRect(control->mapTo(&window, QPoint(0, 0)), control->size())), name);
+        }
     }
 };
 
