@@ -32,7 +32,8 @@ class OrnamentComposer {
 public:
     // Adds a picture in colour (8-bit, three channels) with its grey copy of the same size; its
     // brightest and darkest grey become the light and dark levels (held at least kMinLevelGap
-    // apart, see symbolLevelsFor), and the next composition centres it. Returns false and keeps the state as it was for pictures that do not fit that.
+    // apart, see symbolLevelsFor), and the next composition centres it. Returns false and keeps
+    // the state as it was for pictures that do not fit that.
     bool setPicture(const cv::Mat& colour, const cv::Mat& grey);
     // Drops the picture; the next composition has none and places the symbol anew.
     void clearPicture();

@@ -120,7 +120,8 @@ int loadPictureFile(const std::string& path, cv::Mat& out, int colourMode, std::
     } catch (const std::bad_alloc&) {
         return failLoad(out, to, PictureFailure::OutOfMemory, "out of memory: the picture cannot be loaded");
     } catch (const std::exception& error) {
-        return failLoad(out, to, PictureFailure::Malformed, std::string("the picture cannot be loaded: ") + error.what());
+        return failLoad(out, to, PictureFailure::Malformed,
+                        std::string("the picture cannot be loaded: ") + error.what());
     } catch (...) {
         return failLoad(out, to, PictureFailure::Malformed, "the picture cannot be loaded");
     }

@@ -119,7 +119,8 @@ TEST_F(OrnamentCli, AnOrnamentThatDoesNotReadIsNotWritten) {
     picture(cv::Rect(0, 0, 60, 120)).setTo(cv::Scalar(230, 240, 250));
     cv::imwrite(cover, picture);
     const std::string hidden = path("hidden.png").string();
-    const CliRun refused = run({"ornament", "--picture", cover, "--mix", "cover", "--shape", "none", "-o", hidden, kText});
+    const CliRun refused =
+        run({"ornament", "--picture", cover, "--mix", "cover", "--shape", "none", "-o", hidden, kText});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("does not scan"), std::string::npos) << refused.err;
     EXPECT_NE(refused.err.find("--no-check"), std::string::npos) << refused.err;

@@ -457,9 +457,12 @@ TEST(OrnamentFileSaves, TheFormatTheNameAsksFor) {
         OrnamentFileFormat chosen;
         const char* saved;
     } named[] = {
-        {"logo", OrnamentFileFormat::Png, "logo.png"},      {"logo.v2", OrnamentFileFormat::Jpeg, "logo.v2.jpg"},
-        {"logo.gif", OrnamentFileFormat::Bmp, "logo.gif.bmp"}, {"a.dir/logo", OrnamentFileFormat::Bmp, "a.dir/logo.bmp"},
-        {"logo.PNG", OrnamentFileFormat::Jpeg, "logo.PNG"},  {"logo.Jpeg", OrnamentFileFormat::Png, "logo.Jpeg"},
+        {"logo", OrnamentFileFormat::Png, "logo.png"},
+        {"logo.v2", OrnamentFileFormat::Jpeg, "logo.v2.jpg"},
+        {"logo.gif", OrnamentFileFormat::Bmp, "logo.gif.bmp"},
+        {"a.dir/logo", OrnamentFileFormat::Bmp, "a.dir/logo.bmp"},
+        {"logo.PNG", OrnamentFileFormat::Jpeg, "logo.PNG"},
+        {"logo.Jpeg", OrnamentFileFormat::Png, "logo.Jpeg"},
         {"logo.bmp", OrnamentFileFormat::Png, "logo.bmp"},
     };
     for (const auto& n : named) EXPECT_EQ(withFormatExtension(n.name, n.chosen), n.saved) << n.name;

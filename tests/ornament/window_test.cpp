@@ -394,7 +394,8 @@ private slots:
                         QVERIFY2(offered(QStringLiteral("picture.") + name), qPrintable(name));
                 }
         QCOMPARE(types, 24);
-        for (const char* name : {"a.JPEG", "a.Tiff", "a.jfif", "a.WBMP"}) QVERIFY2(offered(QString::fromLatin1(name)), name);
+        for (const char* name : {"a.JPEG", "a.Tiff", "a.jfif", "a.WBMP"})
+            QVERIFY2(offered(QString::fromLatin1(name)), name);
         QVERIFY(!offered(QStringLiteral("notes.txt")));
     }
 
@@ -432,7 +433,8 @@ private slots:
         window.openName = writePicture(home, "flat.png", 60, true);
         window.BitBtn_ReadBmpClick();
         const QRect screen = window.screen()->availableGeometry();
-        QVERIFY2(window.height() <= screen.height(), qPrintable(QStringLiteral("%1 > %2").arg(window.height()).arg(screen.height())));
+        QVERIFY2(window.height() <= screen.height(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(window.height()).arg(screen.height())));
         QVERIFY(window.width() <= screen.width());
         for (const char* name : {"LabelLevels", "LabelScan", "BitBtn_Save", "BitBtn_Exit"}) {
             const auto* control = child<QWidget>(&window, name);

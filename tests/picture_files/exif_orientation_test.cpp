@@ -36,7 +36,8 @@ cv::Mat storedPixels(const cv::Mat& upright, int orientation) {
     cv::Mat stored(sideways ? upright.cols : upright.rows, sideways ? upright.rows : upright.cols, upright.type());
     for (int r = 0; r < stored.rows; ++r)
         for (int c = 0; c < stored.cols; ++c)
-            stored.at<cv::Vec3b>(r, c) = upright.at<cv::Vec3b>(uprightOf(orientation, r, c, upright.cols, upright.rows));
+            stored.at<cv::Vec3b>(r, c) =
+                upright.at<cv::Vec3b>(uprightOf(orientation, r, c, upright.cols, upright.rows));
     return stored;
 }
 
@@ -106,8 +107,8 @@ TEST(ExifOrientation, EveryOrientationLoadsAndReadsUpright) {
     for (int orientation = 1; orientation <= 8; ++orientation) {
         const bool bigEndian = orientation % 2 == 0;
         SCOPED_TRACE("orientation " + std::to_string(orientation) + (bigEndian ? " MM" : " II"));
-        const std::vector<uint8_t> file =
-            withExif(jpegOf(storedPixels(upright, orientation)), tiffBlock(bigEndian, 0x0112, 3, uint16_t(orientation)));
+        const std::vector<uint8_t> file = withExif(jpegOf(storedPixels(upright, orientation)),
+                                                   tiffBlock(bigEndian, 0x0112, 3, uint16_t(orientation)));
         EXPECT_EQ(jpegExifOrientation(file), orientation);
         const std::string path = folder.path("photo" + std::to_string(orientation) + ".JPG");
         writeFile(path, file);
