@@ -451,21 +451,6 @@ TEST(OrnamentFileSaves, TheFormatTheNameAsksFor) {
 
     EXPECT_EQ(withDefaultExtension("/tmp/a.dir/name"), "/tmp/a.dir/name.bmp");
     EXPECT_EQ(withDefaultExtension("name.png"), "name.png");
-    // A name without one of the ornament's extensions gets the type chosen in the dialog.
-    const struct {
-        const char* name;
-        OrnamentFileFormat chosen;
-        const char* saved;
-    } named[] = {
-        {"logo", OrnamentFileFormat::Png, "logo.png"},
-        {"logo.v2", OrnamentFileFormat::Jpeg, "logo.v2.jpg"},
-        {"logo.gif", OrnamentFileFormat::Bmp, "logo.gif.bmp"},
-        {"a.dir/logo", OrnamentFileFormat::Bmp, "a.dir/logo.bmp"},
-        {"logo.PNG", OrnamentFileFormat::Jpeg, "logo.PNG"},
-        {"logo.Jpeg", OrnamentFileFormat::Png, "logo.Jpeg"},
-        {"logo.bmp", OrnamentFileFormat::Png, "logo.bmp"},
-    };
-    for (const auto& n : named) EXPECT_EQ(withFormatExtension(n.name, n.chosen), n.saved) << n.name;
     EXPECT_FALSE(saveOrnamentPicture(canvas, "/nonexistent-dir/x.png", error));
     EXPECT_NE(error.find("/nonexistent-dir/x.png"), std::string::npos) << error;
     for (const char* ext : {".PNG", ".jpeg", ".bmp", ".gif"}) std::remove((base + ext).c_str());

@@ -413,9 +413,11 @@ private slots:
             {"plain", velmora::OrnamentFileFormat::Png, "plain.png", "\x89PNG"},
             {"photo", velmora::OrnamentFileFormat::Jpeg, "photo.jpg", "\xFF\xD8\xFF"},
             {"logo.v2", velmora::OrnamentFileFormat::Png, "logo.v2.png", "\x89PNG"},
+            {"a.dir/gif.gif", velmora::OrnamentFileFormat::Bmp, "a.dir/gif.gif.bmp", "BM"},
             {"chosen.PNG", velmora::OrnamentFileFormat::Bmp, "chosen.PNG", "\x89PNG"},
             {"kept.bmp", velmora::OrnamentFileFormat::Jpeg, "kept.bmp", "BM"},
         };
+        QVERIFY(QDir(home.path()).mkdir(QStringLiteral("a.dir")));
         for (const auto& c : cases) {
             window.saveName = home.file(QString::fromLatin1(c.name));
             window.saveType = c.chosen;
@@ -423,6 +425,7 @@ private slots:
             QCOMPARE(fileStart(home.file(QString::fromLatin1(c.saved)), c.start.size()), c.start);
         }
         QCOMPARE(QDir(home.path()).entryList(QDir::Files).size(), 5);
+        QCOMPARE(QDir(home.file(QStringLiteral("a.dir"))).entryList(QDir::Files).size(), 1);
     }
 
     void fitsTheScreenWithTheOutcomeInSight() {
