@@ -24,11 +24,16 @@ struct UiTexts {
     QString parsedinformation, content;
 };
 
-// The 20 texts of the ornament window, section [ornament].
+// The 38 texts of the ornament window, section [ornament]: the captions, then the button that
+// takes the picture away, what the read-back check found, the note on levels held apart, the
+// file dialogs' filter names, and why a picture was not added ("%1" the file, "%2" one of the
+// reasons after it) or the ornament not saved ("%1" the file).
 struct OrnamentTexts {
     QString addpicture, mixtype, mix0, mix1, SmallPicPos, SmallPicFilterType, SmallPicFilter0, SmallPicFilter1,
         SmallPicFilter2, SmallPicBorder, QRScale, QRDotType, QRDot0, QRDot1, QRDot2, QRDot3, QRDot4, QRAlign, QRSave,
         Exit;
+    QString removepicture, scans, noscan, levelsapart, picturefiles, allfiles, bmpfiles, pngfiles, jpegfiles,
+        notadded, unknowntype, cannotopen, truncated, malformed, unsupported, toolarge, outofmemory, notsaved;
 };
 
 // Texts of the text-encoding choice, read from the same file: [parameter] textencoding and
@@ -66,7 +71,7 @@ struct ActionTexts {
 
 // Number of entries in each table, for checks of translation files.
 inline constexpr int kUiTextCount = 36;
-inline constexpr int kOrnamentTextCount = 20;
+inline constexpr int kOrnamentTextCount = 38;
 inline constexpr int kCharsetTextCount = 2;
 inline constexpr int kReadingTextCount = 3;
 inline constexpr int kCameraTextCount = 7;

@@ -11,6 +11,7 @@
 #include "cli/cli_command.h"
 #include "cli/encode_options.h"
 #include "engine/image/picture_loading.h"
+#include "ornament/ornament_check.h"
 #include "ornament/ornament_composer.h"
 #include "ornament/ornament_file.h"
 
@@ -38,18 +39,25 @@ constexpr const char* kOrnamentUsage =
     "  --border              a frame around a picture inside the symbol\n"
     "  --at X,Y              the left and top of the picture inside the symbol, or of the symbol\n"
     "                        on a larger picture (default: centred)\n"
+    "  --no-check            write the ornament without reading it back first\n"
     "  -o, --output FILE     .png a PNG, .jpg or .jpeg a JPEG, anything else a 24-bit BMP (a\n"
     "                        name without extension gets .bmp)\n"
     "  -h, --help            show this help\n"
     "\n"
-    "Exit status: 0 success, 1 the text could not be encoded, the picture not loaded or the\n"
-    "file not written, 2 a wrong command line.\n";
+    "The light and dark modules take the picture's lightest and darkest grey, moved apart when\n"
+    "the picture is too flat for them to read. The ornament is read back with Velmora's reader\n"
+    "on a light margin of four modules before it is written; one that does not read is not\n"
+    "written.\n"
+    "\n"
+    "Exit status: 0 success, 1 the text could not be encoded, the picture not loaded, the\n"
+    "ornament not readable or the file not written, 2 a wrong command line.\n";
 
 struct OrnamentOptions {
     OrnamentSettings settings;
     std::string picturePath;
     bool placed = false;
     PixelPoint at;
+    bool check = true;
 };
 
 void reportProblem(const std::string& problem) {
@@ -131,6 +139,11 @@ std::string takeOrnamentOptions(std::vector<std::string>& arguments, OrnamentOpt
         if (argument == "--") ended = true;
         const size_t equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
+        if (name == "--no-check") {
+            if (equals != std::string::npos) return name + " takes no value";
+            options.check = false;
+            continue;
+        }
         if (name == "--no-align-protect" || name == "--border") {
             if (equals != std::string::npos) return name + " takes no value";
             (name == "--border" ? options.settings.framing.border : options.settings.style.alignProtected) =
@@ -220,7 +233,16 @@ int runOrnamentCommand(int argc, char** argv) {
             return kExitFailure;
         }
     }
+    if (composer.levelsHeldApart()) {
+        reportProblem("note: the picture " + ornament.picturePath +
+                      " has too little contrast; the symbol's light and dark greys were moved apart");
+    }
     const std::string path = withDefaultExtension(options.outputPath);
+    if (ornament.check && !ornamentScans(composer, ornament.settings.style.scale)) {
+        reportProblem("the ornament does not scan: Velmora's reader cannot read it back, so " + path +
+                      " was not written; try another mix, place or dot type, or --no-check to write it anyway");
+        return kExitFailure;
+    }
     if (!saveOrnamentPicture(composer.canvas(), path, error)) {
         reportProblem(error);
         return kExitFailure;

@@ -4,6 +4,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "codecs/exif_orientation.h"
 #include "codecs/picture_decoders.h"
 #include "codecs/picture_headers.h"
 
@@ -67,6 +68,8 @@ void decodeWithOpenCv(std::span<const uint8_t> file, PictureType type, Bitmap& o
         cv::cvtColor(image, opaque, cv::COLOR_BGRA2BGR);
         image = opaque;
     }
+    // A photograph is shown, read and marked upright, so corners refer to what the user sees.
+    if (header.family == PictureFamily::Jpeg) turnUpright(image, jpegExifOrientation(file));
     bitmapFromMat(image, out);
 }
 

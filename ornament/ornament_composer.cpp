@@ -6,6 +6,7 @@
 
 #include "ornament/canvas_grey.h"
 #include "ornament/otsu_threshold.h"
+#include "ornament/shape_mask.h"
 #include "ornament/symbol_over_picture.h"
 
 namespace velmora {
@@ -14,6 +15,18 @@ namespace {
 // The item of width x height centred on the canvas, divisions rounding towards zero.
 PixelRect centred(int canvasWidth, int canvasHeight, int width, int height) {
     return PixelRect::at((canvasWidth - width) / 2, (canvasHeight - height) / 2, width, height);
+}
+
+// Otsu's threshold over the symbol's rectangle of the canvas as it shows with the picture placed
+// inside its shape. Over the bare symbol, with its two levels, the threshold falls on the dark
+// level and knows nothing of the picture: protected light modules under a dark picture would
+// never be re-lit.
+int thresholdWithPicture(const cv::Mat& canvas, const cv::Mat& picture, const PixelRect& pictureRect,
+                         const PixelRect& symbolRect, int shape) {
+    cv::Mat placed = canvas.clone();
+    const cv::Mat inside = ShapeMask(shape, picture.cols, picture.rows) == kInsideShape;
+    picture.copyTo(placed(cv::Rect(pictureRect.left, pictureRect.top, picture.cols, picture.rows)), inside);
+    return OtsuThreshold(CanvasGrey(placed), symbolRect.left, symbolRect.top, symbolRect.width(), symbolRect.height());
 }
 
 // Clears a flag however the scope is left.
@@ -37,8 +50,7 @@ bool OrnamentComposer::setPicture(const cv::Mat& colour, const cv::Mat& grey) {
     cv::minMaxLoc(grey, &darkest, &brightest);
     picture_ = colour.clone();
     pictureGrey_ = grey.clone();
-    pictureLight_ = static_cast<int>(brightest);
-    pictureDark_ = static_cast<int>(darkest);
+    pictureLevels_ = symbolLevelsFor(static_cast<int>(brightest), static_cast<int>(darkest));
     newPicture_ = true;
     return true;
 }
@@ -84,8 +96,10 @@ void OrnamentComposer::drawLayers(const OrnamentSettings& settings) {
     PaintSymbolImage(canvas_, symbolImage_, symbolRect_, lightLevel_, darkLevel_);
     if (!hasPicture()) return;
     canvasGrey_ = CanvasGrey(canvas_);
-    threshold_ = OtsuThreshold(canvasGrey_, symbolRect_.left, symbolRect_.top, symbolRect_.width(),
-                               symbolRect_.height());
+    threshold_ = settings.mixType == kMixMixture
+                     ? thresholdWithPicture(canvas_, picture_, pictureRect_, symbolRect_, settings.framing.shape)
+                     : OtsuThreshold(canvasGrey_, symbolRect_.left, symbolRect_.top, symbolRect_.width(),
+                                     symbolRect_.height());
     scene.threshold = threshold_;
     BlendSmallPicture(canvas_, scene, picture_, pictureGrey_, pictureRect_, settings.framing, &shapeMask_);
 }
@@ -105,8 +119,8 @@ int OrnamentComposer::Compose(const C_QrEncodedData& symbol, const OrnamentSetti
             bigPicture_ = picture_.cols > width || picture_.rows > height;
             width = std::max(width, picture_.cols);
             height = std::max(height, picture_.rows);
-            lightLevel_ = pictureLight_;
-            darkLevel_ = pictureDark_;
+            lightLevel_ = pictureLevels_.light;
+            darkLevel_ = pictureLevels_.dark;
         } else {
             bigPicture_ = false;
             lightLevel_ = 255;

@@ -8,6 +8,7 @@
 #include "ornament/blend_types.h"
 #include "ornament/small_picture_blend.h"
 #include "ornament/symbol_drawing.h"
+#include "ornament/symbol_levels.h"
 
 namespace velmora {
 
@@ -30,8 +31,9 @@ struct PixelPoint {
 class OrnamentComposer {
 public:
     // Adds a picture in colour (8-bit, three channels) with its grey copy of the same size; its
-    // brightest and darkest grey become the light and dark levels, and the next composition
-    // centres it. Returns false and keeps the state as it was for pictures that do not fit that.
+    // brightest and darkest grey become the light and dark levels (held at least kMinLevelGap
+    // apart, see symbolLevelsFor), and the next composition centres it. Returns false and keeps
+    // the state as it was for pictures that do not fit that.
     bool setPicture(const cv::Mat& colour, const cv::Mat& grey);
     // Drops the picture; the next composition has none and places the symbol anew.
     void clearPicture();
@@ -60,6 +62,8 @@ public:
     PixelPoint movableRange() const { return range_; }
     const PixelRect& pictureRect() const { return pictureRect_; }
     const PixelRect& symbolRect() const { return symbolRect_; }
+    // True when the picture has too little contrast of its own and the levels were moved apart.
+    bool levelsHeldApart() const { return hasPicture() && pictureLevels_.heldApart; }
     int lightLevel() const { return lightLevel_; }
     int darkLevel() const { return darkLevel_; }
     int threshold() const { return threshold_; }
@@ -76,7 +80,7 @@ private:
     bool recentred_ = false;
     bool bigPicture_ = false;
     cv::Mat picture_, pictureGrey_;
-    int pictureLight_ = 255, pictureDark_ = 0;
+    SymbolLevels pictureLevels_;
     int lightLevel_ = 255, darkLevel_ = 0, threshold_ = 128;
     PixelRect pictureRect_, symbolRect_;
     PixelPoint movable_, range_;

@@ -44,6 +44,17 @@ std::string withDefaultExtension(const std::string& path) {
     return hasExtension(path) ? path : path + ".bmp";
 }
 
+std::string withFormatExtension(const std::string& path, OrnamentFileFormat chosen) {
+    const std::string extension = lowerExtensionOf(path);
+    if (extension == "bmp" || extension == "png" || extension == "jpg" || extension == "jpeg") return path;
+    switch (chosen) {
+    case OrnamentFileFormat::Png: return path + ".png";
+    case OrnamentFileFormat::Jpeg: return path + ".jpg";
+    case OrnamentFileFormat::Bmp: break;
+    }
+    return path + ".bmp";
+}
+
 OrnamentFileFormat ornamentFileFormatOf(const std::string& path) {
     const std::string extension = lowerExtensionOf(path);
     if (extension == "png") return OrnamentFileFormat::Png;

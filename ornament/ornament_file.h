@@ -14,6 +14,12 @@ enum class OrnamentFileFormat { Bmp, Png, Jpeg };
 // The name with ".bmp" appended when its file name part has no extension.
 std::string withDefaultExtension(const std::string& path);
 
+// The name as the save dialog leaves it, for the format chosen there: kept when its extension is
+// one of the ornament's (".bmp", ".png", ".jpg", ".jpeg", in any case), else with the chosen
+// format's extension appended, so that "logo" and "logo.v2" saved as PNG become "logo.png" and
+// "logo.v2.png".
+std::string withFormatExtension(const std::string& path, OrnamentFileFormat chosen);
+
 // The format the extension of path names, without regard to case: ".png" PNG, ".jpg" and
 // ".jpeg" JPEG, anything else a 24-bit Windows bitmap.
 OrnamentFileFormat ornamentFileFormatOf(const std::string& path);

@@ -1,16 +1,20 @@
 #include "ornament/ornament_window.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -18,8 +22,10 @@
 #include <string>
 
 #include "app/image_bitmap.h"
+#include "app/picture_name_filters.h"
+#include "app/wait_cursor.h"
 #include "engine/image/picture_loading.h"
-#include "ornament/ornament_file.h"
+#include "ornament/ornament_check.h"
 #include "ornament/radio_group.h"
 
 namespace velmora {
@@ -48,6 +54,34 @@ QString localPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
+// The words of the language file for why a picture could not be loaded.
+QString failureText(const OrnamentTexts& texts, PictureFailure failure) {
+    switch (failure) {
+    case PictureFailure::UnknownType: return texts.unknowntype;
+    case PictureFailure::CannotOpen: return texts.cannotopen;
+    case PictureFailure::Truncated: return texts.truncated;
+    case PictureFailure::Unsupported: return texts.unsupported;
+    case PictureFailure::TooLarge: return texts.toolarge;
+    case PictureFailure::OutOfMemory: return texts.outofmemory;
+    case PictureFailure::None:
+    case PictureFailure::Malformed: break;
+    }
+    return texts.malformed;
+}
+
+// The save dialog's types, in the order it offers them.
+constexpr OrnamentFileFormat kSaveFormats[] = {OrnamentFileFormat::Bmp, OrnamentFileFormat::Png,
+                                               OrnamentFileFormat::Jpeg};
+
+QString saveFilterOf(const OrnamentTexts& texts, OrnamentFileFormat format) {
+    switch (format) {
+    case OrnamentFileFormat::Png: return texts.pngfiles + QStringLiteral(" (*.png)");
+    case OrnamentFileFormat::Jpeg: return texts.jpegfiles + QStringLiteral(" (*.jpg *.jpeg)");
+    case OrnamentFileFormat::Bmp: break;
+    }
+    return texts.bmpfiles + QStringLiteral(" (*.bmp)");
+}
+
 }  // namespace
 
 TFormQROrnament::TFormQROrnament(QWidget* parent, int moduleSize, const OrnamentTexts& texts)
@@ -73,7 +107,23 @@ TFormQROrnament::TFormQROrnament(QWidget* parent, int moduleSize, const Ornament
 
     FormCreate(texts);
     connectControls();
-    resize(900, 640);
+    resize(fittingSize(QSize(920, 720)));
+}
+
+QScrollArea* TFormQROrnament::scrollableChoices(QWidget* parent, QWidget* choices) {
+    auto* area = new QScrollArea(parent);
+    area->setObjectName(QStringLiteral("ScrollChoices"));
+    area->setWidget(choices);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return area;
+}
+
+QSize TFormQROrnament::fittingSize(const QSize& wanted) const {
+    const QScreen* shown = screen();
+    if (shown == nullptr) return wanted;
+    return wanted.boundedTo(shown->availableGeometry().size());
 }
 
 TFormQROrnament::~TFormQROrnament() = default;
@@ -82,38 +132,44 @@ QWidget* TFormQROrnament::createControlPanel() {
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("PanelControls"));
     panel->setFixedWidth(kPanelWidth);
+    // The choices scroll when the window is lower than they are (large scaling on a small
+    // screen); what the check found, Save and Exit stay in sight below them.
+    auto* choices = new QWidget(panel);
+    choices->setObjectName(QStringLiteral("PanelChoices"));
 
-    BitBtn_ReadBmp = new QPushButton(style()->standardIcon(QStyle::SP_DialogOpenButton), QString(), panel);
+    BitBtn_ReadBmp = new QPushButton(style()->standardIcon(QStyle::SP_DialogOpenButton), QString(), choices);
     BitBtn_ReadBmp->setObjectName(QStringLiteral("BitBtn_ReadBmp"));
-    RadioGroup_SyntheticType = new RadioGroup(QStringLiteral("RadioGroup_SyntheticType"), 2, panel);
+    BitBtn_RemoveBmp = new QPushButton(style()->standardIcon(QStyle::SP_DialogDiscardButton), QString(), choices);
+    BitBtn_RemoveBmp->setObjectName(QStringLiteral("BitBtn_RemoveBmp"));
+    RadioGroup_SyntheticType = new RadioGroup(QStringLiteral("RadioGroup_SyntheticType"), 2, choices);
 
-    LabelSamllPic = makeLabel(panel, "LabelSamllPic");
-    Edit_iX_big = makeSpinBox(panel, "Edit_iX_big", 10);
-    Edit_iY_big = makeSpinBox(panel, "Edit_iY_big", 10);
+    LabelSamllPic = makeLabel(choices, "LabelSamllPic");
+    Edit_iX_big = makeSpinBox(choices, "Edit_iX_big", 10);
+    Edit_iY_big = makeSpinBox(choices, "Edit_iY_big", 10);
     Edit_iX_big->setPrefix(QStringLiteral("x "));
     Edit_iY_big->setPrefix(QStringLiteral("y "));
     // The fine controls are never shown; they carry the place the coarse ones set.
-    Edit_iX = makeSpinBox(panel, "Edit_iX", 1);
-    Edit_iY = makeSpinBox(panel, "Edit_iY", 1);
+    Edit_iX = makeSpinBox(choices, "Edit_iX", 1);
+    Edit_iY = makeSpinBox(choices, "Edit_iY", 1);
     Edit_iX->hide();
     Edit_iY->hide();
 
-    RadioGroupBmpFilter = new RadioGroup(QStringLiteral("RadioGroupBmpFilter"), 3, panel);
-    CheckBoxBmp_DrawBorder = new QCheckBox(panel);
+    RadioGroupBmpFilter = new RadioGroup(QStringLiteral("RadioGroupBmpFilter"), 3, choices);
+    CheckBoxBmp_DrawBorder = new QCheckBox(choices);
     CheckBoxBmp_DrawBorder->setObjectName(QStringLiteral("CheckBoxBmp_DrawBorder"));
 
-    LabelQRScale = makeLabel(panel, "LabelQRScale");
-    Edit_iSize = makeSpinBox(panel, "Edit_iSize", 1);
+    LabelQRScale = makeLabel(choices, "LabelQRScale");
+    Edit_iSize = makeSpinBox(choices, "Edit_iSize", 1);
     Edit_iSize->setRange(kMinScale, kMaxScale);
     Edit_iSize->setWrapping(true);
     Edit_iSize->setValue(5);
-    RadioGroupDotType = new RadioGroup(QStringLiteral("RadioGroupDotType"), 5, panel);
-    CheckBox_AlignProtected = new QCheckBox(panel);
+    RadioGroupDotType = new RadioGroup(QStringLiteral("RadioGroupDotType"), 5, choices);
+    CheckBox_AlignProtected = new QCheckBox(choices);
     CheckBox_AlignProtected->setObjectName(QStringLiteral("CheckBox_AlignProtected"));
     CheckBox_AlignProtected->setChecked(true);
 
     // The finder corners keep full squares; their dot type is not offered.
-    RadioGroupFP_Type = new RadioGroup(QStringLiteral("RadioGroupFP_Type"), 3, panel);
+    RadioGroupFP_Type = new RadioGroup(QStringLiteral("RadioGroupFP_Type"), 3, choices);
     RadioGroupFP_Type->setTitle(QString::fromUtf8("寻像图形点型"));
     RadioGroupFP_Type->setItems({QString::fromUtf8("正方形"), QString::fromUtf8("圆"), QString::fromUtf8("菱形")});
     RadioGroupFP_Type->hide();
@@ -122,6 +178,11 @@ QWidget* TFormQROrnament::createControlPanel() {
     BitBtn_Save->setObjectName(QStringLiteral("BitBtn_Save"));
     BitBtn_Exit = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QString(), panel);
     BitBtn_Exit->setObjectName(QStringLiteral("BitBtn_Exit"));
+    LabelLevels = makeLabel(panel, "LabelLevels");
+    LabelLevels->setWordWrap(true);
+    LabelLevels->hide();
+    LabelScan = makeLabel(panel, "LabelScan");
+    LabelScan->setWordWrap(true);
 
     auto* position = new QGridLayout;
     position->addWidget(LabelSamllPic, 0, 0, 1, 2);
@@ -131,10 +192,11 @@ QWidget* TFormQROrnament::createControlPanel() {
     scale->addWidget(LabelQRScale);
     scale->addWidget(Edit_iSize, 1);
 
-    auto* column = new QVBoxLayout(panel);
+    auto* column = new QVBoxLayout(choices);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);
     column->addWidget(BitBtn_ReadBmp);
+    column->addWidget(BitBtn_RemoveBmp);
     column->addWidget(RadioGroup_SyntheticType);
     column->addLayout(position);
     column->addWidget(RadioGroupBmpFilter);
@@ -145,15 +207,26 @@ QWidget* TFormQROrnament::createControlPanel() {
     column->addWidget(CheckBox_AlignProtected);
     column->addWidget(RadioGroupFP_Type);
     column->addStretch(1);
-    column->addWidget(BitBtn_Save);
-    column->addWidget(BitBtn_Exit);
+
+    auto* outcome = new QVBoxLayout(panel);
+    outcome->setContentsMargins(0, 0, 0, 0);
+    outcome->setSpacing(6);
+    outcome->addWidget(scrollableChoices(panel, choices), 1);
+    outcome->addWidget(LabelLevels);
+    outcome->addWidget(LabelScan);
+    outcome->addWidget(BitBtn_Save);
+    outcome->addWidget(BitBtn_Exit);
     return panel;
 }
 
 void TFormQROrnament::FormCreate(const OrnamentTexts& texts) {
     ImageTemp = QImage();
+    texts_ = texts;
     composer_.requestRecentre();
     BitBtn_ReadBmp->setText(texts.addpicture);
+    BitBtn_RemoveBmp->setText(texts.removepicture);
+    BitBtn_RemoveBmp->setEnabled(false);
+    LabelLevels->setText(texts.levelsapart);
     RadioGroup_SyntheticType->setTitle(texts.mixtype);
     RadioGroup_SyntheticType->setItems({texts.mix0, texts.mix1});
     RadioGroup_SyntheticType->setItemIndex(kMixMixture);
@@ -179,6 +252,7 @@ void TFormQROrnament::connectControls() {
     for (QCheckBox* box : {CheckBoxBmp_DrawBorder, CheckBox_AlignProtected})
         connect(box, &QCheckBox::clicked, this, &TFormQROrnament::RadioGroupDotTypeClick);
     connect(BitBtn_ReadBmp, &QPushButton::clicked, this, &TFormQROrnament::BitBtn_ReadBmpClick);
+    connect(BitBtn_RemoveBmp, &QPushButton::clicked, this, &TFormQROrnament::BitBtn_RemoveBmpClick);
     connect(BitBtn_Save, &QPushButton::clicked, this, &TFormQROrnament::BitBtn_SaveClick);
     connect(BitBtn_Exit, &QPushButton::clicked, this, &QDialog::accept);
     connect(Edit_iX, &QSpinBox::valueChanged, this, &TFormQROrnament::Edit_iXChange);
@@ -214,19 +288,32 @@ int TFormQROrnament::Compose() {
 
     const int result = composer_.Compose(symbol_, settings);
     if (result == 1) {
-        RadioGroupBmpFilter->setEnabled(composer_.framingApplies());
-        CheckBoxBmp_DrawBorder->setEnabled(composer_.framingApplies());
-        // Without a picture there is nothing to move.
-        Edit_iX_big->setEnabled(composer_.hasPicture());
-        Edit_iY_big->setEnabled(composer_.hasPicture());
-        if (composer_.recentred()) showPlacement();
-        if (CopyImageToBitmap(composer_.canvas(), &ornamentPicture_)) {
-            ImageOrnament->setPixmap(QPixmap::fromImage(ornamentPicture_));
-            ImageOrnament->adjustSize();
+        {
+            const WaitCursor wait;
+            scans_ = ornamentScans(composer_, settings.style.scale);
         }
+        showComposition();
     }
     busy_ = false;
     return result;
+}
+
+void TFormQROrnament::showComposition() {
+    RadioGroupBmpFilter->setEnabled(composer_.framingApplies());
+    CheckBoxBmp_DrawBorder->setEnabled(composer_.framingApplies());
+    // Without a picture there is nothing to move or to take away.
+    Edit_iX_big->setEnabled(composer_.hasPicture());
+    Edit_iY_big->setEnabled(composer_.hasPicture());
+    BitBtn_RemoveBmp->setEnabled(composer_.hasPicture());
+    LabelLevels->setVisible(composer_.levelsHeldApart());
+    LabelScan->setText(scans_ ? texts_.scans : texts_.noscan);
+    LabelScan->setStyleSheet(scans_ ? QStringLiteral("QLabel { color: #1b7d2a; }")
+                                    : QStringLiteral("QLabel { color: #c0392b; font-weight: bold; }"));
+    if (composer_.recentred()) showPlacement();
+    if (CopyImageToBitmap(composer_.canvas(), &ornamentPicture_)) {
+        ImageOrnament->setPixmap(QPixmap::fromImage(ornamentPicture_));
+        ImageOrnament->adjustSize();
+    }
 }
 
 void TFormQROrnament::showPlacement() {
@@ -279,50 +366,81 @@ void TFormQROrnament::Edit_iY_bigChange() {
     copyPosition(Edit_iY_big, Edit_iY);
 }
 
+QString TFormQROrnament::pictureDialogFilter() const {
+    return QStringLiteral("%1 (%2);;%3 (*)")
+        .arg(texts_.picturefiles, pictureNamePatterns().join(QLatin1Char(' ')), texts_.allfiles);
+}
+
+QString TFormQROrnament::dialogFolder() const {
+    if (!lastFolder_.isEmpty() && QDir(lastFolder_).exists()) return lastFolder_;
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return !pictures.isEmpty() && QDir(pictures).exists() ? pictures : QDir::homePath();
+}
+
 QString TFormQROrnament::chooseOpenFileName() {
-    return QFileDialog::getOpenFileName(
-        this, QString(), QString(),
-        QStringLiteral("Pictures (*.bmp *.png *.jpg *.jpeg *.gif *.tif *.tiff *.pcx *.tga *.ico *.pnm *.ppm *.pgm "
-                       "*.jp2 *.ras);;All (*)"));
+    // The long list of patterns stays out of sight; the dialog still matches by it.
+    const QString name = QFileDialog::getOpenFileName(this, QString(), dialogFolder(), pictureDialogFilter(), nullptr,
+                                                      QFileDialog::HideNameFilterDetails);
+    if (!name.isEmpty()) lastFolder_ = QFileInfo(name).absolutePath();
+    return name;
 }
 
-QString TFormQROrnament::chooseSaveFileName() {
-    return QFileDialog::getSaveFileName(this, QString(), QString(),
-                                        QStringLiteral("Bitmaps (*.bmp);;PNG (*.png);;JPEG (*.jpg *.jpeg)"));
+QString TFormQROrnament::chooseSaveFileName(OrnamentFileFormat& chosen) {
+    QStringList filters;
+    for (const OrnamentFileFormat format : kSaveFormats) filters << saveFilterOf(texts_, format);
+    QString selected = filters.front();
+    const QString name =
+        QFileDialog::getSaveFileName(this, QString(), dialogFolder(), filters.join(QStringLiteral(";;")), &selected);
+    chosen = kSaveFormats[std::max<qsizetype>(filters.indexOf(selected), 0)];
+    if (!name.isEmpty()) lastFolder_ = QFileInfo(name).absolutePath();
+    return name;
 }
 
-void TFormQROrnament::showProblem(const QString& message) {
-    QMessageBox(QMessageBox::Warning, QStringLiteral("Velmora"), message, QMessageBox::Ok, this).exec();
+void TFormQROrnament::showProblem(const QString& message, const QString& details) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Velmora"), message, QMessageBox::Ok, this);
+    if (!details.isEmpty()) box.setDetailedText(details);
+    box.exec();
 }
 
 void TFormQROrnament::BitBtn_ReadBmpClick() {
-    // Choosing no picture, or one that cannot be read, leaves the ornament without a picture.
-    const bool hadPicture = composer_.hasPicture();
-    composer_.clearPicture();
     const QString name = chooseOpenFileName();
+    if (name.isEmpty()) return;
     const std::string path = QFile::encodeName(name).toStdString();
     cv::Mat colour, grey;
     std::string reason;
-    bool loaded = false;
-    if (!name.isEmpty()) {
-        loaded = loadPictureFile(path, colour, kLoadColour, &reason) == 1 &&
-                 loadPictureFile(path, grey, kLoadGrey, &reason) == 1;
-        if (loaded) loaded = CopyImageToBitmap(colour, &ImageTemp) && composer_.setPicture(colour, grey);
-        if (!loaded) {
-            if (reason.empty()) reason = "the picture has no usable pixels";
-            showProblem(QStringLiteral("Cannot add the picture %1: %2").arg(name, localPath(reason)));
-        }
+    PictureFailure failure = PictureFailure::None;
+    bool loaded = loadPictureFile(path, colour, kLoadColour, &reason, &failure) == 1 &&
+                  loadPictureFile(path, grey, kLoadGrey, &reason, &failure) == 1;
+    QImage shown;
+    if (loaded && !(CopyImageToBitmap(colour, &shown) && composer_.setPicture(colour, grey))) {
+        loaded = false;
+        failure = PictureFailure::OutOfMemory;
     }
+    if (!loaded) {
+        showProblem(texts_.notadded.arg(QDir::toNativeSeparators(name), failureText(texts_, failure)),
+                    localPath(reason));
+        return;
+    }
+    ImageTemp = shown;
     // The view follows at once, so that what is shown is what is saved.
-    if (loaded || hadPicture) Compose();
+    Compose();
+}
+
+void TFormQROrnament::BitBtn_RemoveBmpClick() {
+    if (!composer_.hasPicture()) return;
+    composer_.clearPicture();
+    ImageTemp = QImage();
+    Compose();
 }
 
 void TFormQROrnament::BitBtn_SaveClick() {
-    QString name = chooseSaveFileName();
+    OrnamentFileFormat chosen = OrnamentFileFormat::Bmp;
+    const QString name = chooseSaveFileName(chosen);
     if (name.isEmpty()) return;
-    const std::string path = withDefaultExtension(QFile::encodeName(name).toStdString());
+    const std::string path = withFormatExtension(QFile::encodeName(name).toStdString(), chosen);
     std::string error;
-    if (!saveOrnamentPicture(composer_.canvas(), path, error)) showProblem(localPath(error));
+    if (!saveOrnamentPicture(composer_.canvas(), path, error))
+        showProblem(texts_.notsaved.arg(QDir::toNativeSeparators(localPath(path))), localPath(error));
 }
 
 }  // namespace velmora

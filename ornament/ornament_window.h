@@ -8,6 +8,7 @@
 #include "app/language.h"
 #include "engine/velmora_engine.h"
 #include "ornament/ornament_composer.h"
+#include "ornament/ornament_file.h"
 
 class QCheckBox;
 class QLabel;
@@ -28,17 +29,21 @@ public:
     TFormQROrnament(QWidget* parent, int moduleSize, const OrnamentTexts& texts);
     ~TFormQROrnament() override;
 
-    // Composes with the current choices and shows the result. Returns 1, or -1 when a
-    // composition is already running or fails.
+    // Composes with the current choices, reads the result back and shows both. Returns 1, or -1
+    // when a composition is already running or fails.
     int Compose();
 
     // Click of every choice (radio groups, check boxes): composes.
     void RadioGroupDotTypeClick();
-    // Asks for a picture and adds it; a picture that cannot be loaded is reported by name and
-    // reason, and the ornament goes on without one.
+    // Asks for a picture and puts it in place of the one added before. Cancelling keeps the
+    // ornament as it is; a picture that cannot be loaded is reported by name and reason, and the
+    // picture placed before stays.
     void BitBtn_ReadBmpClick();
-    // Asks for a file name and saves the composed picture in the format its extension names
-    // (".bmp" added to a name without one).
+    // Takes the added picture away.
+    void BitBtn_RemoveBmpClick();
+    // Asks for a file name and saves the composed picture in the format its extension names; a
+    // name without the extension of a format the ornament is saved in gets the extension of the
+    // type chosen in the dialog.
     void BitBtn_SaveClick();
     void Edit_iXChange();
     void Edit_iYChange();
@@ -49,21 +54,37 @@ public:
     // The composed picture on show, 24-bit.
     const QImage& ornamentPicture() const { return ornamentPicture_; }
     const OrnamentComposer& composer() const { return composer_; }
+    // Whether Velmora's reader reads the composed picture back as the symbol.
+    bool scans() const { return scans_; }
+    // The add-picture dialog's filter: every type the picture loader reads, in any letter case,
+    // then all files.
+    QString pictureDialogFilter() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
     // Ask the user for the picture to add and for the name to save under; empty when cancelled.
     virtual QString chooseOpenFileName();
-    virtual QString chooseSaveFileName();
+    // The type chosen in the save dialog is left in chosen.
+    virtual QString chooseSaveFileName(OrnamentFileFormat& chosen);
 
 private:
     void FormCreate(const OrnamentTexts& texts);
     QWidget* createControlPanel();
+    // The choices in an area of parent that scrolls them up and down.
+    QScrollArea* scrollableChoices(QWidget* parent, QWidget* choices);
+    // The size wanted, held to the screen's available area.
+    QSize fittingSize(const QSize& wanted) const;
     void connectControls();
     // Puts the composer's range and place of the movable item into the four position controls.
     void showPlacement();
-    // Shows a failure in a message box.
-    void showProblem(const QString& message);
+    // Shows the outcome of a composition: what the check found, the note on the levels, and
+    // which controls apply.
+    void showComposition();
+    // Where the file dialogs start: the folder of the last picture added or saved here, else
+    // the Pictures folder, else home.
+    QString dialogFolder() const;
+    // Shows a failure in a message box, with the technical details behind a button when given.
+    void showProblem(const QString& message, const QString& details = QString());
     // Copies the coarse and fine position controls into each other.
     void copyPosition(QSpinBox* from, QSpinBox* to);
 
@@ -73,12 +94,18 @@ private:
     bool firstShow_ = true;
     bool busy_ = false;
     bool suppressEvents_ = false;
+    bool scans_ = false;
+    OrnamentTexts texts_;
+    QString lastFolder_;
     QImage ornamentPicture_;
     QImage ImageTemp;
 
     QScrollArea* ScrollBox1;
     QLabel* ImageOrnament;
     QPushButton* BitBtn_ReadBmp;
+    QPushButton* BitBtn_RemoveBmp;
+    QLabel* LabelScan;
+    QLabel* LabelLevels;
     RadioGroup* RadioGroup_SyntheticType;
     QLabel* LabelSamllPic;
     QSpinBox* Edit_iX_big;

@@ -13,6 +13,8 @@ target_sources(velmora_codecs PRIVATE
   ${PROJECT_SOURCE_DIR}/codecs/picture_decoders.h
   ${PROJECT_SOURCE_DIR}/codecs/picture_headers.h
   ${PROJECT_SOURCE_DIR}/codecs/picture_headers.cpp
+  ${PROJECT_SOURCE_DIR}/codecs/exif_orientation.h
+  ${PROJECT_SOURCE_DIR}/codecs/exif_orientation.cpp
   ${PROJECT_SOURCE_DIR}/codecs/opencv_reader.cpp
   ${PROJECT_SOURCE_DIR}/codecs/gif_reader.cpp
   ${PROJECT_SOURCE_DIR}/codecs/ico_reader.cpp

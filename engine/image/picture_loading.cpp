@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <new>
 #include <opencv2/core.hpp>
 #include <string_view>
 
@@ -44,9 +45,16 @@ constexpr std::array<ExtensionType, 24> kExtensionTypes = {{
     {"ska", PictureType::Ska},
 }};
 
-int failLoad(cv::Mat& out, std::string* reason, const std::string& why) {
+// What a failed load hands back: the reason and its kind.
+struct LoadFailure {
+    std::string* reason;
+    PictureFailure* kind;
+};
+
+int failLoad(cv::Mat& out, const LoadFailure& to, PictureFailure kind, const std::string& why) {
     out.release();
-    if (reason != nullptr) *reason = why;
+    if (to.reason != nullptr) *to.reason = why;
+    if (to.kind != nullptr) *to.kind = kind;
     return -1;
 }
 
@@ -93,23 +101,29 @@ std::optional<PictureType> pictureTypeOfPath(const std::string& path) {
     return std::nullopt;
 }
 
-int loadPictureFile(const std::string& path, cv::Mat& out, int colourMode, std::string* reason) {
+int loadPictureFile(const std::string& path, cv::Mat& out, int colourMode, std::string* reason,
+                    PictureFailure* failure) {
     out.release();
+    const LoadFailure to{reason, failure};
     try {
         const std::optional<PictureType> type = pictureTypeOfPath(path);
-        if (!type) return failLoad(out, reason, "unknown file type");
+        if (!type) return failLoad(out, to, PictureFailure::UnknownType, "unknown file type");
         Bitmap bitmap;
-        if (!bitmap.load(path, *type)) return failLoad(out, reason, bitmap.failureReason());
+        if (!bitmap.load(path, *type)) return failLoad(out, to, bitmap.failure(), bitmap.failureReason());
         cv::Mat image;
         std::string why;
-        if (!copyBitmap(bitmap, image, colourMode, why)) return failLoad(out, reason, why);
+        if (!copyBitmap(bitmap, image, colourMode, why)) return failLoad(out, to, PictureFailure::OutOfMemory, why);
         out = image;
         if (reason != nullptr) reason->clear();
+        if (failure != nullptr) *failure = PictureFailure::None;
         return 1;
+    } catch (const std::bad_alloc&) {
+        return failLoad(out, to, PictureFailure::OutOfMemory, "out of memory: the picture cannot be loaded");
     } catch (const std::exception& error) {
-        return failLoad(out, reason, std::string("the picture cannot be loaded: ") + error.what());
+        return failLoad(out, to, PictureFailure::Malformed,
+                        std::string("the picture cannot be loaded: ") + error.what());
     } catch (...) {
-        return failLoad(out, reason, "the picture cannot be loaded");
+        return failLoad(out, to, PictureFailure::Malformed, "the picture cannot be loaded");
     }
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "codecs/picture_error.h"
 #include "codecs/picture_type.h"
 
 namespace cv {
@@ -26,7 +27,9 @@ std::optional<PictureType> pictureTypeOfPath(const std::string& path);
 // image; row 0 is the top row. Pictures with transparency are shown over white and 16-bit
 // samples rounded to 8 bits, in both modes. Returns 1 with the image in out; returns -1 with
 // out empty when the type is unknown or the file cannot be read or decoded, and then puts the
-// reason ("truncated file: ...") in *reason when reason is given. Never throws.
-int loadPictureFile(const std::string& path, cv::Mat& out, int colourMode, std::string* reason = nullptr);
+// reason ("truncated file: ...") in *reason when reason is given, and its kind in *failure when
+// failure is given, for callers that word the reason themselves. Never throws.
+int loadPictureFile(const std::string& path, cv::Mat& out, int colourMode, std::string* reason = nullptr,
+                    PictureFailure* failure = nullptr);
 
 }  // namespace velmora

@@ -37,12 +37,13 @@ read=$(zbarimg --raw -q "$work/ornament-only.png" || true)
 [ "$read" = "Ornament opened by a click" ] || fail "zbar read '$read' off the ornament window"
 echo "ok: the brush button opened the ornament window; zbar read its symbol"
 
-# Each dot type, chosen with a click on its button in the window's list, still scans.
+# Each dot type, chosen with a click on its button in the window's list (in the panel at the
+# window's right edge, below the add and remove picture buttons), still scans.
 ornament=$(xdotool search --name '^QR Ornament$' | head -1)
 eval "$(xdotool getwindowgeometry --shell "$ornament")"
 dot=0
 for name in square round diamond small-square small-dot; do
-  xdotool mousemove $((X + 670)) $((Y + 364 + 22 * dot)) click 1
+  xdotool mousemove $((X + WIDTH - 230)) $((Y + 394 + 22 * dot)) click 1
   sleep 0.5
   import -window root "$shots/ornament-$name.png"
   import -window "$ornament" "$work/ornament-only.png"
@@ -55,10 +56,10 @@ echo "ok: every dot type chosen in the window scans"
 
 # A picture added through the window's file dialog goes under the square dots, which still scan.
 convert -size 500x380 gradient:'#6090e0-#f0d080' -fill '#c04040' -draw 'circle 80,80 80,30' "$work/photo.png"
-xdotool mousemove $((X + 670)) $((Y + 364)) click 1
+xdotool mousemove $((X + WIDTH - 230)) $((Y + 394)) click 1
 sleep 0.3
 cp "$work/ornament-only.png" "$work/before-picture.png"
-xdotool mousemove $((X + 772)) $((Y + 16)) click 1
+xdotool mousemove $((X + WIDTH - 128)) $((Y + 16)) click 1
 wait_for xdotool search --name 'Add picture|Open|打开' || fail "Add picture opened no dialog"
 sleep 0.5
 xdotool type --delay 10 "$work/photo.png"

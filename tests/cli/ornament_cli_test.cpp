@@ -98,3 +98,36 @@ TEST_F(OrnamentCli, RefusalsNameTheOptionAndTheValue) {
     EXPECT_NE(outside.err.find("lies outside"), std::string::npos) << outside.err;
     EXPECT_FALSE(std::filesystem::exists(path("x.png")));
 }
+
+// A one-colour picture gives levels held apart and an ornament that reads.
+TEST_F(OrnamentCli, OneColourPicturesGiveAnOrnamentThatReads) {
+    for (const int side : {40, 400}) {
+        const std::string flat = path("flat" + std::to_string(side) + ".png").string();
+        cv::imwrite(flat, cv::Mat(side, side, CV_8UC3, cv::Scalar(60, 200, 240)));
+        const std::string file = path("flat" + std::to_string(side) + "-ornament.png").string();
+        const CliRun result = run({"ornament", "--picture", flat, "--no-check", "-o", file, kText});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_NE(result.err.find("too little contrast"), std::string::npos) << result.err;
+        EXPECT_EQ(run({"decode", "--raw", file}).out, kText + "\n") << side;
+    }
+}
+
+// A picture that hides the symbol is refused, and nothing written, unless the check is off.
+TEST_F(OrnamentCli, AnOrnamentThatDoesNotReadIsNotWritten) {
+    const std::string cover = path("cover.png").string();
+    cv::Mat picture(120, 120, CV_8UC3, cv::Scalar(30, 140, 90));
+    picture(cv::Rect(0, 0, 60, 120)).setTo(cv::Scalar(230, 240, 250));
+    cv::imwrite(cover, picture);
+    const std::string hidden = path("hidden.png").string();
+    const CliRun refused =
+        run({"ornament", "--picture", cover, "--mix", "cover", "--shape", "none", "-o", hidden, kText});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("does not scan"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("--no-check"), std::string::npos) << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(hidden));
+    const CliRun unchecked =
+        run({"ornament", "--picture", cover, "--mix", "cover", "--shape", "none", "--no-check", "-o", hidden, kText});
+    EXPECT_EQ(unchecked.exitCode, 0) << unchecked.err;
+    EXPECT_TRUE(std::filesystem::exists(hidden));
+    EXPECT_EQ(run({"ornament", "--no-check=yes", "-o", hidden, kText}).exitCode, 2);
+}

@@ -2,6 +2,7 @@
 // picture and the symbol, and the saved file.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -12,10 +13,14 @@
 
 #include "engine/velmora_engine.h"
 #include "ornament/blend_types.h"
+#include "ornament/canvas_grey.h"
 #include "ornament/dot_shape.h"
+#include "ornament/mixture_bounds.h"
+#include "ornament/ornament_check.h"
 #include "ornament/ornament_composer.h"
 #include "ornament/ornament_file.h"
 #include "ornament/symbol_drawing.h"
+#include "ornament/symbol_levels.h"
 
 namespace velmora {
 namespace {
@@ -191,11 +196,14 @@ TEST(ComposerPlaces, SmallPictureCentredInTheSymbol) {
     EXPECT_EQ(composer.movableRange().x, 65);
     EXPECT_EQ(composer.movableRange().y, 65);
     EXPECT_EQ(composer.symbolRect().left, 0);
-    // The levels are the picture's brightest and darkest grey.
+    // The levels are the picture's brightest and darkest grey, 151 and 63, moved apart about
+    // their middle as they lie closer than kMinLevelGap.
     double darkest, brightest;
     cv::minMaxLoc(greyCopy(picture), &darkest, &brightest);
-    EXPECT_EQ(composer.lightLevel(), brightest);
-    EXPECT_EQ(composer.darkLevel(), darkest);
+    ASSERT_EQ(brightest, 151);
+    ASSERT_EQ(darkest, 63);
+    EXPECT_EQ(composer.lightLevel(), 107 + 64);
+    EXPECT_EQ(composer.darkLevel(), 107 - 64);
 }
 
 TEST(ComposerPlaces, LargePictureUnderTheSymbol) {
@@ -280,6 +288,122 @@ TEST(ComposerPlaces, CoverHidesTheFinderCornerUnderThePicture) {
     EXPECT_NE(composer.canvas().at<cv::Vec3b>(42, 42), colour);
     EXPECT_TRUE(composer.setPicture(picture, greyCopy(picture)));
     EXPECT_FALSE(composer.setPicture(picture, cv::Mat(3, 3, CV_8UC1))) << "sizes differ";
+}
+
+TEST(ComposerLevels, PicturesWithLittleContrastGetLevelsHeldApart) {
+    const struct {
+        int brightest, darkest, light, dark;
+        bool heldApart;
+    } cases[] = {
+        {255, 0, 255, 0, false},   {180, 52, 180, 52, false},  {200, 200, 255, 127, true},
+        {0, 0, 128, 0, true},      {140, 100, 184, 56, true},  {255, 250, 255, 127, true},
+        {128, 128, 192, 64, true}, {-5, 300, 128, 0, true},
+    };
+    for (const auto& c : cases) {
+        const SymbolLevels levels = symbolLevelsFor(c.brightest, c.darkest);
+        EXPECT_EQ(levels.light, c.light) << c.brightest << "/" << c.darkest;
+        EXPECT_EQ(levels.dark, c.dark) << c.brightest << "/" << c.darkest;
+        EXPECT_EQ(levels.heldApart, c.heldApart) << c.brightest << "/" << c.darkest;
+    }
+}
+
+// A one-colour picture, inside the symbol or under it, in either mix, once wiped the symbol to
+// one grey; now it reads back.
+TEST(ComposerLevels, OneColourPicturesStillScan) {
+    encode("Test\r\n");
+    for (const cv::Vec3b& colour : {cv::Vec3b{0, 0, 0}, cv::Vec3b{128, 128, 128}, cv::Vec3b{255, 255, 255},
+                                   cv::Vec3b{40, 200, 230}})
+        for (const int side : {40, 300})
+            for (const int mix : {kMixCover, kMixMixture}) {
+                OrnamentComposer composer;
+                const cv::Mat picture = solidPicture(side, side, colour);
+                ASSERT_TRUE(composer.setPicture(picture, greyCopy(picture)));
+                OrnamentSettings settings;
+                settings.mixType = mix;
+                ASSERT_EQ(composer.Compose(g_QrEncodedData, settings), 1);
+                EXPECT_TRUE(composer.levelsHeldApart());
+                EXPECT_GE(composer.lightLevel() - composer.darkLevel(), kMinLevelGap);
+                EXPECT_TRUE(ornamentScans(composer, 5))
+                    << "colour " << colour << " side " << side << " mix " << mix;
+            }
+    OrnamentComposer contrasty;
+    cv::Mat picture = solidPicture(40, 40, {20, 20, 20});
+    picture(cv::Rect(0, 0, 20, 40)).setTo(cv::Scalar(230, 230, 230));
+    ASSERT_TRUE(contrasty.setPicture(picture, greyCopy(picture)));
+    EXPECT_FALSE(contrasty.levelsHeldApart());
+}
+
+// A dark picture with some detail over the top-left finder in mixture: the threshold sees the
+// picture, and the finder's light ring and the separator under it are lifted towards 1.3 T
+// rather than left as dark as the picture.
+TEST(ComposerMixture, ProtectedLightModulesAreRelitUnderADarkPicture) {
+    encode("Test\r\n");
+    cv::Mat picture(45, 45, CV_8UC3);
+    for (int y = 0; y < 45; ++y)
+        for (int x = 0; x < 45; ++x)
+            picture.at<cv::Vec3b>(y, x) = {uint8_t(20 + x), uint8_t(30 + 20 * std::sin(std::hypot(x - 18, y - 27) / 4)),
+                                           uint8_t(70 - y)};
+    OrnamentComposer composer;
+    const cv::Mat pictureGrey = greyCopy(picture);
+    ASSERT_TRUE(composer.setPicture(picture, pictureGrey));
+    OrnamentSettings settings;
+    settings.framing.shape = kShapeNone;
+    ASSERT_EQ(composer.Compose(g_QrEncodedData, settings), 1);
+    composer.moveTo(0, 0);
+    ASSERT_EQ(composer.Compose(g_QrEncodedData, settings), 1);
+    const int threshold = composer.threshold();
+    EXPECT_GT(threshold, composer.darkLevel() + 10) << "the threshold sees the picture";
+    const cv::Mat grey = CanvasGrey(composer.canvas());
+    int ringPixels = 0, lifted = 0;
+    // Modules (column, row) of the finder's light ring and of the separator, at scale 5 after the
+    // one-module margin.
+    for (const cv::Point module : {cv::Point(1, 1), cv::Point(3, 1), cv::Point(1, 5), cv::Point(5, 3), cv::Point(7, 3)})
+        for (int dy = 0; dy < 5; ++dy)
+            for (int dx = 0; dx < 5; ++dx) {
+                const int x = (module.x + 1) * 5 + dx, y = (module.y + 1) * 5 + dy;
+                ASSERT_EQ(composer.moduleClassMask().at<uint8_t>(y, x), kClassProtected);
+                const int before = canvasGreyOf(picture.at<cv::Vec3b>(y, x)[0], picture.at<cv::Vec3b>(y, x)[1],
+                                                picture.at<cv::Vec3b>(y, x)[2]);
+                EXPECT_GE(grey.at<uint8_t>(y, x) + 2, before) << "module " << module << " pixel " << x << "," << y;
+                ++ringPixels;
+                lifted += grey.at<uint8_t>(y, x) >= before + 8;
+            }
+    EXPECT_GT(lifted, ringPixels * 3 / 4) << lifted << " of " << ringPixels << " lifted";
+    EXPECT_TRUE(ornamentScans(composer, 5));
+}
+
+// The check reads what a camera would see; a picture that hides the symbol is caught, and the
+// caller's last decode survives the check.
+TEST(OrnamentReadBack, TellsAHiddenSymbolAndKeepsTheLastDecode) {
+    encode("Test\r\n");
+    g_QrDecodedData.nParsedNums = 3;
+    g_QrDecodedData.nVersion[2] = 17;
+    const struct {
+        const char* what;
+        int side;
+        int mix;
+        bool scans;
+    } cases[] = {
+        {"no picture", 0, kMixMixture, true},
+        {"small picture in mixture", 30, kMixMixture, true},
+        {"picture covering the symbol", 105, kMixCover, false},
+        {"picture under the symbol", 400, kMixMixture, true},
+    };
+    for (const auto& c : cases) {
+        OrnamentComposer composer;
+        if (c.side > 0) {
+            cv::Mat picture = solidPicture(c.side, c.side, {200, 120, 40});
+            picture(cv::Rect(0, 0, c.side / 2, c.side)).setTo(cv::Scalar(10, 30, 60));
+            ASSERT_TRUE(composer.setPicture(picture, greyCopy(picture)));
+        }
+        OrnamentSettings settings;
+        settings.mixType = c.mix;
+        settings.framing.shape = kShapeNone;
+        ASSERT_EQ(composer.Compose(g_QrEncodedData, settings), 1);
+        EXPECT_EQ(ornamentScans(composer, 5), c.scans) << c.what;
+        EXPECT_EQ(g_QrDecodedData.nParsedNums, 3) << c.what;
+        EXPECT_EQ(g_QrDecodedData.nVersion[2], 17) << c.what;
+    }
 }
 
 // Reads the whole file.

@@ -9,16 +9,20 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <string_view>
 
 #include "app/language.h"
 #include "app/main_window.h"
 #include "app_test_support.h"
+#include "engine/image/picture_loading.h"
 #include "engine/velmora_engine.h"
 #include "ornament/ornament_window.h"
 #include "ornament/radio_group.h"
@@ -35,10 +39,18 @@ public:
     AnsweredWindow(int moduleSize, const OrnamentTexts& texts) : TFormQROrnament(nullptr, moduleSize, texts) {}
     QString openName;
     QString saveName;
+    velmora::OrnamentFileFormat saveType = velmora::OrnamentFileFormat::Bmp;
+    int openAsked = 0;
 
 protected:
-    QString chooseOpenFileName() override { return openName; }
-    QString chooseSaveFileName() override { return saveName; }
+    QString chooseOpenFileName() override {
+        ++openAsked;
+        return openName;
+    }
+    QString chooseSaveFileName(velmora::OrnamentFileFormat& chosen) override {
+        chosen = saveType;
+        return saveName;
+    }
 };
 
 template <typename T>
@@ -83,6 +95,15 @@ std::shared_ptr<SeenOrnament> closeNextOrnament() {
     });
     poll->start();
     return seen;
+}
+
+// A picture file of two colour halves, so that its levels lie far apart, or of one colour.
+QString writePicture(const ScratchHome& home, const char* name, int side, bool oneColour = false) {
+    cv::Mat picture(side, side, CV_8UC3, cv::Scalar(40, 160, 220));
+    if (!oneColour) picture(cv::Rect(0, 0, side / 2, side)).setTo(cv::Scalar(20, 10, 0));
+    const QString path = home.file(QString::fromLatin1(name));
+    cv::imwrite(path.toStdString(), picture);
+    return path;
 }
 
 QByteArray fileStart(const QString& path, int n) {
@@ -244,6 +265,185 @@ private slots:
         window.saveName.clear();
         window.BitBtn_SaveClick();
         QCOMPARE(QDir(home.path()).entryList(QDir::Files).size(), 3);
+    }
+
+    void showsWhetherTheOrnamentScans() {
+        ScratchHome home;
+        encodeText("Test\r\n");
+        AnsweredWindow window(5, englishTexts());
+        window.show();
+        auto* scan = child<QLabel>(&window, "LabelScan");
+        QVERIFY(window.scans());
+        QCOMPARE(scan->text(), QStringLiteral("Scans: Velmora reads it back."));
+        // A picture as large as most of the symbol, laid over it in cover, hides it.
+        window.openName = writePicture(home, "cover.png", 100);
+        window.BitBtn_ReadBmpClick();
+        child<velmora::RadioGroup>(&window, "RadioGroup_SyntheticType")->item(0)->click();
+        child<velmora::RadioGroup>(&window, "RadioGroupBmpFilter")->item(2)->click();
+        QVERIFY(!window.scans());
+        QVERIFY(scan->text().startsWith(QStringLiteral("Does not scan")));
+        child<velmora::RadioGroup>(&window, "RadioGroup_SyntheticType")->item(1)->click();
+        QVERIFY(window.scans());
+    }
+
+    void aFlatPictureIsHeldApartAndSaidSo() {
+        ScratchHome home;
+        encodeText("Test\r\n");
+        AnsweredWindow window(5, englishTexts());
+        window.show();
+        auto* note = child<QLabel>(&window, "LabelLevels");
+        QVERIFY(note->isHidden());
+        window.openName = writePicture(home, "flat.png", 300, true);
+        window.BitBtn_ReadBmpClick();
+        QVERIFY(window.composer().levelsHeldApart());
+        QVERIFY(note->isVisible());
+        QVERIFY(note->text().contains(QStringLiteral("little contrast")));
+        QVERIFY(window.scans());
+        QCOMPARE(velmora::test::zbarTexts(window.ornamentPicture()), QStringList{QStringLiteral("Test\r\n")});
+        window.openName = writePicture(home, "contrast.png", 300);
+        window.BitBtn_ReadBmpClick();
+        QVERIFY(note->isHidden());
+    }
+
+    void cancelOrAFailedPictureKeepsThePictureRemoveTakesItAway() {
+        ScratchHome home;
+        encodeText("Test\r\n");
+        AnsweredWindow window(5, englishTexts());
+        window.show();
+        auto* remove = child<QPushButton>(&window, "BitBtn_RemoveBmp");
+        QCOMPARE(remove->text(), QStringLiteral("Remove picture"));
+        QVERIFY(!remove->isEnabled());
+        window.openName = writePicture(home, "small.png", 50);
+        window.BitBtn_ReadBmpClick();
+        QVERIFY(remove->isEnabled());
+        const QImage placed = window.ornamentPicture();
+
+        window.openName.clear();
+        window.BitBtn_ReadBmpClick();
+        QCOMPARE(window.openAsked, 2);
+        QVERIFY(window.composer().hasPicture());
+        QCOMPARE(window.ornamentPicture(), placed);
+
+        window.openName = home.file(QStringLiteral("missing.png"));
+        auto box = velmora::test::answerNextMessageBox();
+        window.BitBtn_ReadBmpClick();
+        QVERIFY(box->shown);
+        QVERIFY(window.composer().hasPicture());
+        QCOMPARE(window.ornamentPicture(), placed);
+
+        remove->click();
+        QVERIFY(!window.composer().hasPicture());
+        QVERIFY(!remove->isEnabled());
+        QCOMPARE(window.ornamentPicture().size(), QSize(115, 115));
+        QVERIFY(window.ornamentPicture() != placed);
+    }
+
+    void loadFailuresAreWordedByTheLanguageFile() {
+        ScratchHome home;
+        encodeText("Test\r\n");
+        const QString chinese = QStringLiteral(VELMORA_DATA_DIR "/Lan_Ch.ini");
+        AnsweredWindow window(5, velmora::readOrnamentTexts(chinese));
+        window.show();
+        QFile broken(home.file(QStringLiteral("broken.png")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("not a picture at all");
+        broken.close();
+        const struct {
+            QString file;
+            QString reason;
+        } cases[] = {
+            {home.file(QStringLiteral("broken.png")), QString::fromUtf8("文件已损坏或不是图像")},
+            {home.file(QStringLiteral("missing.png")), QString::fromUtf8("无法打开文件")},
+            {home.file(QStringLiteral("notes.txt")), QString::fromUtf8("Velmora 不能读取这种文件类型")},
+        };
+        for (const auto& c : cases) {
+            window.openName = c.file;
+            auto box = velmora::test::answerNextMessageBox();
+            window.BitBtn_ReadBmpClick();
+            QVERIFY(box->shown);
+            QCOMPARE(box->text, QString::fromUtf8("无法添加图像 %1：%2").arg(c.file, c.reason));
+        }
+    }
+
+    void addDialogOffersEveryTypeTheLoaderReads() {
+        AnsweredWindow window(5, englishTexts());
+        const QString filter = window.pictureDialogFilter();
+        QVERIFY(filter.startsWith(QStringLiteral("All pictures (")));
+        QVERIFY(filter.endsWith(QStringLiteral(";;All files (*)")));
+        const QString patterns = filter.section(QLatin1Char('('), 1, 1).section(QLatin1Char(')'), 0, 0);
+        const auto offered = [&patterns](const QString& name) {
+            for (const QString& pattern : patterns.split(QLatin1Char(' '))) {
+                if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern)).match(name).hasMatch())
+                    return true;
+            }
+            return false;
+        };
+        // Every three-letter extension the loader takes, in lower, upper and mixed case, and the
+        // longer spellings.
+        int types = 0;
+        const std::string_view letters = "0123456789abcdefghijklmnopqrstuvwxyz";
+        for (const char a : letters)
+            for (const char b : letters)
+                for (const char c : letters) {
+                    const std::string extension{a, b, c};
+                    if (!velmora::pictureTypeOfPath("x." + extension)) continue;
+                    ++types;
+                    const QString lower = QString::fromStdString(extension);
+                    const QString mixed = lower.left(1).toUpper() + lower.mid(1);
+                    for (const QString& name : {lower, lower.toUpper(), mixed})
+                        QVERIFY2(offered(QStringLiteral("picture.") + name), qPrintable(name));
+                }
+        QCOMPARE(types, 24);
+        for (const char* name : {"a.JPEG", "a.Tiff", "a.jfif", "a.WBMP"})
+            QVERIFY2(offered(QString::fromLatin1(name)), name);
+        QVERIFY(!offered(QStringLiteral("notes.txt")));
+    }
+
+    void saveGivesANameTheChosenTypesExtension() {
+        ScratchHome home;
+        encodeText("Test\r\n");
+        AnsweredWindow window(5, englishTexts());
+        window.show();
+        const struct {
+            const char* name;
+            velmora::OrnamentFileFormat chosen;
+            const char* saved;
+            QByteArray start;
+        } cases[] = {
+            {"plain", velmora::OrnamentFileFormat::Png, "plain.png", "\x89PNG"},
+            {"photo", velmora::OrnamentFileFormat::Jpeg, "photo.jpg", "\xFF\xD8\xFF"},
+            {"logo.v2", velmora::OrnamentFileFormat::Png, "logo.v2.png", "\x89PNG"},
+            {"a.dir/gif.gif", velmora::OrnamentFileFormat::Bmp, "a.dir/gif.gif.bmp", "BM"},
+            {"chosen.PNG", velmora::OrnamentFileFormat::Bmp, "chosen.PNG", "\x89PNG"},
+            {"kept.bmp", velmora::OrnamentFileFormat::Jpeg, "kept.bmp", "BM"},
+        };
+        QVERIFY(QDir(home.path()).mkdir(QStringLiteral("a.dir")));
+        for (const auto& c : cases) {
+            window.saveName = home.file(QString::fromLatin1(c.name));
+            window.saveType = c.chosen;
+            window.BitBtn_SaveClick();
+            QCOMPARE(fileStart(home.file(QString::fromLatin1(c.saved)), c.start.size()), c.start);
+        }
+        QCOMPARE(QDir(home.path()).entryList(QDir::Files).size(), 5);
+        QCOMPARE(QDir(home.file(QStringLiteral("a.dir"))).entryList(QDir::Files).size(), 1);
+    }
+
+    void fitsTheScreenWithTheOutcomeInSight() {
+        ScratchHome home;
+        encodeText("Test\r\n");
+        AnsweredWindow window(5, englishTexts());
+        window.show();
+        window.openName = writePicture(home, "flat.png", 60, true);
+        window.BitBtn_ReadBmpClick();
+        const QRect screen = window.screen()->availableGeometry();
+        QVERIFY2(window.height() <= screen.height(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(window.height()).arg(screen.height())));
+        QVERIFY(window.width() <= screen.width());
+        for (const char* name : {"LabelLevels", "LabelScan", "BitBtn_Save", "BitBtn_Exit"}) {
+            const auto* control = child<QWidget>(&window, name);
+            QVERIFY2(control->isVisible(), name);
+            QVERIFY2(window.rect().contains(QRect(control->mapTo(&window, QPoint(0, 0)), control->size())), name);
+        }
     }
 };
 
