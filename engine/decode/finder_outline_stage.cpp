@@ -44,6 +44,9 @@ constexpr float kSamePatternModules = 2.0f;
 // 170 times the square root of 2 across version 40.
 constexpr float kNearestFinders = 12.0f;
 constexpr float kFarthestFinders = 250.0f;
+// The mean thresholds' windows, as parts of the picture's shorter side: a symbol across a
+// third of the picture has modules of a window or so in the first, a small one in the second.
+constexpr std::array<int, 2> kMeanWindowParts = {24, 48};
 // The run scan along rows and columns and along both diagonals.
 constexpr int kBothScanKinds = 3;
 // The reader's matrix holds column x from byte x * 177 on.
@@ -449,9 +452,11 @@ void searchFinderOutlines(const Raster& grey, int factor) {
         searchBinary(grey, *binary.get(), factor);
     }
     if (requestOpen() && binarizeLocally(grey, *binary.get()) == 1) searchBinary(grey, *binary.get(), factor);
-    if (requestOpen() &&
-        binarizeAgainstLocalMean(grey, *binary.get(), meanThresholdWindow(grey.width, grey.height)) == 1) {
-        searchBinary(grey, *binary.get(), factor);
+    for (const int parts : kMeanWindowParts) {
+        if (requestOpen() &&
+            binarizeAgainstLocalMean(grey, *binary.get(), meanThresholdWindow(grey.width, grey.height, parts)) == 1) {
+            searchBinary(grey, *binary.get(), factor);
+        }
     }
 }
 

@@ -7,7 +7,9 @@
 
 namespace velmora {
 
-int meanThresholdWindow(int width, int height) { return std::max(5, std::min(width, height) / 24 | 1); }
+int meanThresholdWindow(int width, int height, int parts) {
+    return std::max(5, std::min(width, height) / std::max(1, parts) | 1);
+}
 
 int binarizeAgainstLocalMean(const Raster& grey, Raster& binary, int window) {
     if (grey.rows == nullptr || binary.rows == nullptr || grey.height != binary.height || grey.width != binary.width ||

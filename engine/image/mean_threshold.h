@@ -7,8 +7,8 @@
 
 namespace velmora {
 
-// The window for a picture: a 24th of its shorter side, odd, at least 5 samples.
-int meanThresholdWindow(int width, int height);
+// The window for a picture: the shorter side divided by `parts`, odd, at least 5 samples.
+int meanThresholdWindow(int width, int height, int parts);
 
 // Binarises grey into binary (same size, 1 light, 0 dark): a sample is light when it is above
 // the mean of the window x window samples around it (the border repeated outward). Returns 1,
