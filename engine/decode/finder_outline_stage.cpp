@@ -29,7 +29,7 @@ constexpr float kMaxModuleSizeRatio = 3.0f;
 constexpr float kMaxSideRatio = 2.0f;
 constexpr float kMaxSideCosine = 0.6f;
 // Versions tried around the one the distances suggest, nearest first.
-constexpr std::array<int, 5> kVersionSteps = {0, -1, 1, -2, 2};
+constexpr std::array<int, 3> kVersionSteps = {0, -1, 1};
 // The largest picture searched whole.
 constexpr int kLargestWhole = 2048;
 // Modules of the 5 x 5 alignment pattern that must match where it is taken to lie, and how many
@@ -40,6 +40,9 @@ constexpr int kAlignmentWeight = 4;
 constexpr int kModuleWindow = 4;
 // A run-found pattern this many module sizes from an outlined one is the same pattern.
 constexpr float kSamePatternModules = 2.0f;
+// How far, as the sine of the angle, the line between two patterns may turn from their edges
+// (or from half a right angle to them) under perspective.
+constexpr float kPairAngleTolerance = 0.3f;
 // Module sizes between two finder centres of one symbol: 14 along a side of version 1, and
 // 170 times the square root of 2 across version 40.
 constexpr float kNearestFinders = 12.0f;
@@ -297,15 +300,38 @@ bool readSomeTriple(const OutlineSearch& search, const std::vector<FinderOutline
     return false;
 }
 
-// Two patterns of one symbol with the third lost (to glare, a fold, a finger): the third is
-// placed where a square symbol would have it, as a centre without corners, in each of the six
-// ways the two can be two corners of a square. True when one read and was recorded.
+// How two outlined patterns could lie in one symbol: along a side (the line between them runs
+// along the edges of both), across the diagonal (at half a right angle to them), or not at all.
+enum class PairLayout { None, Side, Diagonal };
+
+PairLayout layoutOf(const FinderOutline& p, const FinderOutline& q) {
+    if (p.side <= 0.0f || q.side <= 0.0f) return PairLayout::None;
+    const PointF d = minus(q.centre, p.centre);
+    const float ld = length(d);
+    if (!(ld > 0.0f)) return PairLayout::None;
+    bool side = true, diagonal = true;
+    for (const FinderOutline* f : {&p, &q}) {
+        const PointF e = minus(f->corners[1], f->corners[0]);
+        const float le = length(e);
+        if (!(le > 0.0f)) return PairLayout::None;
+        const float c = std::fabs(dot(d, e)) / (ld * le), s = std::fabs(cross(d, e)) / (ld * le);
+        side = side && std::min(c, s) < kPairAngleTolerance;
+        diagonal = diagonal && std::fabs(c - s) < kPairAngleTolerance;
+    }
+    return side ? PairLayout::Side : diagonal ? PairLayout::Diagonal : PairLayout::None;
+}
+
+// Two outlined patterns of one symbol with the third lost (to glare, a fold, a finger): the third
+// is placed where a square symbol would have it, as a centre without corners, in each way the
+// two can be two corners of a square as they lie. True when one read and was recorded.
 bool readSomePair(const OutlineSearch& search, const std::vector<FinderOutline>& outlines) {
     const std::size_t count = outlines.size();
     for (std::size_t i = 0; i < count; ++i) {
         for (std::size_t j = i + 1; j < count; ++j) {
             const FinderOutline& p = outlines[i];
             const FinderOutline& q = outlines[j];
+            const PairLayout layout = layoutOf(p, q);
+            if (layout == PairLayout::None) continue;
             const float smaller = std::min(p.moduleSize, q.moduleSize), larger = std::max(p.moduleSize, q.moduleSize);
             if (!(smaller > 0.0f) || larger > kMaxModuleSizeRatio * smaller) continue;
             const PointF d = minus(q.centre, p.centre);
@@ -323,10 +349,11 @@ bool readSomePair(const OutlineSearch& search, const std::vector<FinderOutline>&
                 const FinderOutline besideQ{{q.centre.x + sense * turned.x, q.centre.y + sense * turned.y}, {}, 0.0f, module};
                 const FinderOutline across{{middle.x + sense * turned.x * 0.5f, middle.y + sense * turned.y * 0.5f}, {}, 0.0f,
                                            module};
-                if (readOrientedTriple(search, p, q, besideP) || readOrientedTriple(search, q, p, besideQ) ||
-                    readOrientedTriple(search, across, p, q)) {
+                if (layout == PairLayout::Side &&
+                    (readOrientedTriple(search, p, q, besideP) || readOrientedTriple(search, q, p, besideQ))) {
                     return true;
                 }
+                if (layout == PairLayout::Diagonal && readOrientedTriple(search, across, p, q)) return true;
             }
         }
     }
@@ -354,6 +381,7 @@ void addRunFoundPatterns(const Raster& binary, std::vector<FinderOutline>& outli
 
 // Searches one binary picture both ways round until nothing more reads there.
 void searchBinary(const Raster& grey, const Raster& binary, int factor) {
+    const FinderOutlines traced = findFinderOutlines(binary);
     // The run scan looks for dark patterns only: light ones are searched in the picture inverted.
     StageRaster invertedCopy(binary.height, binary.width);
     if (invertedCopy.get() == nullptr) return;
@@ -363,10 +391,11 @@ void searchBinary(const Raster& grey, const Raster& binary, int factor) {
     }
     for (const bool lightFinders : {false, true}) {
         const OutlineSearch search{grey, binary, lightFinders, factor};
+        std::vector<FinderOutline> found = lightFinders ? traced.light : traced.dark;
+        addRunFoundPatterns(lightFinders ? inverted : binary, found);
+        // Each read boxes its patterns: the rest are tried again until nothing more reads.
         while (requestOpen()) {
-            std::vector<FinderOutline> outlines = findFinderOutlines(binary, lightFinders);
-            addRunFoundPatterns(lightFinders ? inverted : binary, outlines);
-            outlines = unreadOutlines(std::move(outlines), factor);
+            const std::vector<FinderOutline> outlines = unreadOutlines(found, factor);
             if (outlines.size() < 2) break;
             if (!(outlines.size() >= 3 && readSomeTriple(search, outlines)) && !readSomePair(search, outlines)) break;
         }

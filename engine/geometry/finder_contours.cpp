@@ -30,8 +30,8 @@ bool fourCorners(const Contour& outline, std::array<PointF, 4>& corners) {
     return true;
 }
 
-// Outlines run through the centres of the pattern's boundary pixels: half a pixel inside the
-// edge of a square of the pattern's colour, half a pixel outside the edge of a hole in it.
+// Outlines run through the centres of the boundary's dark pixels: half a pixel inside the edge
+// of a dark square, half a pixel outside the edge of a light one.
 void moveToPixelEdges(std::array<PointF, 4>& corners, PointF centre, float outward) {
     for (PointF& p : corners) {
         p.x += p.x > centre.x ? outward : -outward;
@@ -47,34 +47,48 @@ int depthOf(const std::vector<cv::Vec4i>& tree, int k) {
     return depth;
 }
 
-// The picture as OpenCV traces it: the finder's colour 255, the other 0.
-cv::Mat tracedPicture(const Raster& binary, bool lightFinders) {
+// The picture as OpenCV traces it: dark 255, light 0.
+cv::Mat tracedPicture(const Raster& binary) {
     cv::Mat traced(binary.height, binary.width, CV_8UC1);
     for (int y = 0; y < binary.height; ++y) {
         const uint8_t* row = binary.rows[y];
         uint8_t* out = traced.ptr<uint8_t>(y);
-        for (int x = 0; x < binary.width; ++x) out[x] = ((row[x] != 0) == lightFinders) ? 255 : 0;
+        for (int x = 0; x < binary.width; ++x) out[x] = row[x] == 0 ? 255 : 0;
     }
     return traced;
 }
 
 }  // namespace
 
-std::vector<FinderOutline> findFinderOutlines(const Raster& binary, bool lightFinders) {
-    std::vector<FinderOutline> found;
+FinderOutlines findFinderOutlines(const Raster& binary) {
+    FinderOutlines found;
     if (binary.rows == nullptr || binary.height < 7 || binary.width < 7) return found;
     try {
-        cv::Mat traced = tracedPicture(binary, lightFinders);
+        cv::Mat traced = tracedPicture(binary);
         std::vector<Contour> outlines;
         std::vector<cv::Vec4i> tree;  // next, previous, first child, parent
         cv::findContours(traced, outlines, tree, cv::RETR_TREE, cv::CHAIN_APPROX_SIMPLE);
+        // Areas on demand, each once: a hole around many specks would otherwise be measured again
+        // for each of them.
+        std::vector<double> areas(outlines.size(), -1.0);
+        auto areaOf = [&](int c) {
+            double& a = areas[static_cast<std::size_t>(c)];
+            if (a < 0.0) a = cv::contourArea(outlines[static_cast<std::size_t>(c)]);
+            return a;
+        };
         for (std::size_t k = 0; k < outlines.size(); ++k) {
-            // k outlines a middle square, its parent the hole around it, that hole's parent the ring.
+            // k outlines a middle square, its parent the square of the other colour around it, and
+            // that one's parent the outer square. Dark patterns begin with the outer edge of a dark
+            // patch, light ones with the edge of a hole in one; either way every outline runs
+            // through dark pixels, so the pixel edges lie on opposite sides for the two.
             const int hole = tree[k][3];
-            if (hole < 0 || depthOf(tree, static_cast<int>(k)) % 2 != 0) continue;
-            const double centreArea = cv::contourArea(outlines[k]);
+            // A middle square has four corners at least.
+            if (hole < 0 || outlines[k].size() < 4) continue;
+            const bool light = depthOf(tree, static_cast<int>(k)) % 2 != 0;
+            const float outward = light ? -0.5f : 0.5f;
+            const double centreArea = areaOf(static_cast<int>(k));
             if (centreArea < kMinCentreArea) continue;
-            const double holeArea = cv::contourArea(outlines[static_cast<std::size_t>(hole)]);
+            const double holeArea = areaOf(hole);
             if (holeArea < kMinRingToCentre * centreArea || holeArea > kMaxRingToCentre * centreArea) continue;
             std::array<PointF, 4> centreCorners{}, holeCorners{}, outerCorners{};
             if (!fourCorners(outlines[k], centreCorners) ||
@@ -86,25 +100,25 @@ std::vector<FinderOutline> findFinderOutlines(const Raster& binary, bool lightFi
             FinderOutline f;
             f.centre = {static_cast<float>(m.m10 / m.m00), static_cast<float>(m.m01 / m.m00)};
             const int ring = tree[static_cast<std::size_t>(hole)][3];
-            const double outerArea = ring >= 0 ? cv::contourArea(outlines[static_cast<std::size_t>(ring)]) : 0.0;
+            const double outerArea = ring >= 0 ? areaOf(ring) : 0.0;
             if (ring >= 0 && outerArea > kMinOuterToCentre * centreArea && outerArea < kMaxOuterToCentre * centreArea &&
                 fourCorners(outlines[static_cast<std::size_t>(ring)], outerCorners)) {
                 f.corners = outerCorners;
-                moveToPixelEdges(f.corners, f.centre, 0.5f);
+                moveToPixelEdges(f.corners, f.centre, outward);
                 f.side = 7.0f;
                 f.moduleSize = static_cast<float>(std::sqrt(outerArea) / 7.0);
             } else {
                 f.corners = holeCorners;
-                moveToPixelEdges(f.corners, f.centre, -0.5f);
+                moveToPixelEdges(f.corners, f.centre, -outward);
                 f.side = 5.0f;
                 f.moduleSize = static_cast<float>(std::sqrt(holeArea) / 5.0);
             }
-            found.push_back(f);
+            (light ? found.light : found.dark).push_back(f);
         }
     } catch (const std::bad_alloc&) {
-        found.clear();
+        found = {};
     } catch (const cv::Exception&) {
-        found.clear();
+        found = {};
     }
     return found;
 }

@@ -23,12 +23,17 @@ struct FinderOutline {
     float moduleSize;
 };
 
-// The finder patterns of the binary picture (0 dark, non-zero light), dark on light; with
-// lightFinders set, light on dark. A pattern's middle square and the square of the other colour
+// Finder patterns of both colours, from one tracing of the picture.
+struct FinderOutlines {
+    std::vector<FinderOutline> dark;   // dark on light
+    std::vector<FinderOutline> light;  // light on dark
+};
+
+// The finder patterns of the binary picture (0 dark, non-zero light). A pattern's middle square and the square of the other colour
 // around it must each be outlined by four straight sides, with areas near 9 : 25 modules; the
 // corners are those of the outer square when it is outlined alike (49 modules), else those of
 // the ring's inner edge (a pattern that runs into a dark border), at the edges between pixels.
 // Empty when the picture is absent or memory is short.
-std::vector<FinderOutline> findFinderOutlines(const Raster& binary, bool lightFinders);
+FinderOutlines findFinderOutlines(const Raster& binary);
 
 }  // namespace velmora

@@ -19,7 +19,7 @@ int binarizeAgainstLocalMean(const Raster& grey, Raster& binary, int window) {
     try {
         cv::Mat in(grey.height, grey.width, CV_8UC1), out;
         for (int y = 0; y < grey.height; ++y) std::copy_n(grey.rows[y], grey.width, in.ptr<uint8_t>(y));
-        cv::adaptiveThreshold(in, out, 1, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY, window, 0);
+        cv::adaptiveThreshold(in, out, 1, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY, window, kMeanThresholdMargin);
         for (int y = 0; y < grey.height; ++y) std::copy_n(out.ptr<uint8_t>(y), grey.width, binary.rows[y]);
     } catch (const std::bad_alloc&) {
         return -1;

@@ -6,6 +6,7 @@
 
 #include "engine/image/block_reduction.h"
 #include "engine/image/local_threshold.h"
+#include "engine/image/mean_threshold.h"
 #include "engine/image/raster.h"
 #include "tests/geometry/test_symbols.h"
 
@@ -102,4 +103,43 @@ TEST(BlockReductionAverages, EachSampleIsTheRoundedMeanOfItsBlock) {
     View g(grey), w(wrong);
     EXPECT_EQ(reduceByBlocks(*g.raster, *w.raster, 2), -1);
     EXPECT_EQ(reduceByBlocks(*g.raster, *w.raster, 1), -1);
+}
+
+TEST(MeanThresholdKeepsEdges, FlatNoiseStaysLightWhileAStepAndASymbolKeepTheirDark) {
+    // A flat field with a little noise: no specks, so the outline search has nothing to trace.
+    cv::Mat flat(120, 160, CV_8UC1), binary(120, 160, CV_8UC1);
+    cv::randu(flat, 126, 131);
+    View grey(flat), out(binary);
+    ASSERT_EQ(binarizeAgainstLocalMean(*grey.raster, *out.raster, 21), 1);
+    EXPECT_EQ(cv::countNonZero(binary), binary.rows * binary.cols);
+    // A step from 150 to 130: the dark side's edge is dark, the light side stays light.
+    cv::Mat step(120, 160, CV_8UC1, cv::Scalar(150));
+    step.colRange(80, 160).setTo(130);
+    View stepView(step);
+    ASSERT_EQ(binarizeAgainstLocalMean(*stepView.raster, *out.raster, 21), 1);
+    EXPECT_EQ(binary.at<uint8_t>(60, 82), 0);
+    EXPECT_EQ(binary.at<uint8_t>(60, 77), 1);
+    // A symbol under a lamp, its far side faint, against a window of three modules: the same
+    // modules as its drawing.
+    const cv::Mat modules = encodeModules("mean", 1);
+    cv::Mat lamp = symbolUnderLamp(modules, 6), lampBinary(lamp.rows, lamp.cols, CV_8UC1);
+    View lampView(lamp), lampOut(lampBinary);
+    ASSERT_EQ(binarizeAgainstLocalMean(*lampView.raster, *lampOut.raster, 19), 1);
+    int wrong = 0;
+    for (int r = 0; r < modules.rows; ++r) {
+        for (int c = 0; c < modules.cols; ++c) {
+            const int x = (c + 4) * 6 + 3, y = (r + 4) * 6 + 3;
+            wrong += (lampBinary.at<uint8_t>(y, x) != 0) != (modules.at<uint8_t>(r, c) != 0) ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(MeanThresholdKeepsEdges, WindowsAndRefusals) {
+    EXPECT_EQ(meanThresholdWindow(640, 480, 24), 21);
+    EXPECT_EQ(meanThresholdWindow(100, 60, 48), 5);
+    cv::Mat a(30, 30, CV_8UC1, cv::Scalar(0)), b(30, 31, CV_8UC1);
+    View va(a), vb(b);
+    EXPECT_EQ(binarizeAgainstLocalMean(*va.raster, *vb.raster, 5), -1);   // sizes differ
+    EXPECT_EQ(binarizeAgainstLocalMean(*va.raster, *va.raster, 4), -1);   // even window
 }
