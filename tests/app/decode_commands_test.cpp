@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <memory>
+#include <sys/stat.h>
 
 #include "app/area_window.h"
 #include "app/caption_panel.h"
@@ -163,6 +164,7 @@ class OpenReadsChosenFile : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ScratchHome> home_;
+    QString lastMessage_;  // what the message box said about the last refused file
 
     // Opens name after a successful read, so that there is a picture and a log to lose.
     void openAfterRead(OpeningWindow& window, const QString& name) {
@@ -175,6 +177,7 @@ class OpenReadsChosenFile : public QObject {
         const auto box = velmora::test::answerNextMessageBox();
         window.ToolButton_OpenClick();
         QTRY_VERIFY(box->shown);
+        lastMessage_ = box->text;
         QVERIFY2(box->text.contains(QDir::toNativeSeparators(name)), qPrintable(box->text));
         QCOMPARE(window.statusText(), QStringLiteral("File Open Err"));
         QVERIFY(!imageShown(&window));
@@ -254,6 +257,23 @@ private slots:
         openAfterRead(window, home_->file("folder.png"));
         OpeningWindow again;
         openAfterRead(again, home_->file("gone.png"));
+    }
+
+    void unreadablePathsNameTheirProblem() {
+        QVERIFY(QDir(home_->path()).mkdir(QStringLiteral("scans")));
+        QVERIFY(mkfifo(QFile::encodeName(home_->file("pipe.png")).constData(), 0600) == 0);
+        QVERIFY(QFile::link(home_->file("loop.png"), home_->file("loop.png")));
+        const std::pair<QString, QString> cases[] = {
+            {home_->file("scans"), QStringLiteral("is a directory")},
+            {home_->file("pipe.png"), QStringLiteral("not a regular file")},
+            {QStringLiteral("/dev/null"), QStringLiteral("not a regular file")},
+            {home_->file("loop.png"), QStringLiteral("too many levels of symbolic links")},
+        };
+        for (const auto& [name, problem] : cases) {
+            OpeningWindow window;
+            openAfterRead(window, name);
+            QVERIFY2(lastMessage_.endsWith(QStringLiteral(": ") + problem), qPrintable(lastMessage_));
+        }
     }
 
     void refusedWhileTheCameraGrabs() {
