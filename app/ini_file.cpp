@@ -8,13 +8,15 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+
+#include "codecs/whole_file.h"
 
 namespace velmora {
 namespace {
 
 constexpr std::string_view kBlanks = " \t";
+// Settings and language files are a few kilobytes; anything far larger is not one.
+constexpr int64_t kIniFileMax = int64_t{16} << 20;
 
 // The text without leading and trailing blanks.
 std::string_view trimmed(std::string_view text) {
@@ -114,9 +116,13 @@ bool parseIniInteger(std::string_view text, int& value) {
 }
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) return;
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read only as a regular file, so that a FIFO or a device in the file's place never holds
+    // up the start.
+    std::vector<uint8_t> bytes;
+    std::string problem;
+    bool tooLarge = false;
+    if (!readFileWhole(path_, kIniFileMax, bytes, problem, tooLarge)) return;
+    std::string content(bytes.begin(), bytes.end());
     if (content.starts_with("\xEF\xBB\xBF")) {
         byteOrderMark_ = true;
         content.erase(0, 3);

@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 #include "app/app_config.h"
 #include "app/ini_file.h"
@@ -57,6 +58,10 @@ private slots:
         const IniFile missing(local(dir_.filePath(QStringLiteral("absent.ini"))));
         QCOMPARE(missing.readString("menu", "file", "File"), std::string("File"));
         QCOMPARE(missing.readInteger("language", "LanID", 3), 3);
+        // A FIFO in the file's place reads as no file at once, instead of waiting for a writer.
+        const QString fifo = dir_.filePath(QStringLiteral("Lan_Ex.ini"));
+        QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QCOMPARE(IniFile(local(fifo)).readString("menu", "file", "File"), std::string("File"));
         writeFile(path_, "[menu]\nfile=Fichier\n[hint]\nsave=Enregistrer\n");
         const IniFile file(local(path_));
         QCOMPARE(file.readString("string", "file", "File"), std::string("File"));
