@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -61,30 +62,74 @@ std::string problemOfKind(mode_t mode) {
     return {};
 }
 
+// Writes all of the bytes, going on after short writes and interrupted calls; false with errno
+// set when the system refuses the rest (a full disk).
+bool writeAll(int fd, const char* bytes, std::size_t length) {
+    while (length > 0) {
+        const ssize_t written = ::write(fd, bytes, length);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (written == 0) {
+            errno = EIO;
+            return false;
+        }
+        bytes += written;
+        length -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Creates a new hidden file beside path that no other writer uses (another instance may be
+// saving the same name); -1 with errno set when the folder takes no new file.
+int createTemporaryBeside(const std::string& path, std::string& temporary) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char unique[64];
+        std::snprintf(unique, sizeof unique, ".%ld-%llx.part", static_cast<long>(::getpid()),
+                      static_cast<unsigned long long>(ticks) + static_cast<unsigned long long>(attempt));
+        temporary = folder + "." + name + unique;
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Makes a rename in the folder of path last through a power cut; failures only weaken that.
+void syncFolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0) ::fsync(fd.get());
+}
+
 }  // namespace
 
 bool writeFileWhole(const std::string& path, const void* bytes, size_t length, std::string& error) {
-    const std::string temporary = path + ".part";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        error = path + ": " + std::strerror(errno);
+    std::string temporary;
+    Descriptor fd(createTemporaryBeside(path, temporary));
+    if (fd.get() < 0) {
+        error = path + ": " + problemOf(errno);
         return false;
     }
-    errno = 0;
-    const bool written = std::fwrite(bytes, 1, length, file) == length;
-    int failure = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (failure == 0) failure = errno;
-    bool renamed = false;
-    if (written && closed) {
-        renamed = std::rename(temporary.c_str(), path.c_str()) == 0;
-        if (!renamed) failure = errno;
-    }
-    if (!renamed) {
-        error = path + ": " + std::strerror(failure != 0 ? failure : EIO);
-        std::remove(temporary.c_str());
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) ::fchmod(fd.get(), existing.st_mode & 07777);
+    const bool stored = writeAll(fd.get(), static_cast<const char*>(bytes), length) && ::fsync(fd.get()) == 0;
+    int failure = stored ? 0 : errno;
+    const bool closed = fd.close();
+    if (failure == 0 && !closed) failure = errno;
+    if (failure == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
+    if (failure != 0) {
+        ::unlink(temporary.c_str());
+        error = path + ": " + problemOf(failure);
         return false;
     }
+    syncFolderOf(path);
     return true;
 }
 

@@ -9,9 +9,10 @@
 
 namespace velmora {
 
-// Writes the bytes to a temporary file beside path and renames it into place, so that a reader
-// of path never sees half a file and a failure leaves nothing behind (an existing file keeps its
-// content). Returns false with "path: reason" when it cannot.
+// Writes the bytes to a new temporary file beside path, flushes it to disk and renames it into
+// place, so that a reader of path never sees half a file, and a failure (a full disk, no right to
+// write) removes the temporary and leaves an existing file at path as it was. The new file keeps
+// the permissions of the one it replaces. Returns false with "path: reason" when it cannot.
 bool writeFileWhole(const std::string& path, const void* bytes, std::size_t length, std::string& error);
 
 // Opens path for reading only when it names a regular file (links followed), without ever

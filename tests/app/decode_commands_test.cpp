@@ -22,6 +22,7 @@
 #include "app/picture_view.h"
 #include "app_test_support.h"
 #include "decode_test_support.h"
+#include "tests/codecs/full_disk.h"
 
 using velmora::TForm1;
 using velmora::test::boxLines;
@@ -348,6 +349,26 @@ private slots:
         QTest::keyClick(input, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(input->toPlainText(), QStringLiteral("words"));
         QCOMPARE(fileBytes(home_->file("log.txt")), QByteArray("pasted\r\n"));
+    }
+
+    void aFullDiskKeepsTheLastCaptureAndSaysWhy() {
+        velmora::test::FullDisk disk;
+        if (!disk.ready()) QSKIP(disk.reason().c_str());
+        TForm1 window;
+        // The window is made in the scratch home; the capture then goes to the full disk.
+        qputenv("VELMORA_HOME", QByteArray::fromStdString(disk.folder()));
+        const QString capture = QString::fromStdString(disk.path("temp.bmp"));
+        QVERIFY(symbolPicture("the capture before").save(capture));
+        const QByteArray before = fileBytes(capture);
+        QVERIFY(disk.fill());
+        QApplication::clipboard()->setImage(symbolPicture("pasted on a full disk"));
+        window.pasteClipboardPicture();
+        qputenv("VELMORA_HOME", home_->path().toLocal8Bit());
+        QVERIFY(boxLines(&window, "MemoData").contains(QStringLiteral("pasted on a full disk")));
+        QCOMPARE(window.statusText(), QStringLiteral("Decoded"));
+        QCOMPARE(window.statusNote(), QStringLiteral("temp.bmp not saved: %1: no space left on device").arg(capture));
+        QCOMPARE(fileBytes(capture), before);
+        for (const std::string& name : disk.names()) QVERIFY2(!name.ends_with(".part"), name.c_str());
     }
 
     void unwritableFilesDoNotHoldBackTheReport() {

@@ -7,6 +7,7 @@
 #include "app/app_config.h"
 #include "app/ini_file.h"
 #include "app_test_support.h"
+#include "tests/codecs/full_disk.h"
 
 using velmora::IniFile;
 
@@ -197,6 +198,23 @@ private slots:
         QVERIFY(!error.empty());
         QVERIFY(!QFile::exists(path));
         QVERIFY(!QFile::exists(path + QStringLiteral(".part")));
+    }
+
+    void aFullDiskLeavesTheOldFileWhole() {
+        velmora::test::FullDisk disk;
+        if (!disk.ready()) QSKIP(disk.reason().c_str());
+        const QString path = QString::fromStdString(disk.path("Config.ini"));
+        const QByteArray before = "[language]\nLanID=1\n[camera]\niCameraWidth=1280\n";
+        writeFile(path, before);
+        QVERIFY(disk.fill());
+        const std::vector<std::string> names = disk.names();
+        IniFile file(local(path));
+        std::string error;
+        QVERIFY(!file.writeInteger("language", "LanID", 2, error));
+        QCOMPARE(QString::fromStdString(error), path + QStringLiteral(": no space left on device"));
+        QCOMPARE(readFile(path), before);
+        QVERIFY(disk.names() == names);
+        QCOMPARE(IniFile(local(path)).readInteger("language", "LanID", 0), 1);
     }
 };
 
