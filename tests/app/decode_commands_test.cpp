@@ -13,9 +13,12 @@
 #include <QUrl>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/area_window.h"
 #include "app/caption_panel.h"
+#include "app/decode_log.h"
 #include "app/language.h"
 #include "app/main_window.h"
 #include "app/picture_name_filters.h"
@@ -93,6 +96,38 @@ private slots:
         QVERIFY(imageShown(&window));
         QCOMPARE(window.findChild<velmora::PictureView*>(QStringLiteral("Image1"))->picture().size(),
                  QImage(path).size());
+    }
+
+    void linesOfTwoWritersAtOnceNeverMix() {
+        // Lines longer than any stream buffer, so that a line written in pieces would show.
+        const QString log = home_->file("log.txt");
+        constexpr int kLines = 300;
+        constexpr std::size_t kLength = 20000;
+        pid_t writers[2] = {-1, -1};
+        for (int w = 0; w < 2; ++w) {
+            writers[w] = fork();
+            QVERIFY(writers[w] >= 0);
+            if (writers[w] == 0) {
+                for (int i = 0; i < kLines; ++i)
+                    velmora::AppendLog(log, std::string(kLength, static_cast<char>('a' + w)) + std::to_string(i));
+                _exit(0);
+            }
+        }
+        for (pid_t writer : writers) {
+            int status = 0;
+            QCOMPARE(waitpid(writer, &status, 0), writer);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        const QByteArray bytes = fileBytes(log);
+        QVERIFY(bytes.endsWith("\r\n"));
+        const QList<QByteArray> lines = bytes.chopped(1).split('\n');  // each keeps its CR
+        QCOMPARE(lines.size(), 2 * kLines);
+        int next[2] = {0, 0};
+        for (const QByteArray& line : lines) {
+            const int w = line.startsWith('a') ? 0 : 1;
+            const QByteArray whole = QByteArray(kLength, static_cast<char>('a' + w)) + QByteArray::number(next[w]++) + "\r";
+            QVERIFY2(line == whole, line.left(40).constData());
+        }
     }
 
     void twoSymbolsAreNumberedAndLoggedInOrder() {
