@@ -33,8 +33,8 @@ private:
     int fd_;
 };
 
-// What a failed call's errno means to a user, in the lower-case English of the codecs' other
-// reasons, so that the words do not change with the locale.
+// Why a file cannot be read, from a failed call's errno, in the lower-case English of the
+// codecs' other reasons, so that the words do not change with the locale.
 std::string problemOf(int error) {
     switch (error) {
     case ENOENT: return "no such file or directory";
@@ -44,9 +44,6 @@ std::string problemOf(int error) {
     case EACCES: return "permission denied";
     case EPERM: return "operation not permitted";
     case ENAMETOOLONG: return "file name too long";
-    case ENOSPC: return "no space left on device";
-    case EDQUOT: return "disk quota exceeded";
-    case EROFS: return "read-only file system";
     case EIO: return "input/output error";
     default: break;
     }
@@ -114,7 +111,7 @@ bool writeFileWhole(const std::string& path, const void* bytes, size_t length, s
     std::string temporary;
     Descriptor fd(createTemporaryBeside(path, temporary));
     if (fd.get() < 0) {
-        error = path + ": " + problemOf(errno);
+        error = path + ": " + std::strerror(errno);
         return false;
     }
     struct stat existing {};
@@ -126,7 +123,7 @@ bool writeFileWhole(const std::string& path, const void* bytes, size_t length, s
     if (failure == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
     if (failure != 0) {
         ::unlink(temporary.c_str());
-        error = path + ": " + problemOf(failure);
+        error = path + ": " + std::strerror(failure);
         return false;
     }
     syncFolderOf(path);

@@ -401,7 +401,7 @@ private slots:
         qputenv("VELMORA_HOME", home_->path().toLocal8Bit());
         QVERIFY(boxLines(&window, "MemoData").contains(QStringLiteral("pasted on a full disk")));
         QCOMPARE(window.statusText(), QStringLiteral("Decoded"));
-        QCOMPARE(window.statusNote(), QStringLiteral("temp.bmp not saved: %1: no space left on device").arg(capture));
+        QCOMPARE(window.statusNote(), QStringLiteral("temp.bmp not saved: %1: No space left on device").arg(capture));
         QCOMPARE(fileBytes(capture), before);
         for (const std::string& name : disk.names()) QVERIFY2(!name.ends_with(".part"), name.c_str());
     }

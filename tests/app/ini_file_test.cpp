@@ -211,7 +211,7 @@ private slots:
         IniFile file(local(path));
         std::string error;
         QVERIFY(!file.writeInteger("language", "LanID", 2, error));
-        QCOMPARE(QString::fromStdString(error), path + QStringLiteral(": no space left on device"));
+        QCOMPARE(QString::fromStdString(error), path + QStringLiteral(": No space left on device"));
         QCOMPARE(readFile(path), before);
         QVERIFY(disk.names() == names);
         QCOMPARE(IniFile(local(path)).readInteger("language", "LanID", 0), 1);

@@ -273,7 +273,7 @@ private slots:
         auto seen = velmora::test::answerNextMessageBox();
         QTest::mouseClick(button(entry(window, 1), "SaveContactButton"), Qt::LeftButton);
         QTRY_VERIFY(seen->shown);
-        QCOMPARE(seen->text, QStringLiteral("Cannot save %1: no space left on device").arg(saved));
+        QCOMPARE(seen->text, QStringLiteral("Cannot save %1: No space left on device").arg(saved));
         QCOMPARE(fileBytes(saved), QByteArray("the card saved before\r\n"));
         QVERIFY(disk.names() == names);
     }

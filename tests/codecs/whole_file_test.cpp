@@ -142,7 +142,7 @@ TEST(WholeFileWriting, AFullDiskLeavesTheOldFileAndSaysWhy) {
     for (const auto& [name, save] : saves) {
         std::string error;
         EXPECT_FALSE(save(disk.path(name), error)) << name;
-        EXPECT_EQ(error, disk.path(name) + ": no space left on device") << name;
+        EXPECT_EQ(error, disk.path(name) + ": No space left on device") << name;
         EXPECT_EQ(readFile(disk.path(name)), "what was there before " + name);
         EXPECT_EQ(disk.names(), before) << name << ": the temporary file must go";
     }

@@ -473,7 +473,7 @@ TEST(OrnamentFileSaves, AFullDiskKeepsTheOrnamentSavedBefore) {
     for (const char* name : {"ornament.png", "ornament.jpg", "ornament.bmp"}) {
         std::string error;
         EXPECT_FALSE(saveOrnamentPicture(composer.canvas(), disk.path(name), error)) << name;
-        EXPECT_EQ(error, disk.path(name) + ": no space left on device");
+        EXPECT_EQ(error, disk.path(name) + ": No space left on device");
         const std::vector<unsigned char> bytes = fileBytes(disk.path(name));
         EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "saved before") << name;
         EXPECT_EQ(disk.names(), names) << name;
