@@ -1,7 +1,12 @@
 #include "app/decode_log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
+#include <string>
 
 #include "codecs/decoded_text.h"
 #include "engine/decode/decode_report.h"
@@ -47,11 +52,19 @@ QString reportBlock(const C_QrDecodedData& record, const C_QrTextMeaning& meanin
 
 bool AppendLog(const QString& path, std::string_view text) {
     if (text.empty()) return true;
-    QFile log(path);
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Append)) return false;
-    const qint64 size = static_cast<qint64>(text.size());
-    bool written = log.write(text.data(), size) == size && log.write("\r\n", 2) == 2;
-    return log.flush() && written;
+    // The text and its CR LF go out in one write to a file opened for appending, so that the
+    // lines of another instance writing at the same moment land before or after it, never inside.
+    std::string line;
+    line.reserve(text.size() + 2);
+    line.append(text).append("\r\n");
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    ssize_t written = -1;
+    do {
+        written = ::write(fd, line.data(), line.size());
+    } while (written < 0 && errno == EINTR);
+    const bool closed = ::close(fd) == 0;
+    return written == static_cast<ssize_t>(line.size()) && closed;
 }
 
 }  // namespace velmora

@@ -19,8 +19,9 @@ std::string_view decodedBytes(const C_QrDecodedData& record, int k);
 // one its bytes fit; a CR LF inside it becomes one line break.
 QString reportBlock(const C_QrDecodedData& record, const C_QrTextMeaning& meaning, int k, const UiTexts& texts);
 
-// Appends the text's bytes and CR LF to the log file at path, creating it if absent. An empty
-// text writes nothing. Returns false when the file cannot be opened or written.
+// Appends the text's bytes and CR LF to the log file at path, creating it if absent, as one
+// write, so that lines of several instances appending at once never mix. An empty text writes
+// nothing. Returns false when the file cannot be opened or the line not written whole.
 bool AppendLog(const QString& path, std::string_view text);
 
 }  // namespace velmora

@@ -3,10 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include "app/app_resources.h"
+#include "codecs/whole_file.h"
 
 namespace velmora {
 namespace {
@@ -66,13 +66,16 @@ bool extractHelpDocument(const QString& directory, bool& written, QString& error
     if (present == embeddedHelpDocumentSize()) return true;
 
     QFile source(kHelpDocumentResource);
-    if (!source.open(QIODevice::ReadOnly)) {
+    const QByteArray manual = source.open(QIODevice::ReadOnly) ? source.readAll() : QByteArray();
+    if (manual.isEmpty() || manual.size() != source.size()) {
         error = QStringLiteral("The built-in manual cannot be read.");
         return false;
     }
-    QSaveFile target(path);
-    if (!target.open(QIODevice::WriteOnly) || target.write(source.readAll()) != source.size() || !target.commit()) {
-        error = QStringLiteral("%1: %2").arg(path, target.errorString());
+    // Written beside and renamed, so that a full disk leaves the manual that was there.
+    std::string reason;
+    if (!writeFileWhole(QFile::encodeName(path).toStdString(), manual.constData(), static_cast<std::size_t>(manual.size()),
+                        reason)) {
+        error = QString::fromLocal8Bit(reason.c_str());
         return false;
     }
     written = true;

@@ -1,20 +1,15 @@
 #include "app/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
+
+#include "codecs/whole_file.h"
 
 namespace velmora {
 namespace {
 
 constexpr std::string_view kBlanks = " \t";
+// Settings and language files are a few kilobytes; anything far larger is not one.
+constexpr int64_t kIniFileMax = int64_t{16} << 20;
 
 // The text without leading and trailing blanks.
 std::string_view trimmed(std::string_view text) {
@@ -67,18 +62,6 @@ int hexDigit(char c) {
     return -1;
 }
 
-// Writes every byte or reports why not.
-bool writeAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 bool parseIniInteger(std::string_view text, int& value) {
@@ -114,9 +97,13 @@ bool parseIniInteger(std::string_view text, int& value) {
 }
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) return;
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read only as a regular file, so that a FIFO or a device in the file's place never holds
+    // up the start.
+    std::vector<uint8_t> bytes;
+    std::string problem;
+    bool tooLarge = false;
+    if (!readFileWhole(path_, kIniFileMax, bytes, problem, tooLarge)) return;
+    std::string content(bytes.begin(), bytes.end());
     if (content.starts_with("\xEF\xBB\xBF")) {
         byteOrderMark_ = true;
         content.erase(0, 3);
@@ -198,27 +185,9 @@ bool IniFile::writeInteger(std::string_view section, std::string_view key, int v
 bool IniFile::save(std::string& error) const {
     std::string content = byteOrderMark_ ? "\xEF\xBB\xBF" : "";
     for (const std::string& line : lines_) content += line + lineEnd_;
-
-    // The new content goes to a temporary file that replaces the old one only once it is on disk,
-    // so a failure never leaves a half-written settings file behind.
-    struct stat existing {};
-    const bool hadFile = ::stat(path_.c_str(), &existing) == 0;
-    const std::string temporary = path_ + ".part";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = path_ + ": " + std::strerror(errno);
-        return false;
-    }
-    if (hadFile) ::fchmod(fd, existing.st_mode & 07777);
-    bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
-    const int savedErrno = errno;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || std::rename(temporary.c_str(), path_.c_str()) != 0) {
-        error = path_ + ": " + std::strerror(ok ? errno : (savedErrno ? savedErrno : EIO));
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    // The new content replaces the old file only once it is on disk, so a failure (a full disk)
+    // never leaves a half-written settings file behind, and the old one stays as it was.
+    return writeFileWhole(path_, content.data(), content.size(), error);
 }
 
 }  // namespace velmora

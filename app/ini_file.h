@@ -19,8 +19,8 @@ inline constexpr std::size_t kIniValueMax = 2047;
 
 class IniFile {
 public:
-    // Reads the whole file at once. A missing or unreadable file reads as an empty one, so every
-    // lookup yields its default.
+    // Reads the whole file at once. A missing or unreadable file, or a FIFO or device in its
+    // place (never waited on), reads as an empty one, so every lookup yields its default.
     explicit IniFile(std::string path);
 
     // The value of key in section, or fallback when the file, section or key is missing.

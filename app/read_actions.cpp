@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -11,11 +12,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QSaveFile>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/language.h"
+#include "codecs/whole_file.h"
 
 namespace velmora {
 namespace {
@@ -262,12 +263,15 @@ void ReadActions::saveFile(FileKind kind, const QString& fileName, const QString
     if (folders_ != nullptr) folders_->remember(kind, path);
     const QString suffix = QFileInfo(suggestedName).suffix();
     if (QFileInfo(path).suffix().isEmpty()) path += QLatin1Char('.') + suffix;
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly) &&
-                         file.write(bytes.data(), static_cast<qint64>(bytes.size())) == static_cast<qint64>(bytes.size()) &&
-                         file.commit();
-    if (!written)
-        QMessageBox::warning(this, QString(), currentActionTexts().notsaved.arg(QDir::toNativeSeparators(path), file.errorString()));
+    // Written beside and renamed by the codecs' writer, not QSaveFile: on a full disk QSaveFile
+    // put an empty file over the old one and reported success.
+    const std::string file = QFile::encodeName(path).toStdString();
+    std::string error;
+    if (writeFileWhole(file, bytes.data(), bytes.size(), error)) return;
+    // The message names the file already; the reason follows it alone.
+    if (error.starts_with(file + ": ")) error.erase(0, file.size() + 2);
+    QMessageBox::warning(this, QString(),
+                         currentActionTexts().notsaved.arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(error.c_str())));
 }
 
 }  // namespace velmora

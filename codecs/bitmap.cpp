@@ -1,33 +1,22 @@
 #include "codecs/bitmap.h"
 
-#include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <new>
 
 #include "codecs/picture_decoders.h"
+#include "codecs/whole_file.h"
 
 namespace velmora {
 namespace {
 
-// The whole file at path, refused when it cannot be read or exceeds the file size limit.
+// The whole file at path, refused when it is not a regular file that can be read, or exceeds
+// the file size limit.
 std::vector<uint8_t> readWholeFile(const std::string& path) {
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (error || !std::filesystem::exists(status)) failPicture(PictureFailure::CannotOpen, "no such file");
-    if (!std::filesystem::is_regular_file(status)) failPicture(PictureFailure::CannotOpen, "not a regular file");
-    const auto bytes = std::filesystem::file_size(path, error);
-    if (error) failPicture(PictureFailure::CannotOpen, error.message());
-    if (bytes > static_cast<uint64_t>(kMaxPictureFileBytes)) {
-        failPicture(PictureFailure::TooLarge, "the file holds " + std::to_string(bytes) + " bytes");
-    }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) failPicture(PictureFailure::CannotOpen, "the file cannot be read");
-    std::vector<uint8_t> data(static_cast<std::size_t>(bytes));
-    const std::size_t got = data.empty() ? 0 : std::fread(data.data(), 1, data.size(), file);
-    const bool complete = got == data.size() && std::ferror(file) == 0;
-    std::fclose(file);
-    if (!complete) failPicture(PictureFailure::CannotOpen, "the file cannot be read");
+    std::vector<uint8_t> data;
+    std::string problem;
+    bool tooLarge = false;
+    if (!readFileWhole(path, kMaxPictureFileBytes, data, problem, tooLarge))
+        failPicture(tooLarge ? PictureFailure::TooLarge : PictureFailure::CannotOpen, problem);
     return data;
 }
 

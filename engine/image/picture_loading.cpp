@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "codecs/bitmap.h"
+#include "codecs/whole_file.h"
 
 namespace velmora {
 namespace {
@@ -106,6 +107,13 @@ int loadPictureFile(const std::string& path, cv::Mat& out, int colourMode, std::
     out.release();
     const LoadFailure to{reason, failure};
     try {
+        // What is wrong with the path itself comes before its name: a folder or a FIFO called
+        // "scan" is not a picture of an unknown type, and a FIFO is never waited on.
+        const std::string problem = unreadableFileProblem(path);
+        if (!problem.empty()) {
+            return failLoad(out, to, PictureFailure::CannotOpen,
+                            std::string(pictureFailureText(PictureFailure::CannotOpen)) + ": " + problem);
+        }
         const std::optional<PictureType> type = pictureTypeOfPath(path);
         if (!type) return failLoad(out, to, PictureFailure::UnknownType, "unknown file type");
         Bitmap bitmap;

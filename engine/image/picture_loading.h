@@ -25,10 +25,13 @@ std::optional<PictureType> pictureTypeOfPath(const std::string& path);
 // Loads the picture at path, choosing the decoder by pictureTypeOfPath. colourMode kLoadColour
 // gives an 8-bit three-channel blue, green, red image, kLoadGrey an 8-bit one-channel grey
 // image; row 0 is the top row. Pictures with transparency are shown over white and 16-bit
-// samples rounded to 8 bits, in both modes. Returns 1 with the image in out; returns -1 with
-// out empty when the type is unknown or the file cannot be read or decoded, and then puts the
-// reason ("truncated file: ...") in *reason when reason is given, and its kind in *failure when
-// failure is given, for callers that word the reason themselves. Never throws.
+// samples rounded to 8 bits, in both modes. A path that is no regular file it may read (a folder,
+// a FIFO, a device, a link that loops, a file it has no permission for) is refused whatever its
+// name says, and nothing that could wait is ever opened. Returns 1 with the image in out;
+// returns -1 with out empty when the file cannot be read, its type is unknown or it cannot be
+// decoded, and then puts the reason ("truncated file: ...", "cannot open the file: is a
+// directory") in *reason when reason is given, and its kind in *failure when failure is given,
+// for callers that word the reason themselves. Never throws.
 int loadPictureFile(const std::string& path, cv::Mat& out, int colourMode, std::string* reason = nullptr,
                     PictureFailure* failure = nullptr);
 

@@ -12,15 +12,20 @@
 #include <QTimer>
 #include <QUrl>
 #include <memory>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "app/area_window.h"
 #include "app/caption_panel.h"
+#include "app/decode_log.h"
 #include "app/language.h"
 #include "app/main_window.h"
 #include "app/picture_name_filters.h"
 #include "app/picture_view.h"
 #include "app_test_support.h"
 #include "decode_test_support.h"
+#include "tests/codecs/full_disk.h"
 
 using velmora::TForm1;
 using velmora::test::boxLines;
@@ -93,6 +98,38 @@ private slots:
                  QImage(path).size());
     }
 
+    void linesOfTwoWritersAtOnceNeverMix() {
+        // Lines longer than any stream buffer, so that a line written in pieces would show.
+        const QString log = home_->file("log.txt");
+        constexpr int kLines = 300;
+        constexpr std::size_t kLength = 20000;
+        pid_t writers[2] = {-1, -1};
+        for (int w = 0; w < 2; ++w) {
+            writers[w] = fork();
+            QVERIFY(writers[w] >= 0);
+            if (writers[w] == 0) {
+                for (int i = 0; i < kLines; ++i)
+                    velmora::AppendLog(log, std::string(kLength, static_cast<char>('a' + w)) + std::to_string(i));
+                _exit(0);
+            }
+        }
+        for (pid_t writer : writers) {
+            int status = 0;
+            QCOMPARE(waitpid(writer, &status, 0), writer);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        const QByteArray bytes = fileBytes(log);
+        QVERIFY(bytes.endsWith("\r\n"));
+        const QList<QByteArray> lines = bytes.chopped(1).split('\n');  // each keeps its CR
+        QCOMPARE(lines.size(), 2 * kLines);
+        int next[2] = {0, 0};
+        for (const QByteArray& line : lines) {
+            const int w = line.startsWith('a') ? 0 : 1;
+            const QByteArray whole = QByteArray(kLength, static_cast<char>('a' + w)) + QByteArray::number(next[w]++) + "\r";
+            QVERIFY2(line == whole, line.left(40).constData());
+        }
+    }
+
     void twoSymbolsAreNumberedAndLoggedInOrder() {
         TForm1 window;
         const QString path = savePicture(*home_, QStringLiteral("two.png"),
@@ -163,6 +200,7 @@ class OpenReadsChosenFile : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ScratchHome> home_;
+    QString lastMessage_;  // what the message box said about the last refused file
 
     // Opens name after a successful read, so that there is a picture and a log to lose.
     void openAfterRead(OpeningWindow& window, const QString& name) {
@@ -175,6 +213,7 @@ class OpenReadsChosenFile : public QObject {
         const auto box = velmora::test::answerNextMessageBox();
         window.ToolButton_OpenClick();
         QTRY_VERIFY(box->shown);
+        lastMessage_ = box->text;
         QVERIFY2(box->text.contains(QDir::toNativeSeparators(name)), qPrintable(box->text));
         QCOMPARE(window.statusText(), QStringLiteral("File Open Err"));
         QVERIFY(!imageShown(&window));
@@ -256,6 +295,23 @@ private slots:
         openAfterRead(again, home_->file("gone.png"));
     }
 
+    void unreadablePathsNameTheirProblem() {
+        QVERIFY(QDir(home_->path()).mkdir(QStringLiteral("scans")));
+        QVERIFY(mkfifo(QFile::encodeName(home_->file("pipe.png")).constData(), 0600) == 0);
+        QVERIFY(QFile::link(home_->file("loop.png"), home_->file("loop.png")));
+        const std::pair<QString, QString> cases[] = {
+            {home_->file("scans"), QStringLiteral("is a directory")},
+            {home_->file("pipe.png"), QStringLiteral("not a regular file")},
+            {QStringLiteral("/dev/null"), QStringLiteral("not a regular file")},
+            {home_->file("loop.png"), QStringLiteral("too many levels of symbolic links")},
+        };
+        for (const auto& [name, problem] : cases) {
+            OpeningWindow window;
+            openAfterRead(window, name);
+            QVERIFY2(lastMessage_.endsWith(QStringLiteral(": ") + problem), qPrintable(lastMessage_));
+        }
+    }
+
     void refusedWhileTheCameraGrabs() {
         OpeningWindow window;
         window.findChild<QTimer*>(QStringLiteral("TimerCam"))->start();
@@ -328,6 +384,26 @@ private slots:
         QTest::keyClick(input, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(input->toPlainText(), QStringLiteral("words"));
         QCOMPARE(fileBytes(home_->file("log.txt")), QByteArray("pasted\r\n"));
+    }
+
+    void aFullDiskKeepsTheLastCaptureAndSaysWhy() {
+        velmora::test::FullDisk disk;
+        if (!disk.ready()) QSKIP(disk.reason().c_str());
+        TForm1 window;
+        // The window is made in the scratch home; the capture then goes to the full disk.
+        qputenv("VELMORA_HOME", QByteArray::fromStdString(disk.folder()));
+        const QString capture = QString::fromStdString(disk.path("temp.bmp"));
+        QVERIFY(symbolPicture("the capture before").save(capture));
+        const QByteArray before = fileBytes(capture);
+        QVERIFY(disk.fill());
+        QApplication::clipboard()->setImage(symbolPicture("pasted on a full disk"));
+        window.pasteClipboardPicture();
+        qputenv("VELMORA_HOME", home_->path().toLocal8Bit());
+        QVERIFY(boxLines(&window, "MemoData").contains(QStringLiteral("pasted on a full disk")));
+        QCOMPARE(window.statusText(), QStringLiteral("Decoded"));
+        QCOMPARE(window.statusNote(), QStringLiteral("temp.bmp not saved: %1: No space left on device").arg(capture));
+        QCOMPARE(fileBytes(capture), before);
+        for (const std::string& name : disk.names()) QVERIFY2(!name.ends_with(".part"), name.c_str());
     }
 
     void unwritableFilesDoNotHoldBackTheReport() {

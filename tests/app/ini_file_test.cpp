@@ -2,10 +2,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 #include "app/app_config.h"
 #include "app/ini_file.h"
 #include "app_test_support.h"
+#include "tests/codecs/full_disk.h"
 
 using velmora::IniFile;
 
@@ -57,6 +59,10 @@ private slots:
         const IniFile missing(local(dir_.filePath(QStringLiteral("absent.ini"))));
         QCOMPARE(missing.readString("menu", "file", "File"), std::string("File"));
         QCOMPARE(missing.readInteger("language", "LanID", 3), 3);
+        // A FIFO in the file's place reads as no file at once, instead of waiting for a writer.
+        const QString fifo = dir_.filePath(QStringLiteral("Lan_Ex.ini"));
+        QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        QCOMPARE(IniFile(local(fifo)).readString("menu", "file", "File"), std::string("File"));
         writeFile(path_, "[menu]\nfile=Fichier\n[hint]\nsave=Enregistrer\n");
         const IniFile file(local(path_));
         QCOMPARE(file.readString("string", "file", "File"), std::string("File"));
@@ -192,6 +198,23 @@ private slots:
         QVERIFY(!error.empty());
         QVERIFY(!QFile::exists(path));
         QVERIFY(!QFile::exists(path + QStringLiteral(".part")));
+    }
+
+    void aFullDiskLeavesTheOldFileWhole() {
+        velmora::test::FullDisk disk;
+        if (!disk.ready()) QSKIP(disk.reason().c_str());
+        const QString path = QString::fromStdString(disk.path("Config.ini"));
+        const QByteArray before = "[language]\nLanID=1\n[camera]\niCameraWidth=1280\n";
+        writeFile(path, before);
+        QVERIFY(disk.fill());
+        const std::vector<std::string> names = disk.names();
+        IniFile file(local(path));
+        std::string error;
+        QVERIFY(!file.writeInteger("language", "LanID", 2, error));
+        QCOMPARE(QString::fromStdString(error), path + QStringLiteral(": No space left on device"));
+        QCOMPARE(readFile(path), before);
+        QVERIFY(disk.names() == names);
+        QCOMPARE(IniFile(local(path)).readInteger("language", "LanID", 0), 1);
     }
 };
 

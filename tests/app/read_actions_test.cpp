@@ -16,6 +16,7 @@
 #include "app/read_actions.h"
 #include "app_test_support.h"
 #include "decode_test_support.h"
+#include "tests/codecs/full_disk.h"
 
 using velmora::ReadActions;
 using velmora::TForm1;
@@ -255,6 +256,26 @@ private slots:
         QTRY_VERIFY(seen->shown);
         QVERIFY2(seen->text.startsWith(QStringLiteral("Cannot save ")), qPrintable(seen->text));
         QVERIFY(!QFile::exists(answer));
+    }
+
+    void aContactSavedOnAFullDiskKeepsTheOldFile() {
+        velmora::test::FullDisk disk;
+        if (!disk.ready()) QSKIP(disk.reason().c_str());
+        const QString saved = QString::fromStdString(disk.path("John Doe.vcf"));
+        QFile old(saved);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("the card saved before\r\n") > 0);
+        old.close();
+        QVERIFY(disk.fill());
+        const std::vector<std::string> names = disk.names();
+        TForm1 window;
+        actionRow(window)->setSaveNameChooser([&](const QString&, const QString&) { return saved; });
+        QCOMPARE(decode(window, "MECARD:N:Doe,John;TEL:+15550100;;"), 1);
+        auto seen = velmora::test::answerNextMessageBox();
+        QTest::mouseClick(button(entry(window, 1), "SaveContactButton"), Qt::LeftButton);
+        QTRY_VERIFY(seen->shown);
+        QCOMPARE(seen->text, QStringLiteral("Cannot save %1: No space left on device").arg(saved));
+        QCOMPARE(fileBytes(saved), QByteArray("the card saved before\r\n"));
+        QVERIFY(disk.names() == names);
     }
 
     void rowSpeaksTheChosenLanguage() {

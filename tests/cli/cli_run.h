@@ -8,7 +8,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <opencv2/core.hpp>
@@ -46,6 +49,9 @@ inline std::vector<std::string> linesOf(const std::string& text) {
 
 class CliTest : public ::testing::Test {
 protected:
+    // Far longer than any run of the tests takes, even a decode of a large picture.
+    static constexpr std::chrono::seconds kHangLimit{120};
+
     void SetUp() override {
         std::string pattern = (std::filesystem::temp_directory_path() / "velmora-cli-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -70,8 +76,9 @@ protected:
 
     // Runs velmora-cli with the arguments, feeding input on standard input; settings such as
     // "LC_ALL=C.UTF-8" replace those of the test's own environment.
+    // A run still going after limit has hung: it is ended and the test fails.
     CliRun run(const std::vector<std::string>& arguments, const std::string& input = {},
-               const std::vector<std::string>& settings = {}) const {
+               const std::vector<std::string>& settings = {}, std::chrono::seconds limit = kHangLimit) const {
         const std::string in = streams_ / "in", out = streams_ / "out", err = streams_ / "err";
         writeFile(in, input);
         std::vector<std::string> all = {VELMORA_CLI};
@@ -103,8 +110,18 @@ protected:
             ADD_FAILURE() << "cannot start " << VELMORA_CLI;
             return result;
         }
+        // A program that hangs (waiting on a FIFO, say) is ended, so that the test fails instead.
         int status = 0;
-        waitpid(pid, &status, 0);
+        const auto start = std::chrono::steady_clock::now();
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() - start > limit) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                ADD_FAILURE() << VELMORA_CLI << " still ran after " << limit.count() << " s and was ended";
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         result.out = readFile(out);
         result.err = readFile(err);

@@ -1,5 +1,8 @@
 // velmora-cli decode as a user runs it: the report lines, the raw and JSON forms, the marked
 // picture and the exit codes.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <opencv2/imgcodecs.hpp>
 
 #include "tests/cli/cli_run.h"
@@ -101,4 +104,47 @@ TEST_F(DecodeCli, MarkWritesTheCrosses) {
     }
     // Three crosses of two 51-pixel strokes, less the clipped and overlapping pixels.
     EXPECT_GT(red, 200);
+}
+
+// Paths that are no picture file to read say what they are, whatever their names, and a FIFO is
+// never waited on. On an idle machine the run answers in a fraction of a second; a program that
+// waited on the FIFO would never answer, so the limit leaves room for a loaded machine.
+TEST_F(DecodeCli, UnreadablePathsNameTheirProblemAtOnce) {
+    std::filesystem::create_directory(path("scans"));
+    std::filesystem::create_directory(path("folder.png"));
+    ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(path("pipe.jpg").c_str(), 0600), 0);
+    std::filesystem::create_symlink(path("loop.png"), path("loop.png"));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {path("scans").string(), "is a directory"},
+        {path("folder.png").string(), "is a directory"},
+        {path("pipe").string(), "not a regular file"},
+        {path("pipe.jpg").string(), "not a regular file"},
+        {"/dev/null", "not a regular file"},
+        {path("loop.png").string(), "too many levels of symbolic links"},
+    };
+    std::vector<std::string> arguments = {"decode", "--raw"};
+    for (const auto& c : cases) arguments.push_back(c.first);
+    const CliRun result = run(arguments, {}, {}, std::chrono::seconds(10));
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    const auto lines = linesOf(result.err);
+    ASSERT_EQ(lines.size(), cases.size()) << result.err;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(lines[i].rfind(cases[i].first + ": File Open Err: ", 0), 0u) << lines[i];
+        EXPECT_TRUE(lines[i].ends_with(": " + cases[i].second)) << lines[i];
+        EXPECT_EQ(lines[i].find("unknown file type"), std::string::npos) << lines[i];
+    }
+    // The JSON form carries the same reason.
+    const CliRun json = run({"decode", "--json", path("pipe").string()}, {}, {}, std::chrono::seconds(10));
+    EXPECT_NE(json.out.find("\"error\":\"cannot open the file: not a regular file\""), std::string::npos) << json.out;
+}
+
+TEST_F(DecodeCli, AFileWithoutReadPermissionSaysSo) {
+    if (geteuid() == 0) GTEST_SKIP() << "running as root, which reads a file whatever its permissions say";
+    const std::string file = symbolFile("locked.png", "locked", "H", "auto");
+    ASSERT_EQ(chmod(file.c_str(), 0), 0);
+    const CliRun result = run({"decode", file});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, file + ": File Open Err: cannot open the file: permission denied\n");
 }

@@ -21,6 +21,7 @@
 #include "ornament/ornament_file.h"
 #include "ornament/symbol_drawing.h"
 #include "ornament/symbol_levels.h"
+#include "tests/codecs/full_disk.h"
 
 namespace velmora {
 namespace {
@@ -454,6 +455,29 @@ TEST(OrnamentFileSaves, TheFormatTheNameAsksFor) {
     EXPECT_FALSE(saveOrnamentPicture(canvas, "/nonexistent-dir/x.png", error));
     EXPECT_NE(error.find("/nonexistent-dir/x.png"), std::string::npos) << error;
     for (const char* ext : {".PNG", ".jpeg", ".bmp", ".gif"}) std::remove((base + ext).c_str());
+}
+
+TEST(OrnamentFileSaves, AFullDiskKeepsTheOrnamentSavedBefore) {
+    test::FullDisk disk;
+    if (!disk.ready()) GTEST_SKIP() << disk.reason();
+    encode("Test\r\n");
+    OrnamentComposer composer;
+    const cv::Mat picture = gradientPicture(200, 200);
+    ASSERT_TRUE(composer.setPicture(picture, greyCopy(picture)));
+    ASSERT_EQ(composer.Compose(g_QrEncodedData, {}), 1);
+    for (const char* name : {"ornament.png", "ornament.jpg", "ornament.bmp"}) {
+        std::ofstream(disk.path(name), std::ios::binary) << "saved before";
+    }
+    ASSERT_TRUE(disk.fill());
+    const std::vector<std::string> names = disk.names();
+    for (const char* name : {"ornament.png", "ornament.jpg", "ornament.bmp"}) {
+        std::string error;
+        EXPECT_FALSE(saveOrnamentPicture(composer.canvas(), disk.path(name), error)) << name;
+        EXPECT_EQ(error, disk.path(name) + ": No space left on device");
+        const std::vector<unsigned char> bytes = fileBytes(disk.path(name));
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "saved before") << name;
+        EXPECT_EQ(disk.names(), names) << name;
+    }
 }
 
 }  // namespace

@@ -348,6 +348,11 @@ private slots:
         QVERIFY(broken.open(QIODevice::WriteOnly));
         broken.write("not a picture at all");
         broken.close();
+        // A file that is there, so that its name alone refuses it.
+        QFile notes(home.file(QStringLiteral("notes.txt")));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("words");
+        notes.close();
         const struct {
             QString file;
             QString reason;
