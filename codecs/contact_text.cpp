@@ -135,7 +135,10 @@ std::string vcardSymbolText(const ContactFields& contact) {
     if (!joined(parts, "").empty()) {
         // Post office box and extended address stay empty.
         std::string components = ";";
-        for (const std::string& part : parts) components += ";" + escapeContentText(part);
+        for (const std::string& part : parts) {
+            components += ';';
+            components += escapeContentText(part);
+        }
         vcard += foldContentLine("ADR:" + components);
     }
     return vcard + "END:VCARD\r\n";
