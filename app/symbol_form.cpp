@@ -33,12 +33,15 @@ SymbolForm::SymbolForm(const QString& title, QWidget* parent) : QDialog(parent) 
     connect(buttons_, &QDialogButtonBox::rejected, this, &SymbolForm::reject);
 
     auto* layout = new QVBoxLayout(this);
+    // The form grows when a reason of two lines appears under its fields, never cutting it off.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->addLayout(fields_);
     layout->addWidget(note_);
     layout->addWidget(problem_);
     layout->addStretch(1);
     layout->addWidget(buttons_);
-    setMinimumWidth(420);
+    // Room for a link or an address on one line; the layout then holds the form at least as wide.
+    problem_->setMinimumWidth(400);
 }
 
 QString SymbolForm::problem() const {
