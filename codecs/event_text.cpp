@@ -8,6 +8,9 @@
 namespace velmora {
 namespace {
 
+// The head of every calendar file Velmora writes.
+constexpr std::string_view kCalendarHead = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora//EN\r\n";
+
 bool isValue(const ContentLine& line, std::string_view value) {
     return startsWithNoCase(line.value, value) && line.value.size() == value.size();
 }
@@ -43,7 +46,7 @@ std::string utcDateTimeText(int64_t secondsSinceEpoch) {
 }
 
 std::string calendarSymbolText(const EventFields& event) {
-    std::string calendar = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora//EN\r\nBEGIN:VEVENT\r\n";
+    std::string calendar = std::string(kCalendarHead) + "BEGIN:VEVENT\r\n";
     calendar += foldContentLine("UID:" + escapeContentText(event.uid));
     calendar += "DTSTAMP:" + utcDateTimeText(event.stamp) + "\r\n";
     calendar += "DTSTART:" + utcDateTimeText(event.start) + "\r\n";
@@ -79,7 +82,7 @@ std::optional<EventText> readEventText(std::string_view text) {
         event.calendar = crlfLines(text);
     } else {
         // A lone event is no calendar file: it is wrapped in one, closed if the symbol cut it short.
-        event.calendar = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Velmora//Velmora//EN\r\n" + crlfLines(text) +
+        event.calendar = std::string(kCalendarHead) + crlfLines(text) +
                          (ended ? "" : "END:VEVENT\r\n") + "END:VCALENDAR\r\n";
     }
     return event;
