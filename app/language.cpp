@@ -156,6 +156,68 @@ constexpr LanguageKey<ActionTexts> kActionTextKeys[kActionTextCount] = {
     {"actions", "notopened", "No program opens %1", &A::notopened},
 };
 
+using F = FormTexts;
+constexpr LanguageKey<FormTexts> kFormTextKeys[kFormTextCount] = {
+    {"forms", "newsymbol", "New symbol from", &F::newsymbol},
+    {"forms", "link", "Link...", &F::link},
+    {"forms", "wifi", "Wi-Fi network...", &F::wifi},
+    {"forms", "contact", "Contact...", &F::contact},
+    {"forms", "event", "Event...", &F::event},
+    {"forms", "linktitle", "New symbol from a link", &F::linktitle},
+    {"forms", "wifititle", "New symbol from a Wi-Fi network", &F::wifititle},
+    {"forms", "contacttitle", "New symbol from a contact", &F::contacttitle},
+    {"forms", "eventtitle", "New symbol from an event", &F::eventtitle},
+    {"forms", "address", "Address:", &F::address},
+    {"forms", "networkname", "Network name:", &F::networkname},
+    {"forms", "security", "Security:", &F::security},
+    {"forms", "wpa", "WPA/WPA2/WPA3", &F::wpa},
+    {"forms", "wep", "WEP", &F::wep},
+    {"forms", "nopass", "None (open network)", &F::nopass},
+    {"forms", "password", "Password:", &F::password},
+    {"forms", "hidden", "Hidden network", &F::hidden},
+    {"forms", "name", "Name:", &F::name},
+    {"forms", "organization", "Organisation:", &F::organization},
+    {"forms", "numbers", "Phone numbers:", &F::numbers},
+    {"forms", "emails", "E-mail addresses:", &F::emails},
+    {"forms", "oneperline", "One per line", &F::oneperline},
+    {"forms", "street", "Street:", &F::street},
+    {"forms", "city", "City:", &F::city},
+    {"forms", "region", "Region:", &F::region},
+    {"forms", "postalcode", "Postal code:", &F::postalcode},
+    {"forms", "country", "Country:", &F::country},
+    {"forms", "summary", "Title:", &F::summary},
+    {"forms", "starts", "Starts:", &F::starts},
+    {"forms", "ends", "Ends:", &F::ends},
+    {"forms", "place", "Place:", &F::place},
+    {"forms", "localtime", "Times are in this computer's time zone; the symbol holds them in UTC.", &F::localtime},
+    {"forms", "make", "Make symbol", &F::make},
+    {"forms", "cancel", "Cancel", &F::cancel},
+    {"forms", "linkempty", "Type the address of the link.", &F::linkempty},
+    {"forms", "linkspace", "A link holds no spaces or control characters; write a space as %20.", &F::linkspace},
+    {"forms", "linknoscheme", "The link has no scheme: start it with https://, as in https://%1", &F::linknoscheme},
+    {"forms", "linknotweb", "The link starts with %1: and not with http:// or https://.", &F::linknotweb},
+    {"forms", "linknohost", "The link names no host: write it after //, as in https://example.com/", &F::linknohost},
+    {"forms", "linkbadhost", "The host of the link is not a name a browser can reach: %1", &F::linkbadhost},
+    {"forms", "wifinoname", "The network needs a name.", &F::wifinoname},
+    {"forms", "wifinopassword", "A %1 network needs a password.", &F::wifinopassword},
+    {"forms", "wifiwpalength", "A WPA password has 8 to 63 characters, or 64 hexadecimal digits.", &F::wifiwpalength},
+    {"forms", "wifiweplength", "A WEP key has 5 or 13 characters, or 10 or 26 hexadecimal digits.", &F::wifiweplength},
+    {"forms", "contactnoname", "The contact needs a name.", &F::contactnoname},
+    {"forms", "eventnotitle", "The event needs a title.", &F::eventnotitle},
+    {"forms", "eventendsearly", "The event ends before it starts.", &F::eventendsearly},
+};
+
+using S = SymbolTexts;
+constexpr LanguageKey<SymbolTexts> kSymbolTextKeys[kSymbolTextCount] = {
+    {"symbol", "edit", "Edit", &S::edit},
+    {"symbol", "copysymbol", "Copy symbol", &S::copysymbol},
+    {"symbol", "print", "Print...", &S::print},
+    {"symbol", "printsize", "Side of the symbol:", &S::printsize},
+    {"symbol", "printsizehint", "The dark square, without the white margin the page keeps around it", &S::printsizehint},
+    {"symbol", "nosymbol", "There is no symbol: type a text or make one from a form first.", &S::nosymbol},
+    {"symbol", "copied", "The symbol is on the clipboard.", &S::copied},
+};
+
 // Fills a text table from one language file. Values are used as their bytes stand: the files are
 // in the system code page, which is UTF-8 here.
 template <typename Texts, std::size_t Count>
@@ -176,6 +238,8 @@ struct LanguageState {
     CameraTexts camera;
     ActionTexts actions;
     WindowTexts window;
+    FormTexts forms;
+    SymbolTexts symbol;
 };
 
 // Every table of the language of index from its file; a file that is missing gives the English
@@ -189,6 +253,8 @@ LanguageState readLanguage(int index, const QString& path) {
     language.camera = readTexts(path, kCameraTextKeys);
     language.actions = readTexts(path, kActionTextKeys);
     language.window = readTexts(path, kWindowTextKeys);
+    language.forms = readTexts(path, kFormTextKeys);
+    language.symbol = readTexts(path, kSymbolTextKeys);
     return language;
 }
 
@@ -225,6 +291,14 @@ const LanguageKey<ActionTexts>* actionTextKeys() {
     return kActionTextKeys;
 }
 
+const LanguageKey<FormTexts>* formTextKeys() {
+    return kFormTextKeys;
+}
+
+const LanguageKey<SymbolTexts>* symbolTextKeys() {
+    return kSymbolTextKeys;
+}
+
 const LanguageKey<WindowTexts>* windowTextKeys() {
     return kWindowTextKeys;
 }
@@ -259,6 +333,14 @@ ActionTexts readActionTexts(const QString& path) {
     return readTexts(path, kActionTextKeys);
 }
 
+FormTexts readFormTexts(const QString& path) {
+    return readTexts(path, kFormTextKeys);
+}
+
+SymbolTexts readSymbolTexts(const QString& path) {
+    return readTexts(path, kSymbolTextKeys);
+}
+
 WindowTexts readWindowTexts(const QString& path) {
     return readTexts(path, kWindowTextKeys);
 }
@@ -289,6 +371,14 @@ const CameraTexts& currentCameraTexts() {
 
 const ActionTexts& currentActionTexts() {
     return state().actions;
+}
+
+const FormTexts& currentFormTexts() {
+    return state().forms;
+}
+
+const SymbolTexts& currentSymbolTexts() {
+    return state().symbol;
 }
 
 const WindowTexts& currentWindowTexts() {

@@ -69,6 +69,22 @@ struct ActionTexts {
         password, hidden, contact, event, starts, text, notsaved, notopened;
 };
 
+// The New symbol forms, section [forms]: the menu, each form's title and fields, its buttons and
+// why the fields make no symbol ("%1" the typed link, or its scheme or host).
+struct FormTexts {
+    QString newsymbol, link, wifi, contact, event, linktitle, wifititle, contacttitle, eventtitle, address,
+        networkname, security, wpa, wep, nopass, password, hidden, name, organization, numbers, emails, oneperline,
+        street, city, region, postalcode, country, summary, starts, ends, place, localtime, make, cancel, linkempty,
+        linkspace, linknoscheme, linknotweb, linknohost, linkbadhost, wifinoname, wifinopassword, wifiwpalength,
+        wifiweplength, contactnoname, eventnotitle, eventendsearly;
+};
+
+// The symbol as a picture elsewhere, section [symbol]: the Edit menu, Copy symbol, Print and its
+// size box, and the status when there is no symbol to copy or print.
+struct SymbolTexts {
+    QString edit, copysymbol, print, printsize, printsizehint, nosymbol, copied;
+};
+
 // Number of entries in each table, for checks of translation files.
 inline constexpr int kUiTextCount = 36;
 inline constexpr int kOrnamentTextCount = 38;
@@ -77,6 +93,8 @@ inline constexpr int kReadingTextCount = 3;
 inline constexpr int kCameraTextCount = 7;
 inline constexpr int kWindowTextCount = 13;
 inline constexpr int kActionTextCount = 19;
+inline constexpr int kFormTextCount = 47;
+inline constexpr int kSymbolTextCount = 7;
 
 // One text of a language file: where it lives, its English default and its member.
 template <typename Texts>
@@ -95,6 +113,8 @@ const LanguageKey<ReadingTexts>* readingTextKeys();
 const LanguageKey<CameraTexts>* cameraTextKeys();
 const LanguageKey<WindowTexts>* windowTextKeys();
 const LanguageKey<ActionTexts>* actionTextKeys();
+const LanguageKey<FormTexts>* formTextKeys();
+const LanguageKey<SymbolTexts>* symbolTextKeys();
 
 // The language file name of an index: "Lan_Ch.ini" for 1, "Lan_Ex.ini" for 2, else "Lan_En.ini".
 QString languageFileName(int index);
@@ -107,6 +127,8 @@ ReadingTexts readReadingTexts(const QString& path);
 CameraTexts readCameraTexts(const QString& path);
 WindowTexts readWindowTexts(const QString& path);
 ActionTexts readActionTexts(const QString& path);
+FormTexts readFormTexts(const QString& path);
+SymbolTexts readSymbolTexts(const QString& path);
 
 // The process-wide language: stores index as LanguageIndex and reads the main window's texts
 // from the matching file in the application directory (or beside the executable). Never fails:
@@ -123,6 +145,8 @@ const ReadingTexts& currentReadingTexts();
 const CameraTexts& currentCameraTexts();
 const WindowTexts& currentWindowTexts();
 const ActionTexts& currentActionTexts();
+const FormTexts& currentFormTexts();
+const SymbolTexts& currentSymbolTexts();
 
 // The ornament window's texts of the selected language, read from its file each time.
 OrnamentTexts currentOrnamentTexts();

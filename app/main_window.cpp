@@ -36,9 +36,11 @@
 #include "app/help_document.h"
 #include "app/language.h"
 #include "app/module_size_box.h"
+#include "app/new_symbol_menu.h"
 #include "app/picture_view.h"
 #include "app/read_actions.h"
 #include "app/symbol_image.h"
+#include "app/symbol_print.h"
 #include "app/symbol_save_format.h"
 #include "app/velmora_application.h"
 #include "app/window_settings.h"
@@ -112,7 +114,8 @@ QFont windowFont(const QFont& desktop) {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), folders_(applicationFile(kConfigName)) {
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent), folders_(applicationFile(kConfigName)), printSideMm_(kDefaultPrintSideMm) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Velmora"));
     setWindowIcon(toolbarIcon(QStringLiteral("app")));
@@ -158,7 +161,9 @@ void TForm1::FormCreate() {
 void TForm1::createActions() {
     N_Open = makeAction(this, "N_Open", QKeySequence(Qt::CTRL | Qt::Key_O));
     N_Save = makeAction(this, "N_Save", QKeySequence(Qt::CTRL | Qt::Key_S));
+    N_Print = makeAction(this, "N_Print", QKeySequence::Print);
     N_Exit = makeAction(this, "N_Exit");
+    N_CopySymbol = makeAction(this, "N_CopySymbol", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     N_CH = makeLanguageAction(this, "N_CH", "中国(&Z)", 1);
     N_En = makeLanguageAction(this, "N_En", "English(&E)", 0);
     N_Ex = makeLanguageAction(this, "N_Ex", "Extra(&X)", 2);
@@ -178,6 +183,8 @@ void TForm1::createActions() {
     N_CamGrab->setIcon(toolbarIcon(QStringLiteral("radar")));
 
     connect(N_Save, &QAction::triggered, this, &TForm1::N_SaveClick);
+    connect(N_Print, &QAction::triggered, this, &TForm1::N_PrintClick);
+    connect(N_CopySymbol, &QAction::triggered, this, &TForm1::N_CopySymbolClick);
     connect(N_Exit, &QAction::triggered, this, &TForm1::N_ExitClick);
     connect(N_About, &QAction::triggered, this, &TForm1::N_AboutClick);
     for (QAction* language : {N_CH, N_En, N_Ex}) connect(language, &QAction::triggered, this, &TForm1::N_CHClick);
@@ -190,8 +197,13 @@ void TForm1::createMenus() {
     N_File->addAction(N_Open);
     N_File->addSeparator();
     N_File->addAction(N_Save);
+    N_File->addAction(N_Print);
     N_File->addSeparator();
     N_File->addAction(N_Exit);
+
+    N_Edit = menuBar()->addMenu(QString());
+    N_Edit->setObjectName(QStringLiteral("N_Edit"));
+    N_Edit->addAction(N_CopySymbol);
 
     N_Tools = menuBar()->addMenu(QString());
     N_Tools->setObjectName(QStringLiteral("N_Tools"));
@@ -200,6 +212,9 @@ void TForm1::createMenus() {
     N_Tools->addActions({N_ScreenGrab, N_AreaGrab});
     N_Tools->addSeparator();
     N_Tools->addActions({N_Cam, N_CamGrab});
+    N_Tools->addSeparator();
+    N_NewSymbol = new NewSymbolMenu(this, [this](const std::string& text) { putSymbolText(text); });
+    N_Tools->addMenu(N_NewSymbol);
 
     N_Help = menuBar()->addMenu(QString());
     N_Help->setObjectName(QStringLiteral("N_Help"));
@@ -526,6 +541,11 @@ void TForm1::ApplyLanguage() {
     N_AreaGrab->setText(texts.menuAreagrab + QStringLiteral("(&M)"));
     N_Cam->setText(texts.menuCamera + QStringLiteral("(&C)"));
     N_CamGrab->setText(texts.menuCamgrab + QStringLiteral("(&D)"));
+    const SymbolTexts& symbolTexts = currentSymbolTexts();
+    N_Print->setText(symbolTexts.print + QStringLiteral("(&P)"));
+    N_Edit->setTitle(symbolTexts.edit + QStringLiteral("(&E)"));
+    N_CopySymbol->setText(symbolTexts.copysymbol + QStringLiteral("(&C)"));
+    N_NewSymbol->applyLanguage();
     N_Help->setTitle(texts.menuHelp + QStringLiteral("(&H)"));
     N_About->setText(texts.menuAbout + QStringLiteral("(&A)"));
 

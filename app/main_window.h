@@ -13,6 +13,7 @@
 #include "app/folder_memory.h"
 
 class QAction;
+class QPrintPreviewDialog;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -36,8 +37,10 @@ namespace velmora {
 class CamGrabShow;
 class CaptionPanel;
 class ModuleSizeBox;
+class NewSymbolMenu;
 class PictureView;
 class ReadActions;
+struct ShownModules;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -61,6 +64,12 @@ public:
     // Opens the ornament window for the shown symbol and waits for it to close; with an empty
     // input box it first encodes "Test".
     void ToolButton_QrOrnamentClick();
+    // Puts the shown symbol on the clipboard as a picture and as SVG.
+    void N_CopySymbolClick();
+    // Prints the shown symbol at a side in millimetres chosen in the print preview.
+    void N_PrintClick();
+    // Puts a text made by a New symbol form into the input box, where it is encoded as if typed.
+    void putSymbolText(const std::string& text);
     // Language switch of N_CH, N_En and N_Ex: the item's tag (1, 0, 2) is the new language.
     void N_CHClick();
 
@@ -125,6 +134,8 @@ protected:
     virtual QString chooseSaveFileName(const QString& folder);
     // Asks for the picture file to decode, starting in folder; empty when the user cancels.
     virtual QString chooseOpenFileName(const QString& folder);
+    // Runs the print preview until the user closes it.
+    virtual void showPrintPreview(QPrintPreviewDialog& dialog);
 
 private:
     void FormCreate();
@@ -167,6 +178,9 @@ private:
     bool filterDecodeEvents(QEvent* event);
     // Shows why a picture could not be read: the status text and a message naming the cause.
     void reportUnreadable(const QString& status, const QString& message);
+    // The modules of the symbol on show; false, with the reason in the status, when the view
+    // shows no symbol of the input box's text.
+    bool shownSymbol(ShownModules& modules);
     // Shows a caption instead of the symbol and clears the three labels.
     void showNoSymbol(const QString& caption);
     // The text of Memo1 as the encoder gets it: lines joined by CR LF.
@@ -178,14 +192,19 @@ private:
     QRect savedPlace_;       // the window's place and size at the end of the last run; empty for none
     QMargins savedFrame_;    // the room its frame took then
     std::unique_ptr<QTemporaryDir> privateCaptures_;  // captures when temp.bmp cannot be written
+    double printSideMm_;     // the side chosen in the last print preview
 
     // Menus and their commands.
     QMenu* N_File;
+    QMenu* N_Edit;
     QMenu* N_Tools;
+    NewSymbolMenu* N_NewSymbol;
     QMenu* N_Help;
     QAction* N_Open;
     QAction* N_Save;
+    QAction* N_Print;
     QAction* N_Exit;
+    QAction* N_CopySymbol;
     QAction* N_CH;
     QAction* N_En;
     QAction* N_Ex;

@@ -2,36 +2,30 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <vector>
 
 #include "app/language.h"
 #include "app/symbol_image.h"
 #include "codecs/symbol_picture.h"
 
 namespace velmora {
-namespace {
 
-// The module matrix of a symbol picture, read at each module's top left pixel: nonzero light.
-// Empty when the picture's side is not that of a symbol with its quiet zone at moduleSize.
-std::vector<uint8_t> modulesOf(const QImage& picture, int moduleSize, int& size) {
-    size = 0;
-    if (picture.isNull() || moduleSize < kMinModuleSize || moduleSize > kMaxModuleSize) return {};
-    if (picture.width() != picture.height() || picture.width() % moduleSize != 0) return {};
+ShownModules shownSymbolModules(const QImage& picture, int moduleSize) {
+    ShownModules shown;
+    if (picture.isNull() || moduleSize < kMinModuleSize || moduleSize > kMaxModuleSize) return shown;
+    if (picture.width() != picture.height() || picture.width() % moduleSize != 0) return shown;
     const int modules = picture.width() / moduleSize - 2 * kQuietZoneModules;
-    if (modules < 21 || modules > 177 || (modules - 21) % 4 != 0) return {};
+    if (modules < 21 || modules > 177 || (modules - 21) % 4 != 0) return shown;
     const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
-    std::vector<uint8_t> matrix(static_cast<std::size_t>(modules) * modules);
+    shown.matrix.resize(static_cast<std::size_t>(modules) * modules);
     const int quiet = kQuietZoneModules * moduleSize;
     for (int y = 0; y < modules; ++y) {
         const uchar* row = grey.constScanLine(quiet + y * moduleSize);
         for (int x = 0; x < modules; ++x)
-            matrix[static_cast<std::size_t>(y) * modules + x] = row[quiet + x * moduleSize] >= 128 ? 1 : 0;
+            shown.matrix[static_cast<std::size_t>(y) * modules + x] = row[quiet + x * moduleSize] >= 128 ? 1 : 0;
     }
-    size = modules;
-    return matrix;
+    shown.size = modules;
+    return shown;
 }
-
-}  // namespace
 
 SymbolSaveFormat symbolSaveFormatOf(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -65,16 +59,15 @@ bool writeShownSymbol(const QImage& picture, int moduleSize, const QString& path
         error = QString::fromLocal8Bit(reason.c_str());
         return false;
     }
-    int size = 0;
-    const std::vector<uint8_t> matrix = modulesOf(picture, moduleSize, size);
-    if (matrix.empty()) {
+    const ShownModules shown = shownSymbolModules(picture, moduleSize);
+    if (shown.size == 0) {
         error = QStringLiteral("there is no symbol to save");
         return false;
     }
     const std::string file = QFile::encodeName(path).toStdString();
     const bool written = format == SymbolSaveFormat::Png
-                             ? writeSymbolPng(file, matrix.data(), size, size, moduleSize, reason)
-                             : writeSymbolSvg(file, matrix.data(), size, size, moduleSize, reason);
+                             ? writeSymbolPng(file, shown.matrix.data(), shown.size, shown.size, moduleSize, reason)
+                             : writeSymbolSvg(file, shown.matrix.data(), shown.size, shown.size, moduleSize, reason);
     if (!written) error = QString::fromLocal8Bit(reason.c_str());
     return written;
 }

@@ -4,10 +4,23 @@
 
 #include <QImage>
 #include <QString>
+#include <cstdint>
+#include <vector>
 
 namespace velmora {
 
 enum class SymbolSaveFormat { Bmp, Png, Svg };
+
+// The modules of a symbol picture as the window draws it: size x size bytes in display order,
+// nonzero light.
+struct ShownModules {
+    int size = 0;
+    std::vector<uint8_t> matrix;
+};
+
+// The modules read at each module's top left pixel; size 0 when the picture's side is not that
+// of a symbol with its quiet zone at moduleSize pixels per module.
+ShownModules shownSymbolModules(const QImage& picture, int moduleSize);
 
 // PNG for a name ending in .png, SVG for .svg (in any letter case), the 1-bit BMP for every
 // other name.

@@ -2,6 +2,7 @@
 #include <cctype>
 
 #include "codecs/content_lines.h"
+#include "codecs/text_builders.h"
 #include "codecs/text_kind.h"
 
 namespace velmora {
@@ -117,6 +118,31 @@ std::optional<ContactText> readVcard(std::string_view text) {
 }
 
 }  // namespace
+
+std::string vcardSymbolText(const ContactFields& contact) {
+    const std::string name = escapeContentText(contact.name);
+    std::string vcard = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+    vcard += foldContentLine("N:" + name + ";;;;");
+    vcard += foldContentLine("FN:" + name);
+    if (!contact.organization.empty()) vcard += foldContentLine("ORG:" + escapeContentText(contact.organization));
+    for (const std::string& number : contact.numbers)
+        if (!number.empty()) vcard += foldContentLine("TEL:" + escapeContentText(number));
+    for (const std::string& email : contact.emails)
+        if (!email.empty()) vcard += foldContentLine("EMAIL:" + escapeContentText(email));
+    const PostalAddress& address = contact.address;
+    const std::vector<std::string> parts{address.street, address.city, address.region, address.postalCode,
+                                         address.country};
+    if (!joined(parts, "").empty()) {
+        // Post office box and extended address stay empty.
+        std::string components = ";";
+        for (const std::string& part : parts) {
+            components += ';';
+            components += escapeContentText(part);
+        }
+        vcard += foldContentLine("ADR:" + components);
+    }
+    return vcard + "END:VCARD\r\n";
+}
 
 std::optional<ContactText> readContactText(std::string_view text) {
     if (startsWithNoCase(text, "MECARD:")) return readMecard(text.substr(7));

@@ -158,6 +158,15 @@ std::vector<EscapedField> escapedFields(std::string_view body) {
     return fields;
 }
 
+std::string escapeFieldValue(std::string_view value) {
+    std::string out;
+    for (const char c : value) {
+        if (std::string_view("\\;,:\"").find(c) != std::string_view::npos) out += '\\';
+        out += c;
+    }
+    return out;
+}
+
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return false;
     for (size_t i = 0; i < prefix.size(); ++i)

@@ -55,4 +55,8 @@ struct EscapedField {
 // empty field (the closing ";;") ends the list.
 std::vector<EscapedField> escapedFields(std::string_view body);
 
+// A value written for a KEY:value; field that escapedFields reads back unchanged: \ ; , : and "
+// get a backslash before them.
+std::string escapeFieldValue(std::string_view value);
+
 }  // namespace velmora

@@ -32,8 +32,6 @@ bool checkSymbolArguments(const uint8_t* matrix, int stride, int size, int modul
     return true;
 }
 
-// The SVG text: a white rectangle over the whole picture, then one closed path per horizontal
-// run of dark modules, in pixel coordinates that include the quiet zone.
 std::string svgText(const uint8_t* matrix, int stride, int size, int moduleSize) {
     const int side = (size + 2 * kQuietZoneModules) * moduleSize;
     const std::string sideText = std::to_string(side);
@@ -64,6 +62,12 @@ std::string svgText(const uint8_t* matrix, int stride, int size, int moduleSize)
 }
 
 }  // namespace
+
+std::string symbolSvgText(const uint8_t* matrix, int stride, int size, int moduleSize) {
+    std::string unused;
+    if (!checkSymbolArguments(matrix, stride, size, moduleSize, unused)) return {};
+    return svgText(matrix, stride, size, moduleSize);
+}
 
 SymbolPictureFormat symbolPictureFormatOf(const std::string& path) {
     const std::string extension = lowerExtensionOf(path);
@@ -121,7 +125,7 @@ bool writeSymbolPng(const std::string& path, const uint8_t* matrix, int stride, 
 bool writeSymbolSvg(const std::string& path, const uint8_t* matrix, int stride, int size, int moduleSize,
                     std::string& error) {
     if (!checkSymbolArguments(matrix, stride, size, moduleSize, error)) return false;
-    const std::string svg = svgText(matrix, stride, size, moduleSize);
+    const std::string svg = symbolSvgText(matrix, stride, size, moduleSize);
     return writeFileWhole(path, svg.data(), svg.size(), error);
 }
 

@@ -31,6 +31,11 @@ SymbolPictureFormat symbolPictureFormatOf(const std::string& path);
 // not positive or moduleSize is outside 1..20.
 SymbolPixels renderSymbolPixels(const uint8_t* matrix, int stride, int size, int moduleSize);
 
+// The SVG text of the symbol: a white rectangle over the whole picture, then one closed path per
+// horizontal run of dark modules, in pixel coordinates that include the quiet zone. Empty for
+// arguments no writer takes.
+std::string symbolSvgText(const uint8_t* matrix, int stride, int size, int moduleSize);
+
 // The three writers take the matrix as renderSymbolPixels does. Each file appears whole or not
 // at all; on failure they return false with a one-line reason.
 bool writeSymbolBmp(const std::string& path, const uint8_t* matrix, int stride, int size, int moduleSize,

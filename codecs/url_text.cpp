@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "codecs/text_builders.h"
 #include "codecs/text_kind.h"
 
 namespace velmora {
@@ -163,7 +164,39 @@ bool readGeoPosition(std::string_view rest, UrlText& url) {
     return numbers == 2 || numbers == 3;
 }
 
+// True for a scheme as RFC 3986 writes it: a letter, then letters, digits, + - or .
+bool isScheme(std::string_view text) {
+    if (text.empty() || !std::isalpha(static_cast<unsigned char>(text.front()))) return false;
+    for (const unsigned char c : text)
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+    return true;
+}
+
 }  // namespace
+
+std::string linkSymbolText(std::string_view link) {
+    return std::string(trimmed(link));
+}
+
+LinkProblem linkProblem(std::string_view link) {
+    link = trimmed(link);
+    if (link.empty()) return LinkProblem::Empty;
+    if (!isOneToken(link)) return LinkProblem::Space;
+    const size_t colon = link.find(':');
+    // "example.com:8080/x" has a colon too, but what stands before it is a host, not a scheme.
+    if (colon == std::string_view::npos || !isScheme(link.substr(0, colon)) ||
+        link.substr(0, colon).find('.') != std::string_view::npos)
+        return LinkProblem::NoScheme;
+    const std::string scheme = lower(link.substr(0, colon));
+    if (scheme != "http" && scheme != "https") return LinkProblem::NotWeb;
+    std::string_view rest = link.substr(colon + 1);
+    if (rest.substr(0, 2) != "//") return LinkProblem::NoHost;
+    rest.remove_prefix(2);
+    std::string_view host = rest.substr(0, rest.find_first_of("/?#"));
+    if (const size_t at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
+    if (host.empty() || host.front() == ':') return LinkProblem::NoHost;
+    return readUrlText(link) ? LinkProblem::None : LinkProblem::BadHost;
+}
 
 std::optional<UrlText> readUrlText(std::string_view text) {
     text = trimmed(text);

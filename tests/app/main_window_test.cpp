@@ -863,6 +863,8 @@ private slots:
         check(velmora::cameraTextKeys(), velmora::kCameraTextCount);
         check(velmora::actionTextKeys(), velmora::kActionTextCount);
         check(velmora::windowTextKeys(), velmora::kWindowTextCount);
+        check(velmora::formTextKeys(), velmora::kFormTextCount);
+        check(velmora::symbolTextKeys(), velmora::kSymbolTextCount);
         const velmora::OrnamentTexts ornament = velmora::readOrnamentTexts(path);
         QCOMPARE(ornament.QRAlign, QString::fromUtf8("对齐点保护"));
     }
