@@ -43,20 +43,9 @@ double printSymbol(QPrinter& printer, const ShownModules& modules, double sideMm
     const QPointF origin((area.width() - side * scale) / 2, (area.height() - side * scale) / 2);
     painter.setPen(Qt::NoPen);
     painter.setBrush(Qt::black);
-    // One rectangle per horizontal run of dark modules: no hairline seams between modules.
-    for (int row = 0; row < modules.size; ++row) {
-        const uint8_t* line = modules.matrix.data() + static_cast<size_t>(row) * modules.size;
-        for (int column = 0; column < modules.size;) {
-            if (line[column] != 0) {
-                ++column;
-                continue;
-            }
-            const int start = column;
-            while (column < modules.size && line[column] == 0) ++column;
-            painter.drawRect(QRectF(origin.x() + start * module, origin.y() + row * module,
-                                    (column - start) * module, module));
-        }
-    }
+    forEachDarkRun(modules.matrix.data(), modules.size, modules.size, [&](int row, int start, int length) {
+        painter.drawRect(QRectF(origin.x() + start * module, origin.y() + row * module, length * module, module));
+    });
     painter.end();
     return side;
 }

@@ -41,22 +41,13 @@ std::string svgText(const uint8_t* matrix, int stride, int size, int moduleSize)
                       "\" shape-rendering=\"crispEdges\">\n"
                       "<rect x=\"0\" y=\"0\" width=\"" + sideText + "\" height=\"" + sideText +
                       "\" fill=\"#ffffff\"/>\n<g fill=\"#000000\">\n";
-    for (int row = 0; row < size; ++row) {
-        const uint8_t* modules = matrix + static_cast<size_t>(row) * stride;
-        for (int column = 0; column < size;) {
-            if (modules[column] != 0) {
-                ++column;
-                continue;
-            }
-            const int start = column;
-            while (column < size && modules[column] == 0) ++column;
-            const int x = (kQuietZoneModules + start) * moduleSize;
-            const int y = (kQuietZoneModules + row) * moduleSize;
-            const int width = (column - start) * moduleSize;
-            svg += "<path d=\"M" + std::to_string(x) + " " + std::to_string(y) + "h" + std::to_string(width) + "v" +
-                   std::to_string(moduleSize) + "h-" + std::to_string(width) + "z\"/>\n";
-        }
-    }
+    forEachDarkRun(matrix, stride, size, [&](int row, int start, int length) {
+        const int x = (kQuietZoneModules + start) * moduleSize;
+        const int y = (kQuietZoneModules + row) * moduleSize;
+        const int width = length * moduleSize;
+        svg += "<path d=\"M" + std::to_string(x) + " " + std::to_string(y) + "h" + std::to_string(width) + "v" +
+               std::to_string(moduleSize) + "h-" + std::to_string(width) + "z\"/>\n";
+    });
     svg += "</g>\n</svg>\n";
     return svg;
 }

@@ -31,6 +31,25 @@ SymbolPictureFormat symbolPictureFormatOf(const std::string& path);
 // not positive or moduleSize is outside 1..20.
 SymbolPixels renderSymbolPixels(const uint8_t* matrix, int stride, int size, int moduleSize);
 
+// Calls visit(row, column, length) for each horizontal run of dark modules of the size x size
+// matrix (display order, byte [row * stride + column], 0 dark), row by row, left to right: one
+// shape per run leaves no hairline seams between modules in a vector drawing.
+template <typename Visit>
+void forEachDarkRun(const uint8_t* matrix, int stride, int size, Visit&& visit) {
+    for (int row = 0; row < size; ++row) {
+        const uint8_t* modules = matrix + static_cast<size_t>(row) * stride;
+        for (int column = 0; column < size;) {
+            if (modules[column] != 0) {
+                ++column;
+                continue;
+            }
+            const int start = column;
+            while (column < size && modules[column] == 0) ++column;
+            visit(row, start, column - start);
+        }
+    }
+}
+
 // The SVG text of the symbol: a white rectangle over the whole picture, then one closed path per
 // horizontal run of dark modules, in pixel coordinates that include the quiet zone. Empty for
 // arguments no writer takes.
