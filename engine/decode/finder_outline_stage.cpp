@@ -241,35 +241,31 @@ bool readThrough(const OutlineSearch& search, const PerspectiveCoefficients& pla
 // Tries a, b and c as the corners of a symbol at the suggested version and its neighbours.
 // True when one read and was recorded.
 bool readTriple(const OutlineSearch& search, const FinderOutline& a, const FinderOutline& b, const FinderOutline& c) {
-    const Raster& binary = search.binary;
-    const bool lightFinders = search.lightFinders;
-    const int factor = search.factor;
-    CQR_Decoder& reader = processDecoder();
     if (!couldBeCorners(a, b, c)) return false;
     const int suggested = versionByOutlines(a, b, c);
     if (suggested + kVersionSteps.back() < kMinVersion || suggested - kVersionSteps.back() > kMaxVersion) return false;
+    processDecoder().setColourInverse(search.lightFinders ? 1 : 0);
     for (const int step : kVersionSteps) {
         const int version = suggested + step;
         if (version < kMinVersion || version > kMaxVersion) continue;
         const int n = symbolSizeOf(version);
         PerspectiveCoefficients plane{};
         if (!frameByOutlines(a, b, c, n, plane)) continue;
-        reader.setColourInverse(lightFinders ? 1 : 0);
         if (readThrough(search, plane, n, version)) {
-            recordFramed(plane, n, factor);
+            recordFramed(plane, n, search.factor);
             return true;
         }
         // Under a perspective or a bend the far corner strays most: the alignment pattern there,
         // where the symbol has one, pins it.
         PointF shift{};
-        if (version < 2 || !findAlignmentShift(binary, plane, n, lightFinders, shift)) continue;
+        if (version < 2 || !findAlignmentShift(search.binary, plane, n, search.lightFinders, shift)) continue;
         PointF alignment{};
         const float centre = static_cast<float>(n - 7);
         if (mapPoint({centre + shift.x, centre + shift.y}, alignment, plane) != 1) continue;
         PerspectiveCoefficients pinned{};
         if (!frameByOutlines(a, b, c, n, pinned, &alignment)) continue;
         if (readThrough(search, pinned, n, version)) {
-            recordFramed(pinned, n, factor);
+            recordFramed(pinned, n, search.factor);
             return true;
         }
     }
