@@ -7,10 +7,10 @@
 #include <vector>
 
 #include <opencv2/core/mat.hpp>
-#include <opencv2/imgcodecs.hpp>
 
 #include "cli/cli_command.h"
 #include "codecs/decoded_text.h"
+#include "codecs/picture_codecs.h"
 #include "codecs/text_encoding.h"
 #include "codecs/text_kind.h"
 #include "engine/decode/decode_report.h"
@@ -274,14 +274,9 @@ int decodeOne(const std::string& file, const DecodeOptions& options, bool announ
     if (count == 0) std::fprintf(stderr, "%s: Fail: no symbol found\n", file.c_str());
     if (!options.markPath.empty()) {
         markFoundSymbols(colour);
-        bool written = false;
-        try {
-            written = cv::imwrite(options.markPath, colour);
-        } catch (const cv::Exception&) {
-            written = false;
-        }
-        if (!written) {
-            reportProblem("cannot write the marked picture " + options.markPath);
+        std::string why;
+        if (!writePictureImage(options.markPath, colour, why)) {
+            reportProblem("cannot write the marked picture " + options.markPath + " (" + why + ")");
             return 2;
         }
     }

@@ -29,7 +29,7 @@ void decode(std::span<const uint8_t> file, PictureType type, Bitmap& out) {
         case PictureType::Tiff:
         case PictureType::Jpeg2000File:
         case PictureType::Jpeg2000Stream:
-        case PictureType::Pnm: decodeWithOpenCv(file, type, out); return;
+        case PictureType::Pnm: decodeCommonPicture(file, type, out); return;
         case PictureType::Gif: decodeGif(file, out); return;
         case PictureType::Icon: decodeIcon(file, out); return;
         case PictureType::Targa: decodeTarga(file, out); return;

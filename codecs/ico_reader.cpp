@@ -126,7 +126,7 @@ void decodeIcon(std::span<const uint8_t> file, Bitmap& out) {
     const auto data = in.take(entry.bytes);
     static constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (data.size() >= 8 && std::memcmp(data.data(), kPngSignature, 8) == 0) {
-        decodeWithOpenCv(data, PictureType::Png, out);
+        decodeCommonPicture(data, PictureType::Png, out);
     } else {
         decodeIconDib(data, out);
     }

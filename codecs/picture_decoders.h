@@ -14,8 +14,8 @@ class Mat;
 
 namespace velmora {
 
-// BMP, JPEG, PNG, TIFF, JPEG 2000 and PNM through OpenCV's image codecs.
-void decodeWithOpenCv(std::span<const uint8_t> file, PictureType type, Bitmap& out);
+// BMP, JPEG, PNG, TIFF, JPEG 2000 and PNM, to the pixels OpenCV's image codecs give.
+void decodeCommonPicture(std::span<const uint8_t> file, PictureType type, Bitmap& out);
 void decodeGif(std::span<const uint8_t> file, Bitmap& out);
 void decodeIcon(std::span<const uint8_t> file, Bitmap& out);
 void decodePcx(std::span<const uint8_t> file, Bitmap& out);

@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 
 #include "codecs/bmp_writer.h"
+#include "codecs/picture_codecs.h"
 #include "codecs/whole_file.h"
 
 namespace velmora {
@@ -101,13 +101,9 @@ bool writeSymbolPng(const std::string& path, const uint8_t* matrix, int stride, 
     const cv::Mat grey(picture.side, picture.side, CV_8UC1, picture.pixels.data());
     std::vector<uint8_t> png;
     // Encoded in memory so that the file itself can be written whole or not at all.
-    try {
-        if (!cv::imencode(".png", grey, png)) {
-            error = path + ": the PNG encoder failed";
-            return false;
-        }
-    } catch (const cv::Exception& exception) {
-        error = path + ": the PNG encoder failed: " + exception.what();
+    std::string why;
+    if (!encodePngImage(grey, png, why)) {
+        error = path + ": the PNG encoder failed: " + why;
         return false;
     }
     return writeFileWhole(path, png.data(), png.size(), error);

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <memory>
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 #include <vector>
 
 #include "codecs/byte_reader.h"
+#include "codecs/picture_codecs.h"
 #include "codecs/picture_decoders.h"
 
 namespace velmora {
@@ -130,8 +130,8 @@ void decodeWmf(std::span<const uint8_t> file, Bitmap& out) {
         failPicture(PictureFailure::Malformed, "the WMF picture cannot be drawn");
     }
     wmf_mem_close(api.get());
-    const cv::Mat encoded(1, static_cast<int>(png.size()), CV_8UC1, png.data());
-    bitmapFromMat(cv::imdecode(encoded, cv::IMREAD_UNCHANGED), out);
+    std::string why;
+    bitmapFromMat(decodePngImage(png, why), out);
 }
 
 }  // namespace velmora

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 #include <vector>
 
 #include "codecs/bmp_writer.h"
+#include "codecs/picture_codecs.h"
 #include "codecs/whole_file.h"
 
 namespace velmora {
@@ -23,16 +23,14 @@ bool hasExtension(const std::string& path) {
     return name.find('.') != std::string::npos;
 }
 
-bool encodeAndWrite(const cv::Mat& picture, const std::string& path, const char* extension,
-                    const std::vector<int>& parameters, std::string& error) {
-    std::vector<uchar> bytes;
-    try {
-        if (!cv::imencode(extension, picture, bytes, parameters)) {
-            error = path + ": the picture could not be encoded";
-            return false;
-        }
-    } catch (const cv::Exception& failure) {
-        error = path + ": the picture could not be encoded: " + failure.what();
+bool encodeAndWrite(const cv::Mat& picture, const std::string& path, const char* extension, int jpegQuality,
+                    std::string& error) {
+    std::vector<uint8_t> bytes;
+    std::string why;
+    const bool encoded = jpegQuality > 0 ? encodeJpegImage(picture, jpegQuality, bytes, why)
+                                         : encodePictureImage(extension, picture, {}, bytes, why);
+    if (!encoded) {
+        error = path + ": the picture could not be encoded" + (why.empty() ? "" : ": " + why);
         return false;
     }
     return writeFileWhole(path, bytes.data(), bytes.size(), error);
@@ -68,9 +66,8 @@ bool saveOrnamentPicture(const cv::Mat& picture, const std::string& path, std::s
         return false;
     }
     switch (ornamentFileFormatOf(path)) {
-    case OrnamentFileFormat::Png: return encodeAndWrite(picture, path, ".png", {}, error);
-    case OrnamentFileFormat::Jpeg:
-        return encodeAndWrite(picture, path, ".jpg", {cv::IMWRITE_JPEG_QUALITY, kJpegQuality}, error);
+    case OrnamentFileFormat::Png: return encodeAndWrite(picture, path, ".png", 0, error);
+    case OrnamentFileFormat::Jpeg: return encodeAndWrite(picture, path, ".jpg", kJpegQuality, error);
     case OrnamentFileFormat::Bmp: break;
     }
     return writeBmp24(path, picture.data, picture.cols, picture.rows, static_cast<int>(picture.step), error);

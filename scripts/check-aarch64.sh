@@ -22,7 +22,7 @@ if [ "$(id -u)" -eq 0 ]; then as_root=(); else as_root=(sudo); fi
 # What the engine-only tree links, for arm64: OpenCV's four modules, the picture libraries, the
 # IDN library, GoogleTest, and the C and C++ runtime to build against.
 arm64_packages=libc6-dev,libstdc++-12-dev,libopencv-core-dev,libopencv-imgproc-dev,libopencv-imgcodecs-dev
-arm64_packages+=,libopencv-videoio-dev,libgif-dev,libwmf-dev,libexpat1-dev,libjpeg62-turbo-dev,libidn2-dev,libgtest-dev
+arm64_packages+=,libopencv-videoio-dev,libgif-dev,libwmf-dev,libexpat1-dev,libjpeg62-turbo-dev,libpng-dev,libidn2-dev,libgtest-dev
 if [ ! -f "$sysroot/.velmora-sysroot" ]; then
   echo "Laying out the arm64 sysroot in $sysroot (once; about 180 MB from the Debian archive)"
   "${as_root[@]}" rm -rf "$sysroot"

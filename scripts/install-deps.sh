@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  libopencv-dev libgif-dev libwmf-dev libidn2-dev
+  libopencv-dev libpng-dev libjpeg62-turbo-dev libgif-dev libwmf-dev libidn2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libzbar-dev zbar-tools libzxing-dev libqrencode-dev qrencode python3-segno

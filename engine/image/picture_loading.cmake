@@ -15,7 +15,7 @@ target_sources(velmora_codecs PRIVATE
   ${PROJECT_SOURCE_DIR}/codecs/picture_headers.cpp
   ${PROJECT_SOURCE_DIR}/codecs/exif_orientation.h
   ${PROJECT_SOURCE_DIR}/codecs/exif_orientation.cpp
-  ${PROJECT_SOURCE_DIR}/codecs/opencv_reader.cpp
+  ${PROJECT_SOURCE_DIR}/codecs/common_picture_reader.cpp
   ${PROJECT_SOURCE_DIR}/codecs/gif_reader.cpp
   ${PROJECT_SOURCE_DIR}/codecs/ico_reader.cpp
   ${PROJECT_SOURCE_DIR}/codecs/pcx_reader.cpp

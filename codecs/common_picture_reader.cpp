@@ -1,10 +1,11 @@
-// BMP, JPEG, PNG, TIFF, JPEG 2000 and PNM through OpenCV's image codecs.
+// BMP, JPEG, PNG, TIFF, JPEG 2000 and PNM: decoded to the very image OpenCV's codecs give,
+// then brought into the bitmap.
 #include <cstring>
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include "codecs/exif_orientation.h"
+#include "codecs/picture_codecs.h"
 #include "codecs/picture_decoders.h"
 #include "codecs/picture_headers.h"
 
@@ -45,7 +46,7 @@ void bitmapFromMat(const cv::Mat& source, Bitmap& out) {
     for (int y = 0; y < image.rows; ++y) std::memcpy(out.rowFromTop(y), image.ptr(y), rowBytes);
 }
 
-void decodeWithOpenCv(std::span<const uint8_t> file, PictureType type, Bitmap& out) {
+void decodeCommonPicture(std::span<const uint8_t> file, PictureType type, Bitmap& out) {
     const PictureHeader header = readPictureHeader(file);
     if (header.family == PictureFamily::Unknown) {
         failPicture(PictureFailure::Malformed, std::string("not a ") + pictureTypeName(type) + " file");
@@ -53,15 +54,11 @@ void decodeWithOpenCv(std::span<const uint8_t> file, PictureType type, Bitmap& o
     if (header.width >= 0 && header.height >= 0) checkPictureSize(header.width, header.height);
     if (header.truncated) failPicture(PictureFailure::Truncated, std::string(pictureTypeName(type)) + " data ends early");
 
-    cv::Mat image;
-    try {
-        const cv::Mat raw(1, static_cast<int>(file.size()), CV_8UC1, const_cast<uint8_t*>(file.data()));
-        image = cv::imdecode(raw, cv::IMREAD_UNCHANGED);
-    } catch (const cv::Exception& error) {
-        failPicture(PictureFailure::Malformed, error.err);
-    }
+    std::string why;
+    cv::Mat image = decodePictureImage(file, why);
     if (image.empty()) {
-        failPicture(PictureFailure::Malformed, std::string("the ") + pictureTypeName(type) + " data is damaged or truncated");
+        failPicture(PictureFailure::Malformed, std::string("the ") + pictureTypeName(type) + " data is damaged or truncated" +
+                                                   (why.empty() ? "" : " (" + why + ")"));
     }
     if (header.family == PictureFamily::Bmp && alphaIsUnused(image)) {
         cv::Mat opaque;

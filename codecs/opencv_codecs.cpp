@@ -1,0 +1,95 @@
+// Finding and loading the OpenCV codecs module, once, the first time a picture needs it.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <opencv2/core.hpp>
+#include <string>
+
+#include "codecs/opencv_codecs.h"
+#include "codecs/opencv_codecs_entries.h"
+#include "codecs/picture_error.h"
+
+namespace velmora {
+namespace {
+
+struct OpenCvCodecs {
+    VelmoraOpenCvDecode decode = nullptr;
+    VelmoraOpenCvEncode encode = nullptr;
+    // Why the module could not be loaded; empty when it was.
+    std::string problem;
+};
+
+std::string folderOfProgram() {
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return {};
+    const std::string program(path, static_cast<std::size_t>(length));
+    return program.substr(0, program.rfind('/') + 1);
+}
+
+// The module beside the program as installed (bin/ and lib/velmora/ under one prefix, also in
+// the build folder), else where `cmake --install` put it, else in the build folder.
+OpenCvCodecs loadOpenCvCodecs() {
+    OpenCvCodecs codecs;
+    const std::string candidates[] = {folderOfProgram() + VELMORA_CODECS_MODULE_FROM_PROGRAM,
+                                      VELMORA_CODECS_MODULE_INSTALLED, VELMORA_CODECS_MODULE_BUILT};
+    void* module = nullptr;
+    for (const std::string& path : candidates) {
+        module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (module != nullptr) break;
+        if (codecs.problem.empty()) {
+            const char* why = dlerror();
+            codecs.problem = why != nullptr ? why : path + ": cannot be loaded";
+        }
+    }
+    if (module == nullptr) return codecs;
+    codecs.decode = reinterpret_cast<VelmoraOpenCvDecode>(dlsym(module, kOpenCvDecodeEntry));
+    codecs.encode = reinterpret_cast<VelmoraOpenCvEncode>(dlsym(module, kOpenCvEncodeEntry));
+    if (codecs.decode == nullptr || codecs.encode == nullptr) {
+        codecs.problem = "the OpenCV codecs module lacks its entries";
+        return codecs;
+    }
+    codecs.problem.clear();
+    return codecs;
+}
+
+// The module stays loaded for the life of the program once a picture has needed it.
+const OpenCvCodecs& openCvCodecs() {
+    static const OpenCvCodecs codecs = loadOpenCvCodecs();
+    return codecs;
+}
+
+const OpenCvCodecs& loadedOpenCvCodecs() {
+    const OpenCvCodecs& codecs = openCvCodecs();
+    if (!codecs.problem.empty()) {
+        failPicture(PictureFailure::Unsupported, "the OpenCV picture codecs cannot be loaded: " + codecs.problem);
+    }
+    return codecs;
+}
+
+}  // namespace
+
+cv::Mat decodeWithOpenCvModule(std::span<const uint8_t> file, std::string& why) {
+    const OpenCvCodecs& codecs = loadedOpenCvCodecs();
+    cv::Mat image;
+    if (!codecs.decode(file.data(), file.size(), &image, &why)) return {};
+    return image;
+}
+
+bool encodeWithOpenCvModule(const std::string& extension, const cv::Mat& picture, const std::vector<int>& parameters,
+                            std::vector<uint8_t>& out, std::string& error) {
+    const OpenCvCodecs& codecs = openCvCodecs();
+    if (!codecs.problem.empty()) {
+        error = "the OpenCV picture codecs cannot be loaded: " + codecs.problem;
+        return false;
+    }
+    return codecs.encode(extension.c_str(), &picture, parameters.data(), parameters.size(), &out, &error);
+}
+
+bool openCvCodecsModuleLoads(std::string& why) {
+    why = openCvCodecs().problem;
+    return why.empty();
+}
+
+}  // namespace velmora
