@@ -84,16 +84,6 @@ const char* pictureFailureText(PictureFailure kind) {
     return "failure";
 }
 
-void checkPictureSize(int64_t width, int64_t height) {
-    if (width <= 0 || height <= 0) {
-        failPicture(PictureFailure::Malformed,
-                    "the picture size " + std::to_string(width) + " x " + std::to_string(height) + " is empty");
-    }
-    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels) {
-        failPicture(PictureFailure::TooLarge, std::to_string(width) + " x " + std::to_string(height) + " pixels");
-    }
-}
-
 bool Bitmap::load(const std::string& path, PictureType type) {
     clear();
     try {

@@ -1,13 +1,12 @@
 // Finding and loading the OpenCV codecs module, once, the first time a picture needs it.
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <climits>
 #include <opencv2/core.hpp>
 #include <string>
 
 #include "codecs/opencv_codecs.h"
-#include "codecs/opencv_codecs_entries.h"
+#include "codecs/codec_module_entries.h"
+#include "codecs/codec_modules.h"
 #include "codecs/picture_error.h"
 
 namespace velmora {
@@ -20,37 +19,13 @@ struct OpenCvCodecs {
     std::string problem;
 };
 
-std::string folderOfProgram() {
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) return {};
-    const std::string program(path, static_cast<std::size_t>(length));
-    return program.substr(0, program.rfind('/') + 1);
-}
-
-// The module beside the program as installed (bin/ and lib/velmora/ under one prefix, also in
-// the build folder), else where `cmake --install` put it, else in the build folder.
 OpenCvCodecs loadOpenCvCodecs() {
     OpenCvCodecs codecs;
-    const std::string candidates[] = {folderOfProgram() + VELMORA_CODECS_MODULE_FROM_PROGRAM,
-                                      VELMORA_CODECS_MODULE_INSTALLED, VELMORA_CODECS_MODULE_BUILT};
-    void* module = nullptr;
-    for (const std::string& path : candidates) {
-        module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (module != nullptr) break;
-        if (codecs.problem.empty()) {
-            const char* why = dlerror();
-            codecs.problem = why != nullptr ? why : path + ": cannot be loaded";
-        }
-    }
+    void* module = openCodecModule(kOpenCvCodecsModule, codecs.problem);
     if (module == nullptr) return codecs;
     codecs.decode = reinterpret_cast<VelmoraOpenCvDecode>(dlsym(module, kOpenCvDecodeEntry));
     codecs.encode = reinterpret_cast<VelmoraOpenCvEncode>(dlsym(module, kOpenCvEncodeEntry));
-    if (codecs.decode == nullptr || codecs.encode == nullptr) {
-        codecs.problem = "the OpenCV codecs module lacks its entries";
-        return codecs;
-    }
-    codecs.problem.clear();
+    if (codecs.decode == nullptr || codecs.encode == nullptr) codecs.problem = "the OpenCV codecs module lacks its entries";
     return codecs;
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/opencv_codecs_entries.h"
+#include "codecs/codec_module_entries.h"
 
 extern "C" __attribute__((visibility("default"))) bool velmoraOpenCvDecode(const uint8_t* data, std::size_t size,
                                                                            cv::Mat* out, std::string* error) {

@@ -46,7 +46,16 @@ private:
 const char* pictureFailureText(PictureFailure kind);
 
 // Returns normally only for 1 <= width, height <= kMaxPictureSide and width * height <=
-// kMaxPicturePixels; throws Malformed for an empty size and TooLarge for a large one.
-void checkPictureSize(int64_t width, int64_t height);
+// kMaxPicturePixels; throws Malformed for an empty size and TooLarge for a large one. Inline, so
+// that the codec modules hold to the same limits.
+inline void checkPictureSize(int64_t width, int64_t height) {
+    if (width <= 0 || height <= 0) {
+        failPicture(PictureFailure::Malformed,
+                    "the picture size " + std::to_string(width) + " x " + std::to_string(height) + " is empty");
+    }
+    if (width > kMaxPictureSide || height > kMaxPictureSide || width * height > kMaxPicturePixels) {
+        failPicture(PictureFailure::TooLarge, std::to_string(width) + " x " + std::to_string(height) + " pixels");
+    }
+}
 
 }  // namespace velmora

@@ -1,6 +1,5 @@
 # Picture file decoding in the codecs library and picture loading in the engine. Included from
 # engine/image/CMakeLists.txt; every path is absolute.
-pkg_check_modules(VELMORA_LIBWMF REQUIRED IMPORTED_TARGET libwmf)
 find_package(GIF REQUIRED)
 
 target_sources(velmora_codecs PRIVATE
@@ -26,7 +25,7 @@ target_sources(velmora_codecs PRIVATE
   ${PROJECT_SOURCE_DIR}/codecs/sun_raster_reader.cpp
   ${PROJECT_SOURCE_DIR}/codecs/wmf_reader.cpp
 )
-target_link_libraries(velmora_codecs PRIVATE GIF::GIF PkgConfig::VELMORA_LIBWMF)
+target_link_libraries(velmora_codecs PRIVATE GIF::GIF)
 
 target_sources(velmora_image PRIVATE
   ${PROJECT_SOURCE_DIR}/engine/image/picture_loading.h
