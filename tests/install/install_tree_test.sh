@@ -36,8 +36,14 @@ done
 [ -x "$prefix/bin/velmora" ] && [ -x "$prefix/bin/velmora-cli" ] || fail "the programs are not executable"
 cmp -s "$source/data/Lan_Ch.ini" "$prefix/share/velmora/Lan_Ch.ini" || fail "the installed Lan_Ch.ini differs from data/Lan_Ch.ini"
 [ "$(head -c 5 "$prefix/share/velmora/qr_readme.pdf")" = "%PDF-" ] || fail "qr_readme.pdf is not a PDF"
-# Nothing from the build (tests, tools, libraries, headers) comes along.
-unexpected=$(cd "$prefix" && find . -type f | grep -v -E '^\./(bin/velmora|bin/velmora-cli|share/velmora/.*|share/applications/.*|share/metainfo/.*|share/icons/.*|share/man/man1/.*)$' || true)
+# The codec modules the programs open when a picture needs them, and the library with what
+# building against it takes; nothing else from the build (tests, tools, static libraries).
+for module in velmora_opencv_codecs.so velmora_wmf_codec.so; do
+  [ -n "$(find "$prefix" -path "*/velmora/$module" -type f)" ] || fail "the codec module $module is not installed"
+done
+unexpected=$(cd "$prefix" && find . -type f | grep -v -E '^\./(bin/velmora|bin/velmora-cli|share/velmora/.*|share/applications/.*|share/metainfo/.*|share/icons/.*|share/man/man1/.*)$' \
+  | grep -v -E '^\./lib(/[a-z0-9_-]+-linux-gnu)?/(velmora/velmora_(opencv_codecs|wmf_codec)\.so|libvelmora\.so\.[0-9.]+|pkgconfig/velmora\.pc|cmake/Velmora/[A-Za-z-]+\.cmake)$' \
+  | grep -v -E '^\./include/velmora/(reader|writer)\.h$' || true)
 [ -z "$unexpected" ] || fail "the install holds more than the program: $unexpected"
 echo "ok: the installed tree"
 
@@ -86,3 +92,10 @@ text="Installed Velmora, ready to go"
 decoded=$("$prefix/bin/velmora-cli" decode --raw "$work/symbol.png") || fail "decode failed"
 [ "$decoded" = "$text" ] || fail "decoded '$decoded', wanted '$text'"
 echo "ok: the installed velmora-cli writes and reads back a symbol"
+
+# A BMP goes through OpenCV's codecs, which the installed program opens from its own prefix.
+"$prefix/bin/velmora-cli" encode -o "$work/symbol.bmp" "$text" 2> /dev/null || fail "encode to BMP failed"
+decoded=$(LD_DEBUG=files LD_DEBUG_OUTPUT="$work/loader" "$prefix/bin/velmora-cli" decode --raw "$work/symbol.bmp") || fail "decode of the BMP failed"
+[ "$decoded" = "$text" ] || fail "decoded '$decoded' from the BMP, wanted '$text'"
+grep -h 'file=.*velmora_opencv_codecs.so' "$work"/loader.* | grep -q "file=$prefix/" || fail "velmora-cli did not open the installed OpenCV codecs module"
+echo "ok: the installed velmora-cli reads a BMP through the installed OpenCV codecs module"
