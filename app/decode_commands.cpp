@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -207,7 +208,18 @@ void TForm1::decodeFiles(const QStringList& paths, ScanSource source) {
 }
 
 void TForm1::N_HistoryClick() {
-    if (historyWindow_ == nullptr) historyWindow_ = new HistoryWindow(*history_, &folders_, this);
+    if (historyWindow_ == nullptr) {
+        historyWindow_ = new HistoryWindow(*history_, &folders_, this);
+        // The first time over the middle of the main window, then where the user left it.
+        QRect place(QPoint(), historyWindow_->size());
+        place.moveCenter(frameGeometry().center());
+        if (const QScreen* screen = this->screen()) {
+            const QRect desktop = screen->availableGeometry();
+            place.moveLeft(std::clamp(place.left(), desktop.left(), std::max(desktop.left(), desktop.right() - place.width())));
+            place.moveTop(std::clamp(place.top(), desktop.top(), std::max(desktop.top(), desktop.bottom() - place.height())));
+        }
+        historyWindow_->move(place.topLeft());
+    }
     historyWindow_->show();
     historyWindow_->raise();
     historyWindow_->activateWindow();
