@@ -10,18 +10,7 @@ cli=$2
 command -v sqlite3 >/dev/null || { echo "SKIP: sqlite3 is not installed"; exit 77; }
 command -v convert >/dev/null || { echo "SKIP: ImageMagick's convert is not installed"; exit 77; }
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-export VELMORA_HOME="$work/home"
-export QT_QPA_PLATFORM=offscreen
-mkdir -p "$VELMORA_HOME"
+. "$(dirname "$0")/background_programs.sh"
 
 # Each picture holds a Wi-Fi network and a link side by side; ten pictures per program.
 pictures=10
