@@ -46,10 +46,10 @@ public:
     // the user for permission, so it does not block the window.
     void join(const WifiText& network);
 
-    // The settings that join() hands to AddAndActivateConnection. accessPointFlags are the RSN
-    // and WPA flags of the network's access point (0 when it is not in sight): a "WPA" network
-    // whose access point offers SAE only gets sae, every other one wpa-psk. False, for a
-    // security that is not WPA personal, WPA3 (SAE), WEP or open.
+    // The settings that join() hands to AddAndActivateConnection. rsnFlags and wpaFlags are those
+    // of the network's access point (0 when it is not in sight): a "WPA" network whose access
+    // point offers SAE only gets sae, every other one wpa-psk. False for a security that is not
+    // WPA personal, WPA3 (SAE), WEP or open.
     static bool connectionSettings(const WifiText& network, uint rsnFlags, uint wpaFlags, NetworkSettings& settings);
 
 signals:

@@ -55,8 +55,9 @@ public:
     // The rows newest first; with a filter only those whose text, path, source or kind contain
     // it (ASCII letters in any case). False, with error(), when the database cannot be read.
     bool entries(const QString& filter, std::vector<ScanRecord>& rows);
-    // Deletes the rows of these ids; all rows.
+    // Deletes the rows of these ids, together.
     bool remove(const std::vector<qint64>& ids);
+    // Deletes every row.
     bool clear();
 
     // Why the last call failed: the file and the database's reason.
