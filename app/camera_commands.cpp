@@ -203,6 +203,8 @@ void TForm1::TimerCamTimer() {
 int TForm1::DecodeCameraFrame(cv::Mat& frame) {
     if (frame.empty() || frame.depth() != CV_8U) return 0;
     const int count = decodeFrameSymbols(frame, config_.iQrMsg_Max);
+    scanSource_ = ScanSource::Camera;
+    scanPath_.clear();
     // The reader looks for one to four symbols and the setting keeps what it used.
     config_.iQrMsg_Max = std::clamp(config_.iQrMsg_Max, 1, 4);
     ReportResults(count);

@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -24,6 +25,7 @@
 #include "app/area_window.h"
 #include "app/caption_panel.h"
 #include "app/decode_log.h"
+#include "app/history_window.h"
 #include "app/image_bitmap.h"
 #include "app/language.h"
 #include "app/main_window.h"
@@ -34,6 +36,8 @@
 #include "app/wait_cursor.h"
 #include "codecs/bmp_writer.h"
 #include "codecs/decoded_text.h"
+#include "codecs/text_kind.h"
+#include "engine/decode/decode_report.h"
 #include "engine/decode/symbol_marks.h"
 #include "engine/image/picture_loading.h"
 #include "engine/velmora_engine.h"
@@ -142,7 +146,7 @@ void TForm1::ToolButton_ScreenGrabClick() {
                                                                       : shot.geometry;
     const QImage picture = shot.region(AreaRect{screen.left(), screen.top(), screen.right() + 1, screen.bottom() + 1});
     ImageWork->setPicture(picture);
-    decodeCapture(picture);
+    decodeCapture(picture, ScanSource::Screen);
 }
 
 void TForm1::ToolButton_AreaGrabClick() {
@@ -177,7 +181,7 @@ void TForm1::ToolButton_AreaGrabClick() {
         return;
     }
     ImageWork->setPicture(picture);
-    decodeCapture(picture);
+    decodeCapture(picture, ScanSource::Area);
 }
 
 void TForm1::pasteClipboardPicture() {
@@ -185,25 +189,43 @@ void TForm1::pasteClipboardPicture() {
     if (data == nullptr) return;
     const QStringList files = localFiles(data);
     if (!files.isEmpty()) {
-        decodeFiles(files);
+        decodeFiles(files, ScanSource::Paste);
         return;
     }
     if (!data->hasImage()) return;
     if (refuseWhileGrabbing()) return;
     const QImage picture = qvariant_cast<QImage>(data->imageData());
     if (picture.isNull()) return;
-    decodeCapture(picture);
+    decodeCapture(picture, ScanSource::Paste);
 }
 
-void TForm1::decodeFiles(const QStringList& paths) {
+void TForm1::decodeFiles(const QStringList& paths, ScanSource source) {
     if (paths.isEmpty() || refuseWhileGrabbing()) return;
     for (const QString& path : paths) {
         prepareDecode();
-        DecodeFile(path);
+        decodePicture(path, source, path);
     }
 }
 
-void TForm1::decodeCapture(const QImage& capture) {
+void TForm1::N_HistoryClick() {
+    if (historyWindow_ == nullptr) {
+        historyWindow_ = new HistoryWindow(*history_, &folders_, this);
+        // The first time over the middle of the main window, then where the user left it.
+        QRect place(QPoint(), historyWindow_->size());
+        place.moveCenter(frameGeometry().center());
+        if (const QScreen* screen = this->screen()) {
+            const QRect desktop = screen->availableGeometry();
+            place.moveLeft(std::clamp(place.left(), desktop.left(), std::max(desktop.left(), desktop.right() - place.width())));
+            place.moveTop(std::clamp(place.top(), desktop.top(), std::max(desktop.top(), desktop.bottom() - place.height())));
+        }
+        historyWindow_->move(place.topLeft());
+    }
+    historyWindow_->show();
+    historyWindow_->raise();
+    historyWindow_->activateWindow();
+}
+
+void TForm1::decodeCapture(const QImage& capture, ScanSource source) {
     QString path = applicationFile(kCaptureName);
     QString problem;
     QString error;
@@ -219,12 +241,19 @@ void TForm1::decodeCapture(const QImage& capture) {
         }
     }
     prepareDecode();
-    DecodeFile(path);
+    // temp.bmp is the program's file, overwritten by the next capture: the history names none.
+    decodePicture(path, source, QString());
     // What was read stays the status; the file that could not be kept is a note beside it.
-    setStatusNote(problem);
+    if (!problem.isEmpty()) setStatusNote(statusNote().isEmpty() ? problem : problem + QStringLiteral("  ") + statusNote());
 }
 
 int TForm1::DecodeFile(const QString& path) {
+    return decodePicture(path, ScanSource::File, path);
+}
+
+int TForm1::decodePicture(const QString& path, ScanSource source, const QString& userPath) {
+    scanSource_ = source;
+    scanPath_ = userPath;
     const std::string file = QFile::encodeName(path).toStdString();
     cv::Mat shown;
     std::string reason;
@@ -278,11 +307,38 @@ void TForm1::ReportResults(int count) {
     }
     actions_->showTexts(shownTexts);
     setStatusText(texts.decoded);
+    keepInHistory(count, shownTexts);
     // The new blocks stay in view also when the action row has just taken room from the box.
     QTimer::singleShot(0, MemoData, [box = MemoData] {
         box->moveCursor(QTextCursor::End);
         box->ensureCursorVisible();
     });
+}
+
+void TForm1::keepInHistory(int count, const std::vector<std::string>& shownTexts) {
+    const QString time = scanTimeNow();
+    std::vector<ScanRecord> records;
+    for (int k = 0; k < std::min(count, 4); ++k) {
+        const std::string_view bytes = decodedBytes(g_QrDecodedData, k);
+        ScanRecord record;
+        record.time = time;
+        record.source = QString::fromLatin1(scanSourceName(scanSource_));
+        record.path = scanPath_.isEmpty() ? QString() : QFileInfo(scanPath_).absoluteFilePath();
+        record.text = QString::fromStdString(shownTexts[static_cast<std::size_t>(k)]);
+        record.bytes = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        // The kind the action row found, so that both always agree.
+        record.kind = QString::fromLatin1(textKindName(actions_->entries()[static_cast<std::size_t>(k)].kind));
+        record.version = g_QrDecodedData.nVersion[k];
+        const char level = levelLetter(g_QrDecodedData.nLevel[k]);
+        if (level != '?') record.level = QString(QLatin1Char(level));
+        records.push_back(std::move(record));
+    }
+    if (history_->add(records)) {
+        historyProblemSaid_ = false;
+    } else if (!historyProblemSaid_) {
+        historyProblemSaid_ = true;
+        setStatusNote(currentHistoryTexts().notkept.arg(history_->error()));
+    }
 }
 
 void TForm1::ShowMarkedPicture(cv::Mat& picture) {
@@ -304,7 +360,7 @@ void TForm1::dropEvent(QDropEvent* event) {
     if (files.isEmpty()) return;
     event->acceptProposedAction();
     // The drop ends first, so that the program the files came from does not wait for the decode.
-    QTimer::singleShot(0, this, [this, files] { decodeFiles(files); });
+    QTimer::singleShot(0, this, [this, files] { decodeFiles(files, ScanSource::Drop); });
 }
 
 bool TForm1::filterDecodeEvents(QEvent* event) {

@@ -218,6 +218,52 @@ constexpr LanguageKey<SymbolTexts> kSymbolTextKeys[kSymbolTextCount] = {
     {"symbol", "copied", "The symbol is on the clipboard.", &S::copied},
 };
 
+using H = HistoryTexts;
+constexpr LanguageKey<HistoryTexts> kHistoryTextKeys[kHistoryTextCount] = {
+    {"history", "menu", "History", &H::menu},
+    {"history", "title", "Scan history", &H::title},
+    {"history", "search", "Search the history", &H::search},
+    {"history", "coltime", "Time", &H::coltime},
+    {"history", "colsource", "Source", &H::colsource},
+    {"history", "colkind", "Kind", &H::colkind},
+    {"history", "coltext", "Text", &H::coltext},
+    {"history", "file", "File", &H::file},
+    {"history", "drop", "Dropped", &H::drop},
+    {"history", "paste", "Pasted", &H::paste},
+    {"history", "args", "Command line", &H::args},
+    {"history", "screen", "Screen", &H::screen},
+    {"history", "area", "Area", &H::area},
+    {"history", "camera", "Camera", &H::camera},
+    {"history", "url", "Link", &H::url},
+    {"history", "wifi", "Wi-Fi", &H::wifi},
+    {"history", "contact", "Contact", &H::contact},
+    {"history", "event", "Event", &H::event},
+    {"history", "plain", "Text", &H::plain},
+    {"history", "delete", "Delete", &H::remove},
+    {"history", "clear", "Clear all...", &H::clear},
+    {"history", "export", "Export CSV...", &H::exportcsv},
+    {"history", "clearquestion", "Delete all %1 entries of the scan history? This cannot be undone.", &H::clearquestion},
+    {"history", "notkept", "History not kept: %1", &H::notkept},
+    {"history", "unreadable", "The scan history cannot be read: %1", &H::unreadable},
+    {"history", "csvfiles", "CSV files", &H::csvfiles},
+    {"history", "exported", "%1 entries saved in %2", &H::exported},
+};
+
+using N = NetworkTexts;
+constexpr LanguageKey<NetworkTexts> kNetworkTextKeys[kNetworkTextCount] = {
+    {"network", "connect", "Connect", &N::connect},
+    {"network", "caption", "Wi-Fi network", &N::caption},
+    {"network", "joining", "NetworkManager is joining the network %1 (%2).", &N::joining},
+    {"network", "nonetworkmanager",
+     "NetworkManager does not answer, so Velmora cannot join %1: %2. Join the network in the desktop's network settings.",
+     &N::nonetworkmanager},
+    {"network", "nowifi", "NetworkManager manages no Wi-Fi device on this computer, so Velmora cannot join %1.",
+     &N::nowifi},
+    {"network", "outofreach", "The network %1 is out of reach: this computer's Wi-Fi does not see it.", &N::outofreach},
+    {"network", "refused", "NetworkManager refused to join %1: %2", &N::refused},
+    {"network", "unsupported", "Velmora cannot join %1: its security %2 is not WPA, WPA3, WEP or open.", &N::unsupported},
+};
+
 // Fills a text table from one language file. Values are used as their bytes stand: the files are
 // in the system code page, which is UTF-8 here.
 template <typename Texts, std::size_t Count>
@@ -240,6 +286,8 @@ struct LanguageState {
     WindowTexts window;
     FormTexts forms;
     SymbolTexts symbol;
+    HistoryTexts history;
+    NetworkTexts network;
 };
 
 // Every table of the language of index from its file; a file that is missing gives the English
@@ -255,6 +303,8 @@ LanguageState readLanguage(int index, const QString& path) {
     language.window = readTexts(path, kWindowTextKeys);
     language.forms = readTexts(path, kFormTextKeys);
     language.symbol = readTexts(path, kSymbolTextKeys);
+    language.history = readTexts(path, kHistoryTextKeys);
+    language.network = readTexts(path, kNetworkTextKeys);
     return language;
 }
 
@@ -299,6 +349,14 @@ const LanguageKey<SymbolTexts>* symbolTextKeys() {
     return kSymbolTextKeys;
 }
 
+const LanguageKey<HistoryTexts>* historyTextKeys() {
+    return kHistoryTextKeys;
+}
+
+const LanguageKey<NetworkTexts>* networkTextKeys() {
+    return kNetworkTextKeys;
+}
+
 const LanguageKey<WindowTexts>* windowTextKeys() {
     return kWindowTextKeys;
 }
@@ -341,6 +399,14 @@ SymbolTexts readSymbolTexts(const QString& path) {
     return readTexts(path, kSymbolTextKeys);
 }
 
+HistoryTexts readHistoryTexts(const QString& path) {
+    return readTexts(path, kHistoryTextKeys);
+}
+
+NetworkTexts readNetworkTexts(const QString& path) {
+    return readTexts(path, kNetworkTextKeys);
+}
+
 WindowTexts readWindowTexts(const QString& path) {
     return readTexts(path, kWindowTextKeys);
 }
@@ -379,6 +445,14 @@ const FormTexts& currentFormTexts() {
 
 const SymbolTexts& currentSymbolTexts() {
     return state().symbol;
+}
+
+const HistoryTexts& currentHistoryTexts() {
+    return state().history;
+}
+
+const NetworkTexts& currentNetworkTexts() {
+    return state().network;
 }
 
 const WindowTexts& currentWindowTexts() {

@@ -85,6 +85,21 @@ struct SymbolTexts {
     QString edit, copysymbol, print, printsize, printsizehint, nosymbol, copied;
 };
 
+// The scan history window, section [history]: the menu item, the window's title, search box,
+// columns, the words for each source and kind, its buttons and messages ("%1" a count, a reason
+// or a file, "%2" a file).
+struct HistoryTexts {
+    QString menu, title, search, coltime, colsource, colkind, coltext, file, drop, paste, args, screen, area, camera,
+        url, wifi, contact, event, plain, remove, clear, exportcsv, clearquestion, notkept, unreadable, csvfiles,
+        exported;
+};
+
+// Joining a Wi-Fi network, section [network]: the button, the caption of the answer and the
+// answers ("%1" the network's name, "%2" NetworkManager's words or the security).
+struct NetworkTexts {
+    QString connect, caption, joining, nonetworkmanager, nowifi, outofreach, refused, unsupported;
+};
+
 // Number of entries in each table, for checks of translation files.
 inline constexpr int kUiTextCount = 36;
 inline constexpr int kOrnamentTextCount = 38;
@@ -95,6 +110,8 @@ inline constexpr int kWindowTextCount = 13;
 inline constexpr int kActionTextCount = 19;
 inline constexpr int kFormTextCount = 47;
 inline constexpr int kSymbolTextCount = 7;
+inline constexpr int kHistoryTextCount = 27;
+inline constexpr int kNetworkTextCount = 8;
 
 // One text of a language file: where it lives, its English default and its member.
 template <typename Texts>
@@ -115,6 +132,8 @@ const LanguageKey<WindowTexts>* windowTextKeys();
 const LanguageKey<ActionTexts>* actionTextKeys();
 const LanguageKey<FormTexts>* formTextKeys();
 const LanguageKey<SymbolTexts>* symbolTextKeys();
+const LanguageKey<HistoryTexts>* historyTextKeys();
+const LanguageKey<NetworkTexts>* networkTextKeys();
 
 // The language file name of an index: "Lan_Ch.ini" for 1, "Lan_Ex.ini" for 2, else "Lan_En.ini".
 QString languageFileName(int index);
@@ -129,6 +148,8 @@ WindowTexts readWindowTexts(const QString& path);
 ActionTexts readActionTexts(const QString& path);
 FormTexts readFormTexts(const QString& path);
 SymbolTexts readSymbolTexts(const QString& path);
+HistoryTexts readHistoryTexts(const QString& path);
+NetworkTexts readNetworkTexts(const QString& path);
 
 // The process-wide language: stores index as LanguageIndex and reads the main window's texts
 // from the matching file in the application directory (or beside the executable). Never fails:
@@ -147,6 +168,8 @@ const WindowTexts& currentWindowTexts();
 const ActionTexts& currentActionTexts();
 const FormTexts& currentFormTexts();
 const SymbolTexts& currentSymbolTexts();
+const HistoryTexts& currentHistoryTexts();
+const NetworkTexts& currentNetworkTexts();
 
 // The ornament window's texts of the selected language, read from its file each time.
 OrnamentTexts currentOrnamentTexts();

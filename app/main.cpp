@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
             const QUrl url(argument);
             files << (url.isLocalFile() ? url.toLocalFile() : argument);
         }
-        if (!files.isEmpty()) QTimer::singleShot(0, &form, [&form, files] { form.decodeFiles(files); });
+        if (!files.isEmpty()) QTimer::singleShot(0, &form, [&form, files] { form.decodeFiles(files, velmora::ScanSource::Args); });
         return application.exec();
     } catch (const std::exception& failure) {
         // A failure outside any window event ends the program after it is shown.

@@ -34,6 +34,7 @@
 #include "app/caption_panel.h"
 #include "app/full_picture_window.h"
 #include "app/help_document.h"
+#include "app/history_window.h"
 #include "app/language.h"
 #include "app/module_size_box.h"
 #include "app/new_symbol_menu.h"
@@ -56,6 +57,7 @@ constexpr int kUpperPanelHeight = 291;
 constexpr int kParameterPanelWidth = 281;
 constexpr int kInputBoxHeight = 88;
 const QString kConfigName = QStringLiteral("Config.ini");
+const QString kHistoryName = QStringLiteral("history.sqlite");
 
 constexpr const char* kErrorLevels[] = {"L( 7%)", "M(15%)", "Q(25%)", "H(30%)"};
 constexpr int kLevelH = 3;
@@ -115,7 +117,10 @@ QFont windowFont(const QFont& desktop) {
 }  // namespace
 
 TForm1::TForm1(QWidget* parent)
-    : QMainWindow(parent), folders_(applicationFile(kConfigName)), printSideMm_(kDefaultPrintSideMm) {
+    : QMainWindow(parent),
+      folders_(applicationFile(kConfigName)),
+      printSideMm_(kDefaultPrintSideMm),
+      history_(new ScanHistory(applicationFile(kHistoryName), this)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Velmora"));
     setWindowIcon(toolbarIcon(QStringLiteral("app")));
@@ -173,6 +178,7 @@ void TForm1::createActions() {
     N_CamGrab = makeAction(this, "N_CamGrab", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D));
     N_CamGrab->setEnabled(false);
     N_About = makeAction(this, "N_About");
+    N_History = makeAction(this, "N_History", QKeySequence(Qt::CTRL | Qt::Key_H));
 
     N_Open->setIcon(toolbarIcon(QStringLiteral("open")));
     N_Save->setIcon(toolbarIcon(QStringLiteral("save")));
@@ -187,6 +193,7 @@ void TForm1::createActions() {
     connect(N_CopySymbol, &QAction::triggered, this, &TForm1::N_CopySymbolClick);
     connect(N_Exit, &QAction::triggered, this, &TForm1::N_ExitClick);
     connect(N_About, &QAction::triggered, this, &TForm1::N_AboutClick);
+    connect(N_History, &QAction::triggered, this, &TForm1::N_HistoryClick);
     for (QAction* language : {N_CH, N_En, N_Ex}) connect(language, &QAction::triggered, this, &TForm1::N_CHClick);
 }
 
@@ -212,6 +219,8 @@ void TForm1::createMenus() {
     N_Tools->addActions({N_ScreenGrab, N_AreaGrab});
     N_Tools->addSeparator();
     N_Tools->addActions({N_Cam, N_CamGrab});
+    N_Tools->addSeparator();
+    N_Tools->addAction(N_History);
     N_Tools->addSeparator();
     N_NewSymbol = new NewSymbolMenu(this, [this](const std::string& text) { putSymbolText(text); });
     N_Tools->addMenu(N_NewSymbol);
@@ -546,6 +555,8 @@ void TForm1::ApplyLanguage() {
     N_Edit->setTitle(symbolTexts.edit + QStringLiteral("(&E)"));
     N_CopySymbol->setText(symbolTexts.copysymbol + QStringLiteral("(&C)"));
     N_NewSymbol->applyLanguage();
+    N_History->setText(currentHistoryTexts().menu + QStringLiteral("(&H)"));
+    if (historyWindow_ != nullptr) historyWindow_->applyLanguage();
     N_Help->setTitle(texts.menuHelp + QStringLiteral("(&H)"));
     N_About->setText(texts.menuAbout + QStringLiteral("(&A)"));
 

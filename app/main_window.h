@@ -11,6 +11,7 @@
 
 #include "app/app_config.h"
 #include "app/folder_memory.h"
+#include "app/scan_history.h"
 
 class QAction;
 class QPrintPreviewDialog;
@@ -36,6 +37,7 @@ namespace velmora {
 
 class CamGrabShow;
 class CaptionPanel;
+class HistoryWindow;
 class ModuleSizeBox;
 class NewSymbolMenu;
 class PictureView;
@@ -81,14 +83,19 @@ public:
     void ToolButton_AreaGrabClick();
     // Decodes the pictures on the clipboard (saved as temp.bmp first, like a capture).
     void pasteClipboardPicture();
-    // Decodes picture files one after the other, as Open does for one: dropped files and the
-    // files named on the command line.
-    void decodeFiles(const QStringList& paths);
+    // Decodes picture files one after the other, as Open does for one: dropped files, pasted
+    // files and the files named on the command line; source says which, for the history.
+    void decodeFiles(const QStringList& paths, ScanSource source);
+    // Opens the scan history window, or brings it forward.
+    void N_HistoryClick();
+    // Where every symbol read is kept.
+    ScanHistory& scanHistory() { return *history_; }
 
     // Loads a picture file, decodes it and reports; the picture is shown whatever the count.
     // Returns the number of symbols read, 0 when the file cannot be loaded ("File Open Err").
     int DecodeFile(const QString& path);
-    // Writes the report of the last decode to the log box, the status bar and log.txt.
+    // Writes the report of the last decode to the log box, the status bar, log.txt and the scan
+    // history (as read from the source and picture file of the decode running).
     void ReportResults(int count);
     // Marks the symbols of the last decode on a three-channel picture and shows it in Image1.
     void ShowMarkedPicture(cv::Mat& picture);
@@ -172,7 +179,13 @@ private:
     void prepareDecode();
     // Saves a captured picture as temp.bmp and decodes that file. When the application
     // directory cannot take it, a private copy serves and the status says why.
-    void decodeCapture(const QImage& capture);
+    void decodeCapture(const QImage& capture, ScanSource source);
+    // Loads a picture file, decodes it and reports, keeping the symbols read in the history as
+    // read from source and the user's picture file userPath (empty for a capture).
+    int decodePicture(const QString& path, ScanSource source, const QString& userPath);
+    // Adds the symbols of the last decode to the history; the first failure after a success is
+    // said beside the status, and reading goes on either way.
+    void keepInHistory(int count, const std::vector<std::string>& shownTexts);
     // The text boxes' events that belong to the decode commands: pictures dropped on them, and
     // Ctrl+V with only a picture to paste. True when the event was taken.
     bool filterDecodeEvents(QEvent* event);
@@ -193,6 +206,11 @@ private:
     QMargins savedFrame_;    // the room its frame took then
     std::unique_ptr<QTemporaryDir> privateCaptures_;  // captures when temp.bmp cannot be written
     double printSideMm_;     // the side chosen in the last print preview
+    ScanHistory* history_;
+    HistoryWindow* historyWindow_ = nullptr;  // made when first opened
+    ScanSource scanSource_ = ScanSource::File;  // what the decode running reads from
+    QString scanPath_;                          // and its picture file, when the user's
+    bool historyProblemSaid_ = false;           // the history failed and the user was told
 
     // Menus and their commands.
     QMenu* N_File;
@@ -213,6 +231,7 @@ private:
     QAction* N_Cam;
     QAction* N_CamGrab;
     QAction* N_About;
+    QAction* N_History;
 
     // Tool bar.
     QToolBar* ToolBar1;

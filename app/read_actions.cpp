@@ -10,12 +10,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/language.h"
+#include "app/network_manager_client.h"
 #include "codecs/whole_file.h"
 
 namespace velmora {
@@ -125,25 +127,31 @@ void ReadActions::rebuild() {
 }
 
 void ReadActions::alignButtons() {
-    int copyWidth = 0, extraWidth = 0;
-    std::vector<std::pair<QPushButton*, QPushButton*>> rows;
+    // Copy, then each entry's own buttons in columns of equal width; a shorter row keeps room for
+    // the columns it lacks.
+    int copyWidth = 0;
+    std::vector<int> extraWidths;
+    std::vector<std::pair<QPushButton*, std::vector<QPushButton*>>> rows;
     for (int i = 0; i < layout_->count(); ++i) {
         QWidget* row = layout_->itemAt(i)->widget();
         QPushButton* copy = row->findChild<QPushButton*>(QStringLiteral("CopyButton"));
-        QPushButton* extra = nullptr;
+        std::vector<QPushButton*> extras;
         for (QPushButton* button : row->findChildren<QPushButton*>())
-            if (button != copy) extra = button;
+            if (button != copy) extras.push_back(button);
         copyWidth = std::max(copyWidth, copy->sizeHint().width());
-        if (extra != nullptr) extraWidth = std::max(extraWidth, extra->sizeHint().width());
-        rows.emplace_back(copy, extra);
+        if (extraWidths.size() < extras.size()) extraWidths.resize(extras.size(), 0);
+        for (std::size_t k = 0; k < extras.size(); ++k)
+            extraWidths[k] = std::max(extraWidths[k], extras[k]->sizeHint().width());
+        rows.emplace_back(copy, std::move(extras));
     }
-    for (const auto& [copy, extra] : rows) {
+    for (const auto& [copy, extras] : rows) {
         copy->setFixedWidth(copyWidth);
-        if (extra != nullptr) {
-            extra->setFixedWidth(extraWidth);
-        } else if (extraWidth > 0) {
-            auto* rowLayout = static_cast<QHBoxLayout*>(copy->parentWidget()->layout());
-            rowLayout->addSpacing(extraWidth + rowLayout->spacing());
+        auto* rowLayout = static_cast<QHBoxLayout*>(copy->parentWidget()->layout());
+        for (std::size_t k = 0; k < extraWidths.size(); ++k) {
+            if (k < extras.size())
+                extras[k]->setFixedWidth(extraWidths[k]);
+            else
+                rowLayout->addSpacing(extraWidths[k] + rowLayout->spacing());
         }
     }
 }
@@ -219,32 +227,74 @@ QWidget* ReadActions::makeEntry(int index, const ReadText& entry) {
     QPushButton* copy = makeButton(row, "CopyButton", texts.copy);
     connect(copy, &QPushButton::clicked, this, [text] { QApplication::clipboard()->setText(text); });
     layout->addWidget(copy);
-    QPushButton* extra = nullptr;
+    std::vector<QPushButton*> extras;
     if (const QUrl url = openableUrl(entry); !url.isEmpty()) {
-        extra = makeButton(row, "OpenLinkButton", texts.openlink);
-        extra->setToolTip(url.toString(QUrl::FullyEncoded));
-        connect(extra, &QPushButton::clicked, this, [this, url] { openLink(url); });
-    } else if (entry.kind == TextKind::Wifi && !entry.wifi.password.empty()) {
-        extra = makeButton(row, "CopyPasswordButton", texts.copypassword);
-        const QString password = fromUtf8(entry.wifi.password);
-        connect(extra, &QPushButton::clicked, this, [password] { QApplication::clipboard()->setText(password); });
+        QPushButton* open = makeButton(row, "OpenLinkButton", texts.openlink);
+        open->setToolTip(url.toString(QUrl::FullyEncoded));
+        connect(open, &QPushButton::clicked, this, [this, url] { openLink(url); });
+        extras.push_back(open);
+    } else if (entry.kind == TextKind::Wifi) {
+        QPushButton* join = makeButton(row, "ConnectButton", currentNetworkTexts().connect);
+        const WifiText wifi = entry.wifi;
+        connect(join, &QPushButton::clicked, this, [this, join, wifi] { joinNetwork(join, wifi); });
+        extras.push_back(join);
+        if (!entry.wifi.password.empty()) {
+            QPushButton* copyPassword = makeButton(row, "CopyPasswordButton", texts.copypassword);
+            const QString password = fromUtf8(entry.wifi.password);
+            connect(copyPassword, &QPushButton::clicked, this, [password] { QApplication::clipboard()->setText(password); });
+            extras.push_back(copyPassword);
+        }
     } else if (entry.kind == TextKind::Contact) {
-        extra = makeButton(row, "SaveContactButton", texts.savevcf);
+        QPushButton* save = makeButton(row, "SaveContactButton", texts.savevcf);
         const QString name = fileNameOf(entry.contact.name, QStringLiteral("contact"), QStringLiteral(".vcf"));
         const std::string vcard = entry.contact.vcard;
-        connect(extra, &QPushButton::clicked, this, [this, name, vcard] {
+        connect(save, &QPushButton::clicked, this, [this, name, vcard] {
             saveFile(FileKind::Contacts, name, currentWindowTexts().vcard + QStringLiteral(" (*.vcf)"), vcard);
         });
+        extras.push_back(save);
     } else if (entry.kind == TextKind::Event) {
-        extra = makeButton(row, "SaveEventButton", texts.saveics);
+        QPushButton* save = makeButton(row, "SaveEventButton", texts.saveics);
         const QString name = fileNameOf(entry.event.summary, QStringLiteral("event"), QStringLiteral(".ics"));
         const std::string calendar = entry.event.calendar;
-        connect(extra, &QPushButton::clicked, this, [this, name, calendar] {
+        connect(save, &QPushButton::clicked, this, [this, name, calendar] {
             saveFile(FileKind::Events, name, currentWindowTexts().icalendar + QStringLiteral(" (*.ics)"), calendar);
         });
+        extras.push_back(save);
     }
-    if (extra != nullptr) layout->addWidget(extra);
+    for (QPushButton* extra : extras) layout->addWidget(extra);
     return row;
+}
+
+void ReadActions::joinNetwork(QPushButton* button, const WifiText& network) {
+    // One question at a time for a network; the button comes back with the answer.
+    button->setEnabled(false);
+    auto* client = new NetworkManagerClient(NetworkManagerClient::defaultBus(), this);
+    const QPointer<QPushButton> pressed(button);
+    const QString name = fromUtf8(network.ssid);
+    connect(client, &NetworkManagerClient::answered, this, [this, client, pressed, name](const WifiJoinAnswer& answer) {
+        client->deleteLater();
+        if (pressed) pressed->setEnabled(true);
+        showJoinAnswer(name, answer);
+    });
+    client->join(network);
+}
+
+void ReadActions::showJoinAnswer(const QString& network, const WifiJoinAnswer& answer) {
+    const NetworkTexts& texts = currentNetworkTexts();
+    using Outcome = WifiJoinAnswer::Outcome;
+    QString message;
+    switch (answer.outcome) {
+    case Outcome::Joining: message = texts.joining.arg(network, answer.detail); break;
+    case Outcome::NoNetworkManager: message = texts.nonetworkmanager.arg(network, answer.detail); break;
+    case Outcome::NoWifiDevice: message = texts.nowifi.arg(network); break;
+    case Outcome::OutOfReach: message = texts.outofreach.arg(network); break;
+    case Outcome::Refused: message = texts.refused.arg(network, answer.detail); break;
+    case Outcome::Unsupported: message = texts.unsupported.arg(network, answer.detail); break;
+    }
+    QMessageBox box(answer.outcome == Outcome::Joining ? QMessageBox::Information : QMessageBox::Warning, texts.caption,
+                    message, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 void ReadActions::openLink(const QUrl& url) {

@@ -1,6 +1,7 @@
 // The row of actions under the log box for the texts of the last decode: one entry per symbol
 // with its details and buttons. Copy for every text; Open link for a link, after showing its
-// full address and real host; Copy password for a Wi-Fi network; Save .vcf for a contact and
+// full address and real host; Connect (through NetworkManager) and Copy password for a Wi-Fi
+// network; Save .vcf for a contact and
 // Save .ics for an event. Nothing is opened or saved without the user's click.
 #pragma once
 
@@ -13,9 +14,12 @@
 #include "app/folder_memory.h"
 #include "codecs/text_kind.h"
 
+class QPushButton;
 class QVBoxLayout;
 
 namespace velmora {
+
+struct WifiJoinAnswer;
 
 class ReadActions : public QWidget {
     Q_OBJECT
@@ -61,6 +65,9 @@ private:
     // The details line of an entry in the current language, as plain text.
     static QString details(const ReadText& entry);
     void openLink(const QUrl& url);
+    // Asks NetworkManager to join the network and shows its answer; the button waits meanwhile.
+    void joinNetwork(QPushButton* button, const WifiText& network);
+    void showJoinAnswer(const QString& network, const WifiJoinAnswer& answer);
     // Asks for a file name, suggesting fileName in the folder last used for this kind of file,
     // and writes the bytes there; a message says why it could not.
     void saveFile(FileKind kind, const QString& fileName, const QString& filter, const std::string& bytes);

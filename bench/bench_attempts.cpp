@@ -16,6 +16,7 @@
 #include "engine/codec/segment_parser.h"
 #include "engine/codec/version_table.h"
 #include "engine/decode/decode_request.h"
+#include "engine/decode/decoded_symbols.h"
 #include "engine/decode/symbol_attempts.h"
 #include "engine/geometry/candidate_triples.h"
 #include "engine/geometry/decode_inputs.h"
@@ -107,7 +108,7 @@ void tripleLoop(benchmark::State& state) {
         finderList() = list;
         clearMask(r.mask);
         clearFinderExclusionBoxes();
-        g_QrDecodedData.nParsedNums = 0;
+        decodedSymbols().begin(1);
         beginDecodeRequest(1, false);
         state.ResumeTiming();
         read = tryFinderTriples(r.binary->rows, kHeight, kWidth, 0);

@@ -8,7 +8,7 @@
 //
 // Usage: reader_compare [--max N] [--repeat R] [--list] [FOLDER]   (default: the shared sample
 // pictures)
-//   --max N     symbols wanted per picture, 1 to 4. Velmora stops its schedule once it has N;
+//   --max N     symbols wanted per picture, 1 to 256. Velmora stops its schedule once it has N;
 //               zxing-cpp is told the same limit; zbar has none. Without it the comparison runs
 //               twice: with 1 wanted (the peers' own task: read the symbol in the picture) and with
 //               4 (the app's setting, where Velmora runs every pass of its schedule on a picture
@@ -34,11 +34,13 @@
 #include <vector>
 
 #include "engine/decode/decode_driver.h"
+#include "velmora/reader.h"
 #include "engine/velmora_engine.h"
 #include "tests/corpus/sample_corpus.h"
 
 namespace {
 
+using velmora::test::ReadAt;
 using velmora::test::SamplePicture;
 
 enum Reader { kVelmora, kZxing, kZbar, kReaders };
@@ -60,41 +62,63 @@ struct Folder {
 int wanted = 1;
 int repeats = 5;
 
-std::vector<std::string> readVelmora(cv::Mat& grey) {
-    const int count = QR_Decode_Matrix(0, grey.data, grey.cols, grey.rows, wanted, 1, nullptr);
-    std::vector<std::string> texts;
-    for (int k = 0; k < count; ++k) texts.emplace_back(g_QrDecodedData.sParseStr[k], g_QrDecodedData.nParseStrLen[k]);
-    return texts;
+std::vector<ReadAt> readVelmora(cv::Mat& grey) {
+    velmora::ReadOptions options;
+    options.maxSymbols = wanted;
+    std::vector<ReadAt> reads;
+    for (const velmora::Symbol& symbol :
+         velmora::readSymbols(velmora::ImageView(grey.data, grey.cols, grey.rows, velmora::PixelFormat::Grey8,
+                                                 static_cast<int>(grey.step)),
+                              options)) {
+        ReadAt read{std::string(symbol.bytes.begin(), symbol.bytes.end())};
+        for (const velmora::Point& p : symbol.corners) {
+            read.x += p.x / 4;
+            read.y += p.y / 4;
+        }
+        reads.push_back(read);
+    }
+    return reads;
 }
 
-std::vector<std::string> readZxing(const cv::Mat& grey) {
+std::vector<ReadAt> readZxing(const cv::Mat& grey) {
     ZXing::DecodeHints hints;
     hints.setFormats(ZXing::BarcodeFormat::QRCode);
     hints.setMaxNumberOfSymbols(static_cast<uint8_t>(wanted));
-    std::vector<std::string> texts;
+    std::vector<ReadAt> reads;
     for (const auto& r : ZXing::ReadBarcodes({grey.data, grey.cols, grey.rows, ZXing::ImageFormat::Lum}, hints)) {
-        texts.push_back(r.text());
+        ReadAt read{r.text()};
+        for (int i = 0; i < 4; ++i) {
+            read.x += static_cast<float>(r.position()[i].x) / 4;
+            read.y += static_cast<float>(r.position()[i].y) / 4;
+        }
+        reads.push_back(read);
     }
-    return texts;
+    return reads;
 }
 
-std::vector<std::string> readZbar(cv::Mat& grey, zbar::zbar_image_scanner_t* scanner) {
+std::vector<ReadAt> readZbar(cv::Mat& grey, zbar::zbar_image_scanner_t* scanner) {
     zbar::zbar_image_t* image = zbar::zbar_image_create();
     zbar::zbar_image_set_format(image, zbar_fourcc('Y', '8', '0', '0'));
     zbar::zbar_image_set_size(image, grey.cols, grey.rows);
     zbar::zbar_image_set_data(image, grey.data, grey.total(), nullptr);
     zbar::zbar_scan_image(scanner, image);
-    std::vector<std::string> texts;
+    std::vector<ReadAt> reads;
     for (auto* s = zbar::zbar_image_first_symbol(image); s != nullptr; s = zbar::zbar_symbol_next(s)) {
-        texts.emplace_back(zbar::zbar_symbol_get_data(s), zbar::zbar_symbol_get_data_length(s));
+        ReadAt read{std::string(zbar::zbar_symbol_get_data(s), zbar::zbar_symbol_get_data_length(s))};
+        const unsigned points = zbar::zbar_symbol_get_loc_size(s);
+        for (unsigned i = 0; i < points; ++i) {
+            read.x += static_cast<float>(zbar::zbar_symbol_get_loc_x(s, i)) / static_cast<float>(points);
+            read.y += static_cast<float>(zbar::zbar_symbol_get_loc_y(s, i)) / static_cast<float>(points);
+        }
+        reads.push_back(read);
     }
     zbar::zbar_image_destroy(image);
-    return texts;
+    return reads;
 }
 
 // Counts the symbols read and the texts that are not in the picture.
-void score(const std::vector<std::string>& decoded, const SamplePicture& picture, Outcome& outcome) {
-    const velmora::test::PictureScore s = velmora::test::scoreTexts(decoded, picture);
+void score(const std::vector<ReadAt>& reads, const SamplePicture& picture, const cv::Mat& grey, Outcome& outcome) {
+    const velmora::test::PictureScore s = velmora::test::scoreReads(reads, picture, grey.cols, grey.rows);
     outcome.read += s.read;
     outcome.falseTexts += s.falseTexts;
 }
@@ -165,7 +189,7 @@ void compareReaders(const std::vector<SamplePicture>& pictures, zbar::zbar_image
         }
         double pictureMs[kReaders] = {};
         std::array<std::vector<double>, kReaders> readings;
-        std::array<std::vector<std::string>, kReaders> texts;
+        std::array<std::vector<ReadAt>, kReaders> texts;
         for (int k = 0; k < repeats; ++k) {
             for (int r = 0; r < kReaders; ++r) {
                 const auto start = std::chrono::steady_clock::now();
@@ -188,10 +212,10 @@ void compareReaders(const std::vector<SamplePicture>& pictures, zbar::zbar_image
         for (int r = 0; r < kReaders; ++r) {
             const double ms = median(readings[r]);
             pictureMs[r] = ms;
-            pictureReads[r] = velmora::test::scoreTexts(texts[r], picture).read;
+            pictureReads[r] = velmora::test::scoreReads(texts[r], picture, grey.cols, grey.rows).read;
             for (Folder* f : {&folder, &all}) {
                 f->outcomes[r].milliseconds.push_back(ms);
-                score(texts[r], picture, f->outcomes[r]);
+                score(texts[r], picture, grey, f->outcomes[r]);
             }
         }
         if (list) {
@@ -229,8 +253,8 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    if (wantedCounts.front() < 1 || wantedCounts.front() > 4) {
-        std::fprintf(stderr, "reader_compare: --max takes 1 to 4\n");
+    if (wantedCounts.front() < 1 || wantedCounts.front() > 256) {
+        std::fprintf(stderr, "reader_compare: --max takes 1 to 256\n");
         return 2;
     }
     if (repeats < 1 || repeats > 1000) {

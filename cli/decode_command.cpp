@@ -13,7 +13,9 @@
 #include "codecs/picture_codecs.h"
 #include "codecs/text_encoding.h"
 #include "codecs/text_kind.h"
+#include "engine/decode/decode_driver.h"
 #include "engine/decode/decode_report.h"
+#include "engine/decode/decoded_symbols.h"
 #include "engine/decode/decode_request.h"
 #include "engine/decode/symbol_marks.h"
 #include "engine/image/picture_loading.h"
@@ -29,7 +31,7 @@ constexpr const char* kDecodeUsage =
     "PCX, WBMP, WMF, JPEG 2000, PGX, PNM, Sun raster, SKA) and prints what it found.\n"
     "\n"
     "Options:\n"
-    "  --max 1..4      symbols to look for in each picture (default 4)\n"
+    "  --max 1..256    symbols to look for in each picture (default 4)\n"
     "  --time-limit MS stop reading a picture after MS milliseconds (default 4000; 0: no\n"
     "                  limit, so that what is read does not depend on the machine's load)\n"
     "  --no-utf8       keep the decoded bytes as they are instead of converting UTF-8 text\n"
@@ -101,10 +103,11 @@ bool parseOptions(int argc, char** argv, DecodeOptions& options, bool& help) {
                     return false;
                 }
                 options.timeLimit = static_cast<uint32_t>(std::stoul(value));
-            } else if (value.size() == 1 && value[0] >= '1' && value[0] <= '4') {
-                options.wanted = value[0] - '0';
+            } else if (!value.empty() && value.size() <= 3 && value.find_first_not_of("0123456789") == std::string::npos &&
+                       std::stoi(value) >= 1 && std::stoi(value) <= kMostWantedSymbols) {
+                options.wanted = std::stoi(value);
             } else {
-                reportProblem("--max takes 1, 2, 3 or 4, not '" + value + "'");
+                reportProblem("--max takes a count from 1 to 256, not '" + value + "'");
                 return false;
             }
         } else {
@@ -216,12 +219,12 @@ std::string jsonKind(const ReadText& read) {
 }
 
 std::string_view entryText(int k) {
-    return {g_QrDecodedData.sParseStr[k], static_cast<size_t>(g_QrDecodedData.nParseStrLen[k])};
+    return {decodedEntry(k).sParseStr.data(), static_cast<size_t>(decodedEntry(k).nParseStrLen)};
 }
 
 // Entry k's text as the symbol means it.
 ShownText shownText(int k, LocaleLanguage language) {
-    return showDecodedText(entryText(k), g_QrTextMeaning.nModes[k], g_QrTextMeaning.nEci[k], language);
+    return showDecodedText(entryText(k), decodedEntry(k).nModes, decodedEntry(k).nEci, language);
 }
 
 std::string jsonObject(const std::string& file, int count, LocaleLanguage language) {
@@ -229,18 +232,18 @@ std::string jsonObject(const std::string& file, int count, LocaleLanguage langua
     for (int k = 0; k < count; ++k) {
         const std::string_view text = entryText(k);
         const bool utf8 = isValidUtf8(text);
-        const C_QrDecodedData& r = g_QrDecodedData;
+        const DecodedEntry& r = decodedEntry(k);
         const ShownText shown = shownText(k, language);
         out += k ? "," : "";
-        out += "{\"nInverseColor\":" + std::to_string(r.nInverseColor[k]) + ",\"nMirror\":" +
-               std::to_string(r.nMirror[k]) + ",\"nVersion\":" + std::to_string(r.nVersion[k]) + ",\"nLevel\":" +
-               std::to_string(r.nLevel[k]) + ",\"level\":\"" + levelLetter(r.nLevel[k]) + "\",\"nMaskingNo\":" +
-               std::to_string(r.nMaskingNo[k]) + ",\"nParseStrLen\":" + std::to_string(r.nParseStrLen[k]) +
+        out += "{\"nInverseColor\":" + std::to_string(r.nInverseColor) + ",\"nMirror\":" +
+               std::to_string(r.nMirror) + ",\"nVersion\":" + std::to_string(r.nVersion) + ",\"nLevel\":" +
+               std::to_string(r.nLevel) + ",\"level\":\"" + levelLetter(r.nLevel) + "\",\"nMaskingNo\":" +
+               std::to_string(r.nMaskingNo) + ",\"nParseStrLen\":" + std::to_string(r.nParseStrLen) +
                ",\"sParseStr\":" + (utf8 ? jsonString(text) : jsonString(hexBytes(text))) +
-               ",\"raw\":" + (utf8 ? "false" : "true") + ",\"nModes\":" + std::to_string(g_QrTextMeaning.nModes[k]) +
-               ",\"nEci\":" + std::to_string(g_QrTextMeaning.nEci[k]) + ",\"charset\":" + jsonString(shown.charset) +
-               ",\"text\":" + jsonString(shown.text) + jsonKind(readTextKind(shown.text)) + ",\"dXY_FP\":" + jsonPoints(r.dXY_FP[k]) +
-               ",\"dXY_4Corners\":" + jsonPoints(r.dXY_4Corners[k]) + "}";
+               ",\"raw\":" + (utf8 ? "false" : "true") + ",\"nModes\":" + std::to_string(r.nModes) +
+               ",\"nEci\":" + std::to_string(r.nEci) + ",\"charset\":" + jsonString(shown.charset) +
+               ",\"text\":" + jsonString(shown.text) + jsonKind(readTextKind(shown.text)) + ",\"dXY_FP\":" + jsonPoints(r.dXY_FP.data()) +
+               ",\"dXY_4Corners\":" + jsonPoints(r.dXY_4Corners.data()) + "}";
     }
     return out + "]}";
 }
@@ -256,7 +259,7 @@ int decodeOne(const std::string& file, const DecodeOptions& options, bool announ
         }
         return 2;
     }
-    const int count = QR_Decode_File(file.c_str(), options.wanted, options.convertUtf8 ? 1 : 0, nullptr);
+    const int count = std::max(decodePictureFile(file.c_str(), options.wanted, options.convertUtf8 ? 1 : 0), 0);
     if (options.style == OutputStyle::Json) {
         std::printf("%s\n", jsonObject(file, count, language).c_str());
     } else {
@@ -267,7 +270,7 @@ int decodeOne(const std::string& file, const DecodeOptions& options, bool announ
                 std::fwrite(shown.data(), 1, shown.size(), stdout);
                 std::fputc(options.nulSeparated ? '\0' : '\n', stdout);
             } else {
-                std::fputs(formatSymbolReport(g_QrDecodedData, k, shown).c_str(), stdout);
+                std::fputs(formatSymbolReport(decodedEntry(k), k, shown).c_str(), stdout);
             }
         }
     }

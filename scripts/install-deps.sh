@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   libzbar-dev zbar-tools libzxing-dev libqrencode-dev qrencode python3-segno
   qt6-base-dev qt6-svg-dev libgl-dev poppler-utils
+  libqt6sql6-sqlite sqlite3
   xvfb xauth imagemagick libxtst-dev xdotool twm dbus fonts-wqy-microhei fonts-dejavu-core
   desktop-file-utils appstream groff-base dpkg-dev file
   crossbuild-essential-arm64 debootstrap qemu-user qemu-user-static

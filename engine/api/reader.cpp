@@ -11,13 +11,10 @@
 #include "codecs/decoded_text.h"
 #include "engine/decode/decode_driver.h"
 #include "engine/decode/decode_request.h"
-#include "engine/velmora_engine.h"
+#include "engine/decode/decoded_symbols.h"
 
 namespace velmora {
 namespace {
-
-// The largest count of symbols a caller may ask for.
-constexpr int kMostSymbols = 256;
 
 // The picture in 8-bit grey, weighted as a colour picture file is when it is read in grey.
 cv::Mat greyOf(const ImageView& image) {
@@ -36,25 +33,23 @@ cv::Mat greyOf(const ImageView& image) {
 
 char levelLetterOf(int level) { return level >= 0 && level <= 3 ? "LMQH"[level] : '?'; }
 
-Symbol symbolOfEntry(const C_QrDecodedData& record, const C_QrTextMeaning& meaning, int k, LocaleLanguage language) {
+Symbol symbolOfEntry(const DecodedEntry& entry, LocaleLanguage language) {
     Symbol symbol;
-    const char* text = record.sParseStr[k];
-    symbol.bytes.assign(text, text + record.nParseStrLen[k]);
-    const ShownText shown = showDecodedText({text, static_cast<std::size_t>(record.nParseStrLen[k])}, meaning.nModes[k],
-                                            meaning.nEci[k], language);
+    const char* text = entry.sParseStr.data();
+    symbol.bytes.assign(text, text + entry.nParseStrLen);
+    const ShownText shown =
+        showDecodedText({text, static_cast<std::size_t>(entry.nParseStrLen)}, entry.nModes, entry.nEci, language);
     symbol.text = shown.text;
     symbol.charset = shown.charset;
-    symbol.eci = meaning.nEci[k];
-    // The record keeps top-left, top-right, bottom-left, bottom-right; the symbol goes round.
-    constexpr int kRound[4] = {0, 1, 3, 2};
-    for (int i = 0; i < 4; ++i) {
-        symbol.corners[static_cast<std::size_t>(i)] = {record.dXY_4Corners[k][kRound[i]], record.dXY_4Corners[k][4 + kRound[i]]};
-    }
-    symbol.version = record.nVersion[k];
-    symbol.level = levelLetterOf(record.nLevel[k]);
-    symbol.mask = record.nMaskingNo[k];
-    symbol.inverted = record.nInverseColor[k] != 0;
-    symbol.mirrored = record.nMirror[k] != 0;
+    symbol.eci = entry.nEci;
+    // The entry keeps top-left, top-right, bottom-left, bottom-right; the symbol goes round.
+    constexpr std::array<std::size_t, 4> kRound = {0, 1, 3, 2};
+    for (std::size_t i = 0; i < 4; ++i) symbol.corners[i] = {entry.dXY_4Corners[kRound[i]], entry.dXY_4Corners[4 + kRound[i]]};
+    symbol.version = entry.nVersion;
+    symbol.level = levelLetterOf(entry.nLevel);
+    symbol.mask = entry.nMaskingNo;
+    symbol.inverted = entry.nInverseColor != 0;
+    symbol.mirrored = entry.nMirror != 0;
     return symbol;
 }
 
@@ -87,15 +82,15 @@ bool ImageView::valid() const {
 std::vector<Symbol> readSymbols(const ImageView& image, const ReadOptions& options) {
     if (!image.valid()) return {};
     cv::Mat grey = greyOf(image);
-    const int wanted = std::clamp(options.maxSymbols, 1, kMostSymbols);
+    const int wanted = std::clamp(options.maxSymbols, 1, kMostWantedSymbols);
     const LocaleLanguage language = localeLanguage();
     std::lock_guard<std::mutex> hold(engineLock());
     const uint32_t budget = timeBudget();
     setTimeBudget(static_cast<uint32_t>(std::max(options.timeLimitMs, 0)));
-    const int count = QR_Decode_Matrix(kPixelsContiguous, grey.data, grey.cols, grey.rows, wanted, 0, nullptr);
+    const int count = decodeGreyPicture(kPixelsContiguous, grey.data, grey.cols, grey.rows, wanted, 0);
     setTimeBudget(budget);
     std::vector<Symbol> symbols;
-    for (int k = 0; k < count; ++k) symbols.push_back(symbolOfEntry(g_QrDecodedData, g_QrTextMeaning, k, language));
+    for (int k = 0; k < count; ++k) symbols.push_back(symbolOfEntry(decodedEntry(k), language));
     return symbols;
 }
 

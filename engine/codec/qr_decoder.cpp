@@ -12,8 +12,6 @@
 namespace velmora {
 namespace {
 
-SymbolCornersHook symbolCornersHook = nullptr;
-
 // Format copies further than this from every format word are not trusted. The format code's
 // minimum distance is 7, so three errors are still corrected unambiguously.
 constexpr int kMaxFormatDistance = 3;
@@ -97,8 +95,6 @@ const CodewordModules* codewordModulesOf(int version) {
     return layout;
 }
 
-void setSymbolCornersHook(SymbolCornersHook hook) { symbolCornersHook = hook; }
-
 CQR_Decoder& processDecoder() {
     static CQR_Decoder decoder;
     return decoder;
@@ -122,17 +118,12 @@ int CQR_Decoder::ReadSymbol(int size, int version) {
     int candidates = ReadFormat(Orientation::Normal);
     if (candidates >= 0) {
         const int result = DecodeWithFormat(candidates, Orientation::Normal);
-        if (result >= 0) {
-            if (symbolCornersHook != nullptr) symbolCornersHook();
-            return result;
-        }
+        if (result >= 0) return result;
     }
 
     candidates = ReadFormat(Orientation::Mirrored);
     if (candidates < 0) return candidates;
-    const int result = DecodeWithFormat(candidates, Orientation::Mirrored);
-    if (result >= 0 && symbolCornersHook != nullptr) symbolCornersHook();
-    return result;
+    return DecodeWithFormat(candidates, Orientation::Mirrored);
 }
 
 // Best distance of one format copy (0 the first copy, 1 the second) to the format words, with

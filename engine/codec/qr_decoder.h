@@ -10,12 +10,6 @@
 
 namespace velmora {
 
-// Called right after every successful read, while the reader still holds the symbol. The symbol
-// attempts install it to work out where the symbol lies in the picture; the reader ignores its
-// result. A reader used on its own has none installed and calls nothing.
-using SymbolCornersHook = int (*)();
-void setSymbolCornersHook(SymbolCornersHook hook);
-
 // The eight modules of one codeword, most significant bit first: column x[i] and row y[i] of
 // bit i, and for each mask k the bits the mask inverts there (bit 7 - i for module i).
 struct CodewordModules {

@@ -7,6 +7,7 @@
 #include "engine/codec/qr_decoder.h"
 #include "engine/codec/segment_parser.h"
 #include "engine/decode/decode_request.h"
+#include "engine/decode/decoded_symbols.h"
 #include "engine/decode/pass_preparation.h"
 #include "engine/decode/pass_search.h"
 #include "engine/decode/pure_symbol.h"
@@ -31,7 +32,7 @@ constexpr float kMaxEnlargement = 2.0f;
 
 RequestSummary summary;
 
-int symbolCount() { return g_QrDecodedData.nParsedNums; }
+int symbolCount() { return decodedCount(); }
 
 bool requestSatisfied() { return symbolCount() >= wantedCount(); }
 
@@ -130,17 +131,12 @@ bool isCallerRasterUsable(const Raster& raster, int width, int height) {
 
 }  // namespace
 
-}  // namespace velmora
-
-using namespace velmora;
-
-int QR_Decode_Matrix(int iBufType, void* src, int iImgWidth, int iImgHeight, int iQrMsg_Max, int iDecodeUTF8,
-                     C_QrDecodedDataPublished* /*p_QrDecodedData*/) {
+int decodeGreyPicture(int iBufType, void* src, int iImgWidth, int iImgHeight, int wanted, int iDecodeUTF8) {
     setEnlargement(false, 1.0f);
     fillModeIndicators();
     setAngleThresholds(kAcuteAngleLimit, kObtuseAngleLimit);
-    const int wanted = std::clamp(iQrMsg_Max, 1, 4);
-    beginDecodeRequest(wanted, iDecodeUTF8 != 0);
+    wanted = std::clamp(wanted, 1, kMostWantedSymbols);
+    beginDecodeRequest(std::min(wanted, kScheduledSymbols), iDecodeUTF8 != 0);
     summary = RequestSummary{};
 
     RequestRasters rasters;
@@ -150,8 +146,7 @@ int QR_Decode_Matrix(int iBufType, void* src, int iImgWidth, int iImgHeight, int
     setModuleMatrixView(rasters.matrixView);
 
     clearFinderExclusionBoxes();
-    g_QrDecodedData.nParsedNums = 0;
-    for (int k = 0; k < wanted; ++k) g_QrDecodedData.nParseStrLen[k] = 0;
+    decodedSymbols().begin(wanted);
     if (src == nullptr || iImgWidth <= 20 || iImgHeight <= 20) return 0;
 
     rasters.useMask(createRaster(iImgHeight, iImgWidth, kRasterByte));
@@ -183,18 +178,39 @@ int QR_Decode_Matrix(int iBufType, void* src, int iImgWidth, int iImgHeight, int
     setEnlargement(false, 1.0f);
     // A crisp symbol drawn at a pixel or two per module gives the finder search nothing to hold.
     if (symbolCount() == 0 && readPureSymbol(*rasters.greyView, iDecodeUTF8 != 0 ? 1 : 0) > 0) return symbolCount();
-    runReachStages(*rasters.greyView, rasters.mask, summary.reachReads);
+    runReachStages(*rasters.greyView, rasters.mask, summary.reachReads, wanted);
     return symbolCount();
 }
 
-int QR_Decode_File(const char* FilePath, int iQrMsg_Max, int iDecodeUTF8, C_QrDecodedDataPublished* p_QrDecodedData) {
-    if (FilePath == nullptr) return 0;
+}  // namespace velmora
+
+using namespace velmora;
+
+int QR_Decode_Matrix(int iBufType, void* src, int iImgWidth, int iImgHeight, int iQrMsg_Max, int iDecodeUTF8,
+                     C_QrDecodedDataPublished* /*p_QrDecodedData*/) {
+    const int count = decodeGreyPicture(iBufType, src, iImgWidth, iImgHeight, std::clamp(iQrMsg_Max, 1, 4), iDecodeUTF8);
+    decodedSymbols().publish(g_QrDecodedData, g_QrTextMeaning);
+    return count;
+}
+
+namespace velmora {
+
+int decodePictureFile(const char* path, int wanted, int iDecodeUTF8) {
+    if (path == nullptr) return -1;
     cv::Mat image;
-    if (loadPictureFile(FilePath, image, kLoadGrey) != 1) return 0;
+    if (loadPictureFile(path, image, kLoadGrey) != 1) return -1;
     Raster* view = viewImageAsRaster(&image);
-    if (view == nullptr) return 0;
-    const int count = QR_Decode_Matrix(kPixelsRaster, view, image.cols, image.rows, iQrMsg_Max, iDecodeUTF8,
-                                       p_QrDecodedData);
+    if (view == nullptr) return -1;
+    const int count = decodeGreyPicture(kPixelsRaster, view, image.cols, image.rows, wanted, iDecodeUTF8);
     releaseRasterView(view);
+    return count;
+}
+
+}  // namespace velmora
+
+int QR_Decode_File(const char* FilePath, int iQrMsg_Max, int iDecodeUTF8, C_QrDecodedDataPublished* /*p_QrDecodedData*/) {
+    const int count = decodePictureFile(FilePath, std::clamp(iQrMsg_Max, 1, 4), iDecodeUTF8);
+    if (count < 0) return 0;
+    decodedSymbols().publish(g_QrDecodedData, g_QrTextMeaning);
     return count;
 }

@@ -28,4 +28,13 @@ struct RequestSummary {
 };
 const RequestSummary& lastRequestSummary();
 
+// Reads up to `wanted` (1 to 256) symbols from 8-bit grey pixels laid out as iBufType says, as
+// QR_Decode_Matrix does, into decodedSymbols(); the C records are left as they are. Returns the
+// count read.
+int decodeGreyPicture(int iBufType, void* src, int iImgWidth, int iImgHeight, int wanted, int iDecodeUTF8);
+
+// Loads the picture file in grey and reads it as decodeGreyPicture does; -1 when it cannot be
+// loaded (decodedSymbols() then left as it was).
+int decodePictureFile(const char* path, int wanted, int iDecodeUTF8);
+
 }  // namespace velmora

@@ -17,24 +17,39 @@ std::string formatted(const char* format, auto... values) {
 
 char levelLetter(int level) { return level >= 0 && level <= 3 ? "LMQH"[level] : '?'; }
 
-std::string formatSymbolReport(const C_QrDecodedData& record, int k, const std::string& displayText,
-                               const ReportLabels& labels) {
-    const float* corners = record.dXY_4Corners[k];
+namespace {
+
+// The report of the symbol with these fields, numbered k + 1.
+std::string reportOf(int k, const float* corners, int inverse, int mirror, int version, int level, int mask,
+                     const std::string& displayText, const ReportLabels& labels) {
     std::string report;
     report += labels.parsedInformation + formatted(" %d:\n", k + 1);
     report += kRule + "\n";
     report += labels.position + formatted(":(%.1f,%.1f)-(%.1f,%.1f)-(%.1f,%.1f)-(%.1f,%.1f)\n", corners[0], corners[4],
                                           corners[1], corners[5], corners[2], corners[6], corners[3], corners[7]);
-    report += (record.nInverseColor[k] ? labels.colourInverse : labels.colourNormal) + ", " +
-              (record.nMirror[k] ? labels.mirror : labels.direction) + "\n";
-    report += labels.version + formatted(": %-4d\n", record.nVersion[k]);
-    report += labels.errorLevel + formatted(":%c, ", levelLetter(record.nLevel[k])) + labels.mask +
-              formatted(":%-4d\n", record.nMaskingNo[k]);
+    report += (inverse ? labels.colourInverse : labels.colourNormal) + ", " + (mirror ? labels.mirror : labels.direction) +
+              "\n";
+    report += labels.version + formatted(": %-4d\n", version);
+    report += labels.errorLevel + formatted(":%c, ", levelLetter(level)) + labels.mask + formatted(":%-4d\n", mask);
     report += labels.content + ":\n";
     report += displayText + "\n";
     report += kRule + "\n";
     report += "\n";
     return report;
+}
+
+}  // namespace
+
+std::string formatSymbolReport(const C_QrDecodedData& record, int k, const std::string& displayText,
+                               const ReportLabels& labels) {
+    return reportOf(k, record.dXY_4Corners[k], record.nInverseColor[k], record.nMirror[k], record.nVersion[k],
+                    record.nLevel[k], record.nMaskingNo[k], displayText, labels);
+}
+
+std::string formatSymbolReport(const DecodedEntry& entry, int k, const std::string& displayText,
+                               const ReportLabels& labels) {
+    return reportOf(k, entry.dXY_4Corners.data(), entry.nInverseColor, entry.nMirror, entry.nVersion, entry.nLevel,
+                    entry.nMaskingNo, displayText, labels);
 }
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "engine/decode/decoded_symbols.h"
 #include "engine/velmora_engine.h"
 
 namespace velmora {
@@ -25,6 +26,9 @@ struct ReportLabels {
 // hyphens, the corners, colour and mirror words, version, level and mask, the content label,
 // the text as shown (displayText), 73 hyphens, and an empty line.
 std::string formatSymbolReport(const C_QrDecodedData& record, int k, const std::string& displayText,
+                               const ReportLabels& labels = {});
+// The same for a symbol of the request's entries, any number of them.
+std::string formatSymbolReport(const DecodedEntry& entry, int k, const std::string& displayText,
                                const ReportLabels& labels = {});
 
 // The level letter L, M, Q or H of a level number 0..3 ('?' for anything else).

@@ -34,6 +34,8 @@ void beginDecodeRequest(int wanted, bool convertUtf8) {
 
 int wantedCount() { return request.wanted; }
 
+void widenDecodeRequest(int wanted) { request.wanted = wanted; }
+
 bool convertUtf8Requested() { return request.convertUtf8; }
 
 void setTimeBudget(uint32_t milliseconds) { budget = milliseconds; }

@@ -22,6 +22,9 @@ uint32_t timeBudget();
 void beginDecodeRequest(int wanted, bool convertUtf8);
 
 int wantedCount();
+
+// Raises the wanted count of the request in progress (1 to 256), its clock running on.
+void widenDecodeRequest(int wanted);
 bool convertUtf8Requested();
 
 // True when the budget of the request is spent (unsigned 32-bit difference of the clock); never

@@ -17,7 +17,7 @@
 #include "engine/image/binarization.h"
 #include "engine/image/local_threshold.h"
 #include "engine/image/mean_threshold.h"
-#include "engine/velmora_engine.h"
+#include "engine/decode/decoded_symbols.h"
 
 namespace velmora {
 namespace {
@@ -50,6 +50,8 @@ constexpr float kFarthestFinders = 250.0f;
 // The mean thresholds' windows, as parts of the picture's shorter side: a symbol across a
 // third of the picture has modules of a window or so in the first, a small one in the second.
 constexpr std::array<int, 2> kMeanWindowParts = {24, 48};
+// Patterns taken as a corner's partners when many symbols are searched for.
+constexpr std::size_t kNearestPatterns = 8;
 // The run scan along rows and columns and along both diagonals.
 constexpr int kBothScanKinds = 3;
 // The reader's matrix holds column x from byte x * 177 on.
@@ -199,19 +201,19 @@ bool findAlignmentShift(const Raster& binary, const PerspectiveCoefficients& pla
 // Writes the symbol the reader holds into the next entry of the decode record, its corners and
 // finder centres mapped through the plane into the caller's picture.
 void recordFramed(const PerspectiveCoefficients& plane, int n, int factor) {
-    const int k = g_QrDecodedData.nParsedNums;
-    if (k < 0 || k >= kRecordEntries) return;
+    const int k = decodedCount();
+    if (k < 0 || k >= wantedCount()) return;
     const float lo = -0.5f, hi = static_cast<float>(n) - 0.5f, near = 3.0f, far = static_cast<float>(n - 4);
     const std::array<PointF, 4> corners = {toCaller(plane, lo, lo, factor), toCaller(plane, hi, lo, factor),
                                            toCaller(plane, lo, hi, factor), toCaller(plane, hi, hi, factor)};
-    C_QrDecodedData& record = g_QrDecodedData;
+    DecodedEntry& entry = decodedEntry(k);
     for (std::size_t i = 0; i < 4; ++i) {
-        record.dXY_4Corners[k][i] = corners[i].x;
-        record.dXY_4Corners[k][4 + i] = corners[i].y;
+        entry.dXY_4Corners[i] = corners[i].x;
+        entry.dXY_4Corners[4 + i] = corners[i].y;
     }
     const PointF fourth = toCaller(plane, far, far, factor);
-    record.dXY_FP[k][3] = fourth.x;
-    record.dXY_FP[k][7] = fourth.y;
+    entry.dXY_FP[3] = fourth.x;
+    entry.dXY_FP[7] = fourth.y;
     recordSymbolWithFinders(k,
                             {toCaller(plane, near, near, factor), toCaller(plane, far, near, factor),
                              toCaller(plane, near, far, factor)},
@@ -375,6 +377,48 @@ void addRunFoundPatterns(const Raster& binary, std::vector<FinderOutline>& outli
     }
 }
 
+// Every three patterns near enough to be one symbol's corners, a the corner and b and c among
+// its nearest patterns, the most compact first; each pattern is tried in one symbol that reads,
+// so a sheet of many symbols costs about one attempt per symbol.
+void readNearestTriples(const OutlineSearch& search, const std::vector<FinderOutline>& outlines) {
+    struct Triple {
+        float spread;  // the two sides from the corner, in module sizes
+        std::size_t a, b, c;
+    };
+    const std::size_t count = outlines.size();
+    std::vector<Triple> triples;
+    std::vector<std::pair<float, std::size_t>> near;
+    for (std::size_t a = 0; a < count; ++a) {
+        const FinderOutline& corner = outlines[a];
+        if (!(corner.moduleSize > 0.0f)) continue;
+        near.clear();
+        for (std::size_t b = 0; b < count; ++b) {
+            const float apart = length(minus(outlines[b].centre, corner.centre)) / corner.moduleSize;
+            if (b != a && apart >= kNearestFinders && apart <= kFarthestFinders) near.emplace_back(apart, b);
+        }
+        const std::size_t kept = std::min(near.size(), kNearestPatterns);
+        std::partial_sort(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(kept), near.end());
+        for (std::size_t i = 0; i < kept; ++i) {
+            for (std::size_t j = i + 1; j < kept; ++j) {
+                std::size_t b = near[i].second, c = near[j].second;
+                if (!couldBeCorners(corner, outlines[b], outlines[c])) continue;
+                // b along the first side, c along the second, as a symbol seen from the front.
+                if (cross(minus(outlines[b].centre, corner.centre), minus(outlines[c].centre, corner.centre)) < 0.0f) {
+                    std::swap(b, c);
+                }
+                triples.push_back({near[i].first + near[j].first, a, b, c});
+            }
+        }
+    }
+    std::stable_sort(triples.begin(), triples.end(), [](const Triple& x, const Triple& y) { return x.spread < y.spread; });
+    std::vector<bool> used(count, false);
+    for (const Triple& t : triples) {
+        if (!requestOpen()) return;
+        if (used[t.a] || used[t.b] || used[t.c]) continue;
+        if (readTriple(search, outlines[t.a], outlines[t.b], outlines[t.c])) used[t.a] = used[t.b] = used[t.c] = true;
+    }
+}
+
 // Searches one binary picture both ways round until nothing more reads there.
 void searchBinary(const Raster& grey, const Raster& binary, int factor) {
     const FinderOutlines traced = findFinderOutlines(binary);
@@ -482,6 +526,29 @@ void searchFinderOutlines(const Raster& grey, int factor) {
             binarizeAgainstLocalMean(grey, *binary.get(), meanThresholdWindow(grey.width, grey.height, parts)) == 1) {
             searchBinary(grey, *binary.get(), factor);
         }
+    }
+}
+
+void searchManyFinderOutlines(const Raster& grey, int factor) {
+    StageRaster binary(grey.height, grey.width);
+    if (binary.get() == nullptr) return;
+    auto search = [&] {
+        const FinderOutlines traced = findFinderOutlines(*binary.get());
+        for (const bool lightFinders : {false, true}) {
+            if (!requestOpen()) return;
+            const OutlineSearch search{grey, *binary.get(), lightFinders, factor};
+            readNearestTriples(search, unreadOutlines(lightFinders ? traced.light : traced.dark, factor));
+        }
+    };
+    ThresholdTable thresholds{};
+    if (binarizeBlocks(0, binary.get()->rows, grey.rows, grey.width, grey.height, grey.width, grey.height,
+                       thresholds) == 0) {
+        search();
+    }
+    if (requestOpen() && binarizeLocally(grey, *binary.get()) == 1) search();
+    if (requestOpen() &&
+        binarizeAgainstLocalMean(grey, *binary.get(), meanThresholdWindow(grey.width, grey.height, kMeanWindowParts[0])) == 1) {
+        search();
     }
 }
 

@@ -35,6 +35,11 @@ int versionByOutlines(const FinderOutline& a, const FinderOutline& b, const Find
 // read are passed over.
 void searchFinderOutlines(const Raster& grey, int factor);
 
+// Searches as searchFinderOutlines does for a sheet of many symbols: three patterns are tried
+// together only when each of the other two is among the nearest patterns of the corner one, the
+// most compact first, and each pattern in one symbol at most.
+void searchManyFinderOutlines(const Raster& grey, int factor);
+
 // The sizes the stage searches a picture at, as factors of reduction: whole (when its longer
 // side is at most 2048), then the whole factor that brings the longer side to 1024 or less. A
 // copy in between costs most of the stage's time on a large photograph (outlines are traced over

@@ -7,7 +7,7 @@
 #include "engine/geometry/candidate_triples.h"
 #include "engine/geometry/finder_patterns.h"
 #include "engine/geometry/line_runs.h"
-#include "engine/velmora_engine.h"
+#include "engine/decode/decoded_symbols.h"
 
 namespace velmora {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 // Every search scans rows, columns and both diagonals.
 constexpr int kAllDirections = 3;
 
-bool requestSatisfied() { return g_QrDecodedData.nParsedNums >= wantedCount(); }
+bool requestSatisfied() { return decodedCount() >= wantedCount(); }
 
 // The triple loop, then the pair loop over the four best patterns, on one binary picture.
 // Returns false when the request is satisfied or the budget spent.

@@ -9,7 +9,7 @@
 #include "engine/decode/decode_request.h"
 #include "engine/decode/symbol_record.h"
 #include "engine/image/binarization.h"
-#include "engine/velmora_engine.h"
+#include "engine/decode/decoded_symbols.h"
 
 namespace velmora {
 namespace {
@@ -150,13 +150,13 @@ void recordPure(const Extent& e, int turn, int n, int convertFlag) {
     const std::array<PointF, 4> corners = {corner(0, 0), corner(last, 0), corner(0, last), corner(last, last)};
     const std::array<PointF, 3> finders = {centre(3, 3), centre(far, 3), centre(3, far)};
     const PointF fourth = centre(far, far);
-    C_QrDecodedData& record = g_QrDecodedData;
-    for (int i = 0; i < 4; ++i) {
-        record.dXY_4Corners[0][i] = corners[static_cast<std::size_t>(i)].x;
-        record.dXY_4Corners[0][4 + i] = corners[static_cast<std::size_t>(i)].y;
+    DecodedEntry& entry = decodedEntry(0);
+    for (std::size_t i = 0; i < 4; ++i) {
+        entry.dXY_4Corners[i] = corners[i].x;
+        entry.dXY_4Corners[4 + i] = corners[i].y;
     }
-    record.dXY_FP[0][3] = fourth.x;
-    record.dXY_FP[0][7] = fourth.y;
+    entry.dXY_FP[3] = fourth.x;
+    entry.dXY_FP[7] = fourth.y;
     recordSymbolWithFinders(0, finders, convertFlag);
 }
 
@@ -180,7 +180,7 @@ bool readAtSomeVersion(const Raster& grey, const Extent& e, int threshold, bool 
 }  // namespace
 
 int readPureSymbol(const Raster& grey, int convertFlag) {
-    if (g_QrDecodedData.nParsedNums != 0 || grey.rows == nullptr || budgetSpent()) return g_QrDecodedData.nParsedNums;
+    if (decodedCount() != 0 || grey.rows == nullptr || budgetSpent()) return decodedCount();
     if (grey.width < kSmallestSide || grey.height < kSmallestSide) return 0;
     const int threshold = otsuThreshold(grey.rows, 0, 0, grey.width, grey.height);
     for (const bool inverse : {false, true}) {

@@ -16,7 +16,7 @@
 #include "engine/geometry/symbol_frame.h"
 #include "engine/geometry/version_information.h"
 #include "engine/image/simd.h"
-#include "engine/velmora_engine.h"
+#include "engine/decode/decoded_symbols.h"
 
 namespace velmora {
 namespace {
@@ -62,7 +62,7 @@ void restoreCarriedState(const std::vector<std::byte>& bytes) {
 }
 
 // What the request has read so far: its records and the finder boxes they leave.
-int readsSoFar() { return g_QrDecodedData.nParsedNums + finderExclusionBoxCount(); }
+int readsSoFar() { return decodedCount() + finderExclusionBoxCount(); }
 
 uint64_t hashOf(const std::vector<uint8_t>& packed, int width, int height) {
     uint64_t h = 0x9e3779b97f4a7c15ull ^ (static_cast<uint64_t>(width) << 32) ^ static_cast<uint64_t>(height);

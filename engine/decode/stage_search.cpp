@@ -5,11 +5,11 @@
 #include "engine/geometry/decode_inputs.h"
 #include "engine/image/binarization.h"
 #include "engine/image/local_threshold.h"
-#include "engine/velmora_engine.h"
+#include "engine/decode/decoded_symbols.h"
 
 namespace velmora {
 
-bool requestOpen() { return g_QrDecodedData.nParsedNums < wantedCount() && !budgetSpent(); }
+bool requestOpen() { return decodedCount() < wantedCount() && !budgetSpent(); }
 
 StageRaster::StageRaster(int height, int width) : raster_(createRaster(height, width, kRasterByte)) {}
 
@@ -19,7 +19,7 @@ bool fitDecodedAreaMask(Raster*& mask, int height, int width) {
     if (mask != nullptr && mask->height == height && mask->width == width) return true;
     Raster* fitted = createRaster(height, width, kRasterByte);
     if (fitted != nullptr) {
-        if (mask != nullptr && g_QrDecodedData.nParsedNums > 0) {
+        if (mask != nullptr && decodedCount() > 0) {
             resampleBilinear(mask, fitted, 1);
         } else {
             clearRaster(*fitted);

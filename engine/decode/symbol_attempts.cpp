@@ -14,7 +14,7 @@
 #include "engine/geometry/decode_inputs.h"
 #include "engine/geometry/version_information.h"
 #include "engine/image/state_bytes.h"
-#include "engine/velmora_engine.h"
+#include "engine/decode/decoded_symbols.h"
 
 namespace velmora {
 namespace {
@@ -23,13 +23,14 @@ struct AttemptState {
     int pairMode = 0;
     // The version the samplings and reads of the candidate work with.
     int workingVersion = 0;
+    // While a candidate loop runs, each read's corners are worked out the moment it reads.
+    bool cornersWanted = false;
 };
 
 AttemptState attempt;
 
 constexpr float kMinPatternScore = 1.5f;
 constexpr int kAllDirections = 3;
-constexpr int kEntries = 4;
 // The three patterns of one symbol measure their modules alike within this factor.
 constexpr double kMaxModuleRatio = 3.0;
 // Estimates of the two sides may disagree by this many versions.
@@ -45,7 +46,9 @@ constexpr int kFirstOddRejectedVersion = 8;
 // Reads the sampled matrix as version v.
 bool readAs(int v) {
     attempt.workingVersion = v;
-    return processDecoder().ReadSymbol(symbolSizeOf(v), v) >= 0;
+    const bool read = processDecoder().ReadSymbol(symbolSizeOf(v), v) >= 0;
+    if (read && attempt.cornersWanted) computeSymbolCorners();
+    return read;
 }
 
 // Samples in the mode and reads the result as version v.
@@ -218,8 +221,8 @@ void recentreDamagedFinders(const uint8_t* const* rows, int height, int width, i
         if (shift.x * shift.x + shift.y * shift.y > module * module) continue;
         triple.values[kFinderX][slot] = centre.x + shift.x;
         triple.values[kFinderY][slot] = centre.y + shift.y;
-        g_QrDecodedData.dXY_4Corners[k][role] += shift.x * back;
-        g_QrDecodedData.dXY_4Corners[k][4 + role] += shift.y * back;
+        decodedEntry(k).dXY_4Corners[role] += shift.x * back;
+        decodedEntry(k).dXY_4Corners[4 + role] += shift.y * back;
     }
 }
 
@@ -253,21 +256,21 @@ bool readAndRecord(const uint8_t* const* rows, int height, int width, int k, int
 // later candidates off the symbol, so once the wanted count is reached there is nothing to mask
 // for: the request ends with this symbol.
 void markReadArea() {
-    if (g_QrDecodedData.nParsedNums >= wantedCount()) return;
+    if (decodedCount() >= wantedCount()) return;
     const Raster* mask = decodedAreaMask();
     if (mask != nullptr && mask->rows != nullptr) markDecodedArea(mask->rows, mask->width, mask->height);
 }
 
-// The request's wanted count, never more than the record's four entries.
-int wantedHere() { return std::min(wantedCount(), kEntries); }
+// The request's wanted count.
+int wantedHere() { return wantedCount(); }
 
-// The reader reports each read symbol's corners while a loop runs, and to no one otherwise.
-class CornersHookInstalled {
+// Each read symbol's corners are worked out while a loop runs, and not otherwise.
+class CornersWanted {
 public:
-    CornersHookInstalled() { setSymbolCornersHook(computeSymbolCorners); }
-    ~CornersHookInstalled() { setSymbolCornersHook(nullptr); }
-    CornersHookInstalled(const CornersHookInstalled&) = delete;
-    CornersHookInstalled& operator=(const CornersHookInstalled&) = delete;
+    CornersWanted() { attempt.cornersWanted = true; }
+    ~CornersWanted() { attempt.cornersWanted = false; }
+    CornersWanted(const CornersWanted&) = delete;
+    CornersWanted& operator=(const CornersWanted&) = delete;
 };
 
 }  // namespace
@@ -345,9 +348,9 @@ int attemptSymbol(const uint8_t* const* rows, int height, int width) {
 
 int tryFinderTriples(const uint8_t* const* rows, int height, int width, int convertFlag) {
     attempt.pairMode = 0;
-    int k = g_QrDecodedData.nParsedNums;
+    int k = decodedCount();
     if (buildTriples() == 0) return k;
-    const CornersHookInstalled hook;
+    const CornersWanted corners;
     CandidateTriple& triple = candidateTriple();
     int cursor = -1;
     while (k < wantedHere()) {
@@ -356,7 +359,7 @@ int tryFinderTriples(const uint8_t* const* rows, int height, int width, int conv
         if (budgetSpent()) break;
         if (anyScoreBelowFound(triple)) continue;
         if (!readAndRecord(rows, height, width, k, convertFlag)) continue;
-        k = g_QrDecodedData.nParsedNums;
+        k = decodedCount();
         disableSharingTriples(cursor, kTripleMode);
         markPatternsUsed(cursor, kTripleMode);
         markReadArea();
@@ -366,9 +369,9 @@ int tryFinderTriples(const uint8_t* const* rows, int height, int width, int conv
 
 int tryFinderPairs(const uint8_t* const* rows, int height, int width, int convertFlag) {
     attempt.pairMode = 1;
-    int k = g_QrDecodedData.nParsedNums;
+    int k = decodedCount();
     if (buildPairs() == 0) return k;
-    const CornersHookInstalled hook;
+    const CornersWanted corners;
     CandidateTriple& triple = candidateTriple();
     int entry = 0, variant = -1;
     while (k < wantedHere()) {
@@ -379,7 +382,7 @@ int tryFinderPairs(const uint8_t* const* rows, int height, int width, int conver
         if (budgetSpent()) break;
         if (anyScoreBelowFound(triple)) continue;
         if (!readAndRecord(rows, height, width, k, convertFlag)) continue;
-        k = g_QrDecodedData.nParsedNums;
+        k = decodedCount();
         disableSharingTriples(entry, kPairMode);
         markPatternsUsed(entry, kPairMode);
         ++entry;

@@ -5,12 +5,12 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "engine/velmora_engine.h"
+#include "engine/decode/decoded_symbols.h"
 
 namespace velmora {
 namespace {
 
-// Blue, green, red of the marks of symbols 1 to 4.
+// Blue, green, red of the marks of symbols 1 to 4, and again for 5 to 8 and on.
 const cv::Scalar kMarkColours[4] = {{0, 0, 255, 0}, {0, 255, 0, 0}, {255, 0, 0, 0}, {0, 255, 255, 0}};
 
 constexpr int kArm = 25;
@@ -19,13 +19,14 @@ constexpr int kArm = 25;
 
 cv::Mat& markFoundSymbols(cv::Mat& image) {
     if (image.empty() || image.type() != CV_8UC3) return image;
-    const int count = std::min(4, static_cast<int>(g_QrDecodedData.nParsedNums));
+    const int count = decodedCount();
     for (int k = 0; k < count; ++k) {
         for (int p = 0; p < 3; ++p) {
-            const int x = static_cast<int>(g_QrDecodedData.dXY_FP[k][p]);
-            const int y = static_cast<int>(g_QrDecodedData.dXY_FP[k][4 + p]);
-            cv::line(image, {x, y - kArm}, {x, y + kArm}, kMarkColours[k], 1, cv::LINE_AA, 0);
-            cv::line(image, {x - kArm, y}, {x + kArm, y}, kMarkColours[k], 1, cv::LINE_AA, 0);
+            const int x = static_cast<int>(decodedEntry(k).dXY_FP[static_cast<std::size_t>(p)]);
+            const int y = static_cast<int>(decodedEntry(k).dXY_FP[4 + static_cast<std::size_t>(p)]);
+            const cv::Scalar& colour = kMarkColours[k % 4];
+            cv::line(image, {x, y - kArm}, {x, y + kArm}, colour, 1, cv::LINE_AA, 0);
+            cv::line(image, {x - kArm, y}, {x + kArm, y}, colour, 1, cv::LINE_AA, 0);
         }
     }
     return image;

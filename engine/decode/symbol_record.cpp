@@ -13,6 +13,7 @@
 #include "codecs/text_encoding.h"
 #include "engine/codec/qr_decoder.h"
 #include "engine/codec/version_table.h"
+#include "engine/decode/decode_request.h"
 #include "engine/decode/frame_sampling.h"
 #include "engine/geometry/alignment_patterns.h"
 #include "engine/geometry/candidate_triples.h"
@@ -20,12 +21,11 @@
 #include "engine/geometry/linear_solver.h"
 #include "engine/geometry/perspective.h"
 #include "engine/geometry/symbol_frame.h"
-#include "engine/velmora_engine.h"
+#include "engine/decode/decoded_symbols.h"
 
 namespace velmora {
 namespace {
 
-constexpr int kEntries = 4;
 // Rows, columns and both diagonals.
 constexpr int kAllScanDirections = 3;
 // How far (in modules) from where the reading transform puts the bottom-right alignment pattern
@@ -59,7 +59,7 @@ bool fitsSixteenBitCharacters(std::string_view bytes) {
 // and zero-terminated; its length goes beside it.
 void storeText(int k, int convertFlag) {
     CQR_Decoder& reader = processDecoder();
-    char* slot = g_QrDecodedData.sParseStr[k];
+    char* slot = decodedEntry(k).sParseStr.data();
     const std::string converted = convertFlag != 0 ? textInSystemCodePage(reader.text(), reader.textLength()) : std::string();
     int length = 0;
     if (!converted.empty()) {
@@ -71,7 +71,7 @@ void storeText(int k, int convertFlag) {
         std::memcpy(slot, reader.text(), static_cast<std::size_t>(length));
     }
     slot[length] = '\0';
-    g_QrDecodedData.nParseStrLen[k] = length;
+    decodedEntry(k).nParseStrLen = length;
 }
 
 // The point through the inverse of transform; -1 when it cannot be inverted, -2 when the point
@@ -135,7 +135,7 @@ std::string textInSystemCodePage(const uint8_t* bytes, int length) {
 float backToCaller() { return isEnlarged() ? enlargementReciprocal() : 1.0f; }
 
 void recordSymbol(int k, int convertFlag) {
-    if (k < 0 || k >= kEntries) return;
+    if (k < 0 || k >= wantedCount()) return;
     const CandidateTriple& triple = candidateTriple();
     const float back = backToCaller();
     std::array<PointF, 3> finders{};
@@ -147,24 +147,24 @@ void recordSymbol(int k, int convertFlag) {
 }
 
 void recordSymbolWithFinders(int k, const std::array<PointF, 3>& finders, int convertFlag) {
-    if (k < 0 || k >= kEntries) return;
-    C_QrDecodedData& record = g_QrDecodedData;
-    for (int j = 0; j < 3; ++j) {
-        const PointF p = finders[static_cast<std::size_t>(j)];
-        record.dXY_FP[k][j] = p.x;
-        record.dXY_FP[k][4 + j] = p.y;
+    if (k < 0 || k >= wantedCount()) return;
+    DecodedEntry& record = decodedEntry(k);
+    for (std::size_t j = 0; j < 3; ++j) {
+        const PointF p = finders[j];
+        record.dXY_FP[j] = p.x;
+        record.dXY_FP[4 + j] = p.y;
         appendFinderExclusionBox(p.x, p.y);
     }
     const CQR_Decoder& reader = processDecoder();
-    record.nInverseColor[k] = reader.colourInverse();
-    record.nMirror[k] = reader.mirrored();
-    record.nVersion[k] = reader.version();
-    record.nLevel[k] = reader.level();
-    record.nMaskingNo[k] = reader.mask();
+    record.nInverseColor = reader.colourInverse();
+    record.nMirror = reader.mirrored();
+    record.nVersion = reader.version();
+    record.nLevel = reader.level();
+    record.nMaskingNo = reader.mask();
     storeText(k, convertFlag);
-    g_QrTextMeaning.nModes[k] = reader.textMeaning().modes;
-    g_QrTextMeaning.nEci[k] = reader.textMeaning().eci;
-    record.nParsedNums = k + 1;
+    record.nModes = reader.textMeaning().modes;
+    record.nEci = reader.textMeaning().eci;
+    decodedSymbols().setCount(k + 1);
 }
 
 namespace {
@@ -213,21 +213,21 @@ int mapSymbolCorners(const std::array<const PerspectiveCoefficients*, 4>& transf
 
 // Writes the first `corners` corners and, with `fourthFinder`, finder point 3 into entry k.
 void storeSymbolCorners(int k, const SymbolCorners& c, int corners, bool fourthFinder) {
-    C_QrDecodedData& record = g_QrDecodedData;
-    for (int i = 0; i < corners; ++i) {
-        record.dXY_4Corners[k][i] = c.corners[static_cast<std::size_t>(i)].x;
-        record.dXY_4Corners[k][4 + i] = c.corners[static_cast<std::size_t>(i)].y;
+    DecodedEntry& entry = decodedEntry(k);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(corners); ++i) {
+        entry.dXY_4Corners[i] = c.corners[i].x;
+        entry.dXY_4Corners[4 + i] = c.corners[i].y;
     }
     if (!fourthFinder) return;
-    record.dXY_FP[k][3] = c.fourthFinder.x;
-    record.dXY_FP[k][7] = c.fourthFinder.y;
+    entry.dXY_FP[3] = c.fourthFinder.x;
+    entry.dXY_FP[7] = c.fourthFinder.y;
 }
 
 }  // namespace
 
 int computeSymbolCorners() {
-    const int k = g_QrDecodedData.nParsedNums;
-    if (k < 0 || k >= kEntries) return -1;
+    const int k = decodedCount();
+    if (k < 0 || k >= wantedCount()) return -1;
     const auto& t = frameTransforms();
     const bool byGrid = sampledByAlignmentGrid();
     const std::array<const PerspectiveCoefficients*, 4> transforms =
@@ -360,9 +360,9 @@ bool mendGridFarCorner(const uint8_t* const* rows, int height, int width, int k)
 }  // namespace
 
 int anchorCornersOnAlignment(const uint8_t* const* rows, int height, int width) {
-    const int k = g_QrDecodedData.nParsedNums;
+    const int k = decodedCount();
     const int version = processDecoder().version();
-    if (k < 0 || k >= kEntries || rows == nullptr || height <= 0 || width <= 0) return 0;
+    if (k < 0 || k >= wantedCount() || rows == nullptr || height <= 0 || width <= 0) return 0;
     if (version < 2 || version > kMaxVersion) return 0;
     if (sampledByAlignmentGrid()) return mendGridFarCorner(rows, height, width, k) ? 1 : 0;
     if (lastSampleMode() != kSampleParallelogram && lastSampleMode() != kSamplePerspective) return 0;
@@ -372,13 +372,13 @@ int anchorCornersOnAlignment(const uint8_t* const* rows, int height, int width) 
 }
 
 void markDecodedArea(uint8_t* const* maskRows, int width, int height) {
-    const C_QrDecodedData& record = g_QrDecodedData;
-    const int k = record.nParsedNums - 1;
-    if (maskRows == nullptr || width <= 0 || height <= 0 || k < 0 || k >= kEntries) return;
-    const int n = symbolSizeOf(record.nVersion[k]);
+    const int k = decodedCount() - 1;
+    if (maskRows == nullptr || width <= 0 || height <= 0 || k < 0) return;
+    const DecodedEntry& record = decodedEntry(k);
+    const int n = symbolSizeOf(record.nVersion);
     const float f = isEnlarged() ? enlargementFactor() : 1.0f;
     std::array<PointF, 4> finders{};
-    for (int j = 0; j < 4; ++j) finders[static_cast<std::size_t>(j)] = {record.dXY_FP[k][j] * f, record.dXY_FP[k][4 + j] * f};
+    for (int j = 0; j < 4; ++j) finders[static_cast<std::size_t>(j)] = {record.dXY_FP[static_cast<std::size_t>(j)] * f, record.dXY_FP[4 + static_cast<std::size_t>(j)] * f};
 
     // Module coordinates scaled by twice the mean module sizes: one step is about half a pixel.
     const auto& c = frameCorners();

@@ -14,15 +14,12 @@ namespace velmora {
 // Longest text an entry of the decode record keeps.
 inline constexpr int kMaxRecordedText = 7089;
 
-// Entries of the decode record.
-inline constexpr int kRecordEntries = 4;
-
-// Writes the symbol the reader holds into entry k (0..3) of the decode record: the finder
+// Writes the symbol the reader holds into entry k (below the wanted count) of the decode record: the finder
 // centres of the current frame in the caller's picture coordinates (each also boxed against
 // later finder searches), the inverted and mirrored flags, version, level and mask, and the
 // text. With convertFlag set, a text that is UTF-8 of one- to three-byte sequences is stored
 // in the system code page; any other text, or one the code page cannot hold, is stored as read.
-// Texts are cut to 7089 bytes. Then the count becomes k + 1. An entry k outside 0..3 is left.
+// Texts are cut to 7089 bytes. Then the count becomes k + 1. An entry k outside that range is left.
 void recordSymbol(int k, int convertFlag);
 
 // Factor from the searched picture's coordinates to the caller's.

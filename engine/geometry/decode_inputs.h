@@ -18,7 +18,8 @@ struct ExclusionBox {
     float y1;
 };
 
-inline constexpr int kMaxExclusionBoxes = 100;
+// Three boxes for each of the 256 symbols a request may record, and the spare slot.
+inline constexpr int kMaxExclusionBoxes = 3 * 256 + 1;
 
 // The 0/1 mask of areas covered by symbols already read (1 covered), of the size of the
 // picture being searched; null when there is none. The mask is not owned here.
@@ -34,9 +35,8 @@ void noteDecodedAreaChanged();
 // Empties the box table (start of every request).
 void clearFinderExclusionBoxes();
 
-// Appends the box [cx - 3, cx + 3] by [cy - 3, cy + 3]. The count stops at 99: a box appended
-// to a full table is written to the spare last slot and not counted. (A request records at
-// most four symbols, twelve boxes.)
+// Appends the box [cx - 3, cx + 3] by [cy - 3, cy + 3]. The count stops one below the table's
+// size: a box appended to a full table is written to the spare last slot and not counted.
 void appendFinderExclusionBox(float cx, float cy);
 
 int finderExclusionBoxCount();

@@ -865,6 +865,8 @@ private slots:
         check(velmora::windowTextKeys(), velmora::kWindowTextCount);
         check(velmora::formTextKeys(), velmora::kFormTextCount);
         check(velmora::symbolTextKeys(), velmora::kSymbolTextCount);
+        check(velmora::historyTextKeys(), velmora::kHistoryTextCount);
+        check(velmora::networkTextKeys(), velmora::kNetworkTextCount);
         const velmora::OrnamentTexts ornament = velmora::readOrnamentTexts(path);
         QCOMPARE(ornament.QRAlign, QString::fromUtf8("对齐点保护"));
     }

@@ -7,18 +7,8 @@ set -euo pipefail
 velmora=$1
 cli=$2
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-export VELMORA_HOME="$work/home"
-export QT_QPA_PLATFORM=offscreen
-mkdir -p "$VELMORA_HOME" "$work/a" "$work/b"
+. "$(dirname "$0")/background_programs.sh"
+mkdir -p "$work/a" "$work/b"
 
 # Long texts, so that a line written in pieces would show; a different text in every picture.
 filler=$(printf 'line-of-text-%.0s' $(seq 1 40))

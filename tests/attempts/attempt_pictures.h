@@ -10,6 +10,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "engine/decode/decoded_symbols.h"
 #include "engine/codec/qr_decoder.h"
 #include "engine/codec/segment_parser.h"
 #include "engine/codec/version_table.h"
@@ -41,8 +42,7 @@ public:
         setDecodedAreaMask(mask_);
         clearFinderExclusionBoxes();
         setEnlargement(enlargement != 1.0f, enlargement);
-        g_QrDecodedData.nParsedNums = 0;
-        for (int k = 0; k < 4; ++k) g_QrDecodedData.nParseStrLen[k] = 0;
+        decodedSymbols().begin(wanted_);
         processDecoder().setColourInverse(0);
         beginDecodeRequest(wanted_, convert_);
     }
@@ -265,15 +265,15 @@ inline int searchAndTryTriples(const RequestSetUp& request, OwnedRaster& binary,
 
 // The text of entry k of the decode record.
 inline std::string recordedText(int k) {
-    return std::string(g_QrDecodedData.sParseStr[k], static_cast<std::size_t>(g_QrDecodedData.nParseStrLen[k]));
+    return std::string(decodedEntry(k).sParseStr.data(), static_cast<std::size_t>(decodedEntry(k).nParseStrLen));
 }
 
 // Distances between the recorded corners of entry k and the expected ones.
 inline std::array<float, 4> cornerErrors(int k, const std::array<cv::Point2f, 4>& expected) {
     std::array<float, 4> errors{};
     for (int i = 0; i < 4; ++i) {
-        const float dx = g_QrDecodedData.dXY_4Corners[k][i] - expected[i].x;
-        const float dy = g_QrDecodedData.dXY_4Corners[k][4 + i] - expected[i].y;
+        const float dx = decodedEntry(k).dXY_4Corners[i] - expected[i].x;
+        const float dy = decodedEntry(k).dXY_4Corners[4 + i] - expected[i].y;
         errors[i] = std::hypot(dx, dy);
     }
     return errors;

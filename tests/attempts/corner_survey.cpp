@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/decode/decoded_symbols.h"
 #include "engine/decode/frame_sampling.h"
 #include "engine/geometry/alignment_patterns.h"
 #include "tests/attempts/attempt_pictures.h"
@@ -152,10 +153,10 @@ Outcome runCase(const PlacedSymbol& placed) {
         return o;
     }
     o.read = true;
-    const C_QrDecodedData& d = g_QrDecodedData;
+    const DecodedEntry& d = decodedEntry(0);
     const EncodedSymbol& s = placed.symbol;
-    o.rightFields = recordedText(0) == s.text && d.nVersion[0] == s.version && d.nLevel[0] == s.level &&
-                    d.nMaskingNo[0] == s.mask && d.nMirror[0] == (placed.mirrored ? 1 : 0);
+    o.rightFields = recordedText(0) == s.text && d.nVersion == s.version && d.nLevel == s.level &&
+                    d.nMaskingNo == s.mask && d.nMirror == (placed.mirrored ? 1 : 0);
     char how[8];
     std::snprintf(how, sizeof how, "m%d", lastSampleMode());
     o.how = sampledByAlignmentGrid() ? "grid" : how;
@@ -163,7 +164,7 @@ Outcome runCase(const PlacedSymbol& placed) {
     o.cornerMax = *std::max_element(errors.begin(), errors.end());
     o.farCorner = errors[3];
     const double m = placed.n() - 4;
-    o.fourthFinder = distance(d.dXY_FP[0][3], d.dXY_FP[0][7], placed.moduleToPicture(m, m));
+    o.fourthFinder = distance(d.dXY_FP[3], d.dXY_FP[7], placed.moduleToPicture(m, m));
     return o;
 }
 
@@ -207,8 +208,8 @@ int showCase(int v, int scale, int degrees, bool mirrored) {
                 o.rightFields ? 1 : 0, o.how.c_str(), o.cornerMax, o.farCorner, o.fourthFinder, o.miss.c_str());
     const std::array<cv::Point2f, 4> truth = placed.frameCorners();
     for (int i = 0; i < 4; ++i) {
-        std::printf("corner %d recorded (%.2f, %.2f) true (%.2f, %.2f)\n", i, g_QrDecodedData.dXY_4Corners[0][i],
-                    g_QrDecodedData.dXY_4Corners[0][4 + i], truth[i].x, truth[i].y);
+        std::printf("corner %d recorded (%.2f, %.2f) true (%.2f, %.2f)\n", i, decodedEntry(0).dXY_4Corners[i],
+                    decodedEntry(0).dXY_4Corners[4 + i], truth[i].x, truth[i].y);
     }
     const int n = alignmentPositionCount();
     for (int i = 0; i < n; ++i) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "engine/decode/decoded_symbols.h"
 #include "engine/decode/frame_sampling.h"
 #include "engine/geometry/alignment_patterns.h"
 #include "tests/attempts/attempt_pictures.h"
@@ -29,18 +30,18 @@ testing::AssertionResult readsPlaced(const PlacedSymbol& placed, const CornerTol
     const int count = searchAndTryTriples(request, binary);
     const EncodedSymbol& s = placed.symbol;
     if (count != 1) return testing::AssertionFailure() << "read " << count << " symbols";
-    const C_QrDecodedData& d = g_QrDecodedData;
+    const DecodedEntry& d = decodedEntry(0);
     if (recordedText(0) != s.text) return testing::AssertionFailure() << "text " << recordedText(0);
-    if (d.nVersion[0] != s.version || d.nLevel[0] != s.level || d.nMaskingNo[0] != s.mask) {
-        return testing::AssertionFailure() << "version/level/mask " << d.nVersion[0] << "/" << d.nLevel[0] << "/"
-                                           << d.nMaskingNo[0];
+    if (d.nVersion != s.version || d.nLevel != s.level || d.nMaskingNo != s.mask) {
+        return testing::AssertionFailure() << "version/level/mask " << d.nVersion << "/" << d.nLevel << "/"
+                                           << d.nMaskingNo;
     }
-    if (d.nMirror[0] != (placed.mirrored ? 1 : 0)) return testing::AssertionFailure() << "mirror flag " << d.nMirror[0];
-    if (d.nInverseColor[0] != (inverted ? 1 : 0)) return testing::AssertionFailure() << "inverse flag";
+    if (d.nMirror != (placed.mirrored ? 1 : 0)) return testing::AssertionFailure() << "mirror flag " << d.nMirror;
+    if (d.nInverseColor != (inverted ? 1 : 0)) return testing::AssertionFailure() << "inverse flag";
     const std::array<cv::Point2f, 3> finders = placed.frameFinders();
     for (int j = 0; j < 3; ++j) {
-        if (std::hypot(d.dXY_FP[0][j] - finders[j].x, d.dXY_FP[0][4 + j] - finders[j].y) > 1.0f) {
-            return testing::AssertionFailure() << "finder " << j << " at " << d.dXY_FP[0][j] << ", " << d.dXY_FP[0][4 + j];
+        if (std::hypot(d.dXY_FP[j] - finders[j].x, d.dXY_FP[4 + j] - finders[j].y) > 1.0f) {
+            return testing::AssertionFailure() << "finder " << j << " at " << d.dXY_FP[j] << ", " << d.dXY_FP[4 + j];
         }
     }
     const std::array<float, 4> errors = cornerErrors(0, placed.frameCorners());
@@ -130,7 +131,7 @@ TEST(ReaderReadsRenderedSymbols, GuessedFourthPointLeavesTheFarCornerInPlace) {
             << what << ": read through another sampling";
         const double m = placed.n() - 4;
         const cv::Point2f fourth = placed.moduleToPicture(m, m);
-        EXPECT_LE(std::hypot(g_QrDecodedData.dXY_FP[0][3] - fourth.x, g_QrDecodedData.dXY_FP[0][7] - fourth.y), 1.0f)
+        EXPECT_LE(std::hypot(decodedEntry(0).dXY_FP[3] - fourth.x, decodedEntry(0).dXY_FP[7] - fourth.y), 1.0f)
             << what << ": fourth finder point";
     }
 }
@@ -165,7 +166,7 @@ TEST(ReaderReadsRenderedSymbols, LookAlikeGridCornerLeavesTheFarCornerInPlace) {
             << what << ": the grid found the pattern itself";
         const double m = placed.n() - 4;
         const cv::Point2f fourth = placed.moduleToPicture(m, m);
-        EXPECT_LE(std::hypot(g_QrDecodedData.dXY_FP[0][3] - fourth.x, g_QrDecodedData.dXY_FP[0][7] - fourth.y), 1.0f)
+        EXPECT_LE(std::hypot(decodedEntry(0).dXY_FP[3] - fourth.x, decodedEntry(0).dXY_FP[7] - fourth.y), 1.0f)
             << what << ": fourth finder point";
     }
 }

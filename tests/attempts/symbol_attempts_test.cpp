@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/decode/decoded_symbols.h"
 #include "engine/decode/frame_sampling.h"
 #include "engine/decode/symbol_record.h"
 #include "engine/geometry/alignment_patterns.h"
@@ -60,7 +61,7 @@ int readTriples(const cv::Mat& grey, int wanted, int convert = 0) {
 // The recorded texts of entries 0 to count - 1.
 std::vector<std::string> recordedTexts() {
     std::vector<std::string> texts;
-    for (int k = 0; k < g_QrDecodedData.nParsedNums; ++k) texts.push_back(recordedText(k));
+    for (int k = 0; k < decodedCount(); ++k) texts.push_back(recordedText(k));
     return texts;
 }
 
@@ -165,8 +166,8 @@ TEST(PairLoopReads, SymbolWithAFinderPaintedOver) {
             ASSERT_EQ(tryFinderPairs(binary.rows(), binary.height(), binary.width(), 0), 1)
                 << (topRight ? "top-right" : "bottom-left") << " painted, " << degrees << " degrees";
             EXPECT_EQ(recordedText(0), symbol.text);
-            EXPECT_EQ(g_QrDecodedData.nVersion[0], symbol.version);
-            EXPECT_EQ(g_QrDecodedData.nLevel[0], 2);
+            EXPECT_EQ(decodedEntry(0).nVersion, symbol.version);
+            EXPECT_EQ(decodedEntry(0).nLevel, 2);
         }
     }
 }
@@ -202,7 +203,7 @@ TEST(SeveralSymbolsInOnePicture, WantedCountStopsTheLoop) {
     OwnedRaster binary = binarise(picture);
     RequestSetUp request(binary.height(), binary.width(), 1);
     EXPECT_EQ(searchAndTryTriples(request, binary), 1);
-    EXPECT_EQ(g_QrDecodedData.nParsedNums, 1);
+    EXPECT_EQ(decodedCount(), 1);
     EXPECT_EQ(finderExclusionBoxCount(), 3);
 }
 
@@ -222,7 +223,7 @@ TEST(RecordedTexts, ConversionFromUtf8) {
             const PlacedSymbol placed = placeRotated(encodeSymbol(c.bytes, 0, 1), 4, 0.0, false);
             ASSERT_EQ(readTriples(placed.grey, 1, convert), 1) << c.what;
             EXPECT_EQ(recordedText(0), c.bytes) << c.what << (convert ? " converted" : " as read");
-            EXPECT_EQ(g_QrDecodedData.sParseStr[0][c.bytes.size()], '\0');
+            EXPECT_EQ(decodedEntry(0).sParseStr[c.bytes.size()], '\0');
         }
     }
 }
@@ -243,8 +244,8 @@ TEST(RecordedTexts, LongestTextFillsTheSlot) {
     ASSERT_EQ(symbol.version, 40);
     const PlacedSymbol placed = placeRotated(symbol, 3, 0.0, false);
     ASSERT_EQ(readTriples(placed.grey, 1, 1), 1);
-    EXPECT_EQ(g_QrDecodedData.nParseStrLen[0], 7089);
-    EXPECT_EQ(g_QrDecodedData.sParseStr[0][7089], '\0');
+    EXPECT_EQ(decodedEntry(0).nParseStrLen, 7089);
+    EXPECT_EQ(decodedEntry(0).sParseStr[7089], '\0');
     EXPECT_EQ(recordedText(0), digits);
 }
 
@@ -258,16 +259,16 @@ TEST(SymbolGeometryRecorded, EnlargedPassInCallerCoordinates) {
     // A picture enlarged twofold puts caller point p at 2p + 0.5.
     const std::array<cv::Point2f, 3> finders = placed.frameFinders();
     for (int j = 0; j < 3; ++j) {
-        const float x = g_QrDecodedData.dXY_FP[0][j] + 0.25f, y = g_QrDecodedData.dXY_FP[0][4 + j] + 0.25f;
+        const float x = decodedEntry(0).dXY_FP[j] + 0.25f, y = decodedEntry(0).dXY_FP[4 + j] + 0.25f;
         EXPECT_LE(std::hypot(x - finders[j].x, y - finders[j].y), 1.0f) << "finder " << j;
         const ExclusionBox& box = finderExclusionBox(j);
-        EXPECT_FLOAT_EQ(box.x0 + 3.0f, g_QrDecodedData.dXY_FP[0][j]);
-        EXPECT_FLOAT_EQ(box.y1 - 3.0f, g_QrDecodedData.dXY_FP[0][4 + j]);
+        EXPECT_FLOAT_EQ(box.x0 + 3.0f, decodedEntry(0).dXY_FP[j]);
+        EXPECT_FLOAT_EQ(box.y1 - 3.0f, decodedEntry(0).dXY_FP[4 + j]);
     }
     const std::array<float, 4> errors = cornerErrors(0, placed.frameCorners());
     for (int i = 0; i < 4; ++i) EXPECT_LE(errors[i], 1.0f) << "corner " << i;
     const cv::Point2f fourth = placed.moduleToPicture(placed.n() - 4, placed.n() - 4);
-    EXPECT_LE(std::hypot(g_QrDecodedData.dXY_FP[0][3] + 0.25f - fourth.x, g_QrDecodedData.dXY_FP[0][7] + 0.25f - fourth.y),
+    EXPECT_LE(std::hypot(decodedEntry(0).dXY_FP[3] + 0.25f - fourth.x, decodedEntry(0).dXY_FP[7] + 0.25f - fourth.y),
               1.0f);
 }
 
@@ -308,10 +309,10 @@ testing::AssertionResult readThroughParallelogram(OwnedRaster& binary, const Pla
 
 // The corners and the fourth finder point of entry k.
 std::array<float, 10> entryGeometry(int k) {
-    const C_QrDecodedData& d = g_QrDecodedData;
-    return {d.dXY_4Corners[k][0], d.dXY_4Corners[k][1], d.dXY_4Corners[k][2], d.dXY_4Corners[k][3],
-            d.dXY_4Corners[k][4], d.dXY_4Corners[k][5], d.dXY_4Corners[k][6], d.dXY_4Corners[k][7],
-            d.dXY_FP[k][3],       d.dXY_FP[k][7]};
+    const DecodedEntry& d = decodedEntry(k);
+    return {d.dXY_4Corners[0], d.dXY_4Corners[1], d.dXY_4Corners[2], d.dXY_4Corners[3],
+            d.dXY_4Corners[4], d.dXY_4Corners[5], d.dXY_4Corners[6], d.dXY_4Corners[7],
+            d.dXY_FP[3],       d.dXY_FP[7]};
 }
 
 TEST(SymbolGeometryRecorded, FarCornerAnchoredOnTheAlignmentPatternItselfOnly) {
@@ -336,7 +337,7 @@ TEST(SymbolGeometryRecorded, FarCornerAnchoredOnTheAlignmentPatternItselfOnly) {
         for (int i = 0; i < 4; ++i) EXPECT_LE(errors[i], 1.0f) << "corner " << i;
         const int m = placed.n() - 4;
         const cv::Point2f fourth = placed.moduleToPicture(m, m);
-        EXPECT_LE(std::hypot(g_QrDecodedData.dXY_FP[0][3] - fourth.x, g_QrDecodedData.dXY_FP[0][7] - fourth.y), 1.0f);
+        EXPECT_LE(std::hypot(decodedEntry(0).dXY_FP[3] - fourth.x, decodedEntry(0).dXY_FP[7] - fourth.y), 1.0f);
     }
     // The pattern painted over, so that only dark modules of the data lie near its place, and
     // again with a look-alike drawn three modules to its left: the corners stay as the read left
@@ -396,7 +397,7 @@ AlignmentCell& bottomRightCell(AlignmentGrid& grid, int n) {
 void expectCornersWithinAPixel(const std::array<cv::Point2f, 4>& corners, cv::Point2f fourth, const std::string& what) {
     const std::array<float, 4> errors = cornerErrors(0, corners);
     for (int i = 0; i < 4; ++i) EXPECT_LE(errors[i], 1.0f) << what << ": corner " << i;
-    EXPECT_LE(std::hypot(g_QrDecodedData.dXY_FP[0][3] - fourth.x, g_QrDecodedData.dXY_FP[0][7] - fourth.y), 1.0f)
+    EXPECT_LE(std::hypot(decodedEntry(0).dXY_FP[3] - fourth.x, decodedEntry(0).dXY_FP[7] - fourth.y), 1.0f)
         << what << ": fourth finder point";
 }
 
@@ -529,18 +530,18 @@ TEST(SymbolGeometryRecorded, GridFarCornerKeptInASaggingSymbol) {
     }
 }
 
-TEST(SymbolGeometryRecorded, CornersHookOnlyWhileTheLoopsRun) {
+TEST(SymbolGeometryRecorded, CornersWorkedOutOnlyWhileTheLoopsRun) {
     const PlacedSymbol placed = placeRotated(encodeSymbol("HOOK", 2), 4, 0.0, false);
     OwnedRaster binary = binarise(placed.grey);
     RequestSetUp request(binary.height(), binary.width(), 2);
     ASSERT_EQ(searchAndTryTriples(request, binary), 1);
     // The reader reads the symbol again on its own: entry 1 must not receive its corners.
-    g_QrDecodedData.dXY_4Corners[1][0] = -7.0f;
-    g_QrDecodedData.dXY_FP[1][3] = -7.0f;
+    decodedEntry(1).dXY_4Corners[0] = -7.0f;
+    decodedEntry(1).dXY_FP[3] = -7.0f;
     ASSERT_EQ(samplePerspective(binary.rows(), binary.height(), binary.width(), kSampleParallelogram, 2), 1);
     ASSERT_GE(processDecoder().ReadSymbol(25, 2), 0);
-    EXPECT_EQ(g_QrDecodedData.dXY_4Corners[1][0], -7.0f);
-    EXPECT_EQ(g_QrDecodedData.dXY_FP[1][3], -7.0f);
+    EXPECT_EQ(decodedEntry(1).dXY_4Corners[0], -7.0f);
+    EXPECT_EQ(decodedEntry(1).dXY_FP[3], -7.0f);
 }
 
 }  // namespace

@@ -3,6 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
 #include "tests/cli/cli_run.h"
@@ -81,11 +86,34 @@ TEST_F(DecodeCli, ExitCodesTellFoundNothingFromNotLoaded) {
     EXPECT_NE(unloadable.err.find("File Open Err"), std::string::npos);
     EXPECT_NE(unloadable.err.find("notes.txt"), std::string::npos);
     EXPECT_EQ(run({"decode"}).exitCode, 2);
-    EXPECT_EQ(run({"decode", "--max", "5", good}).exitCode, 2);
+    for (const char* count : {"0", "257", "1000", "-1", "4x"}) {
+        EXPECT_EQ(run({"decode", "--max", count, good}).exitCode, 2) << count;
+    }
+    EXPECT_EQ(run({"decode", "--max", "256", good}).exitCode, 0);
     EXPECT_EQ(run({"decode", "--time-limit", "0", good}).exitCode, 0);
     EXPECT_EQ(run({"decode", "--time-limit", "-5", good}).exitCode, 2);
     EXPECT_EQ(run({"decode", "--time-limit", "soon", good}).exitCode, 2);
     EXPECT_EQ(run({"decode", "--json", "--raw", good}).exitCode, 2);
+}
+
+TEST_F(DecodeCli, MaxAboveFourReadsEverySymbolOfASheet) {
+    // Six symbols side by side, each written by velmora-cli encode.
+    std::vector<cv::Mat> symbols;
+    for (int i = 0; i < 6; ++i) {
+        symbols.push_back(cv::imread(symbolFile("s" + std::to_string(i) + ".png", "sheet " + std::to_string(i), "M", "auto"),
+                                     cv::IMREAD_GRAYSCALE));
+        ASSERT_FALSE(symbols.back().empty());
+    }
+    cv::Mat sheet;
+    cv::hconcat(symbols, sheet);
+    const std::string file = path("sheet.png").string();
+    ASSERT_TRUE(cv::imwrite(file, sheet));
+    auto lines = [](const std::string& out) { return std::count(out.begin(), out.end(), '\n'); };
+    EXPECT_EQ(lines(run({"decode", "--raw", file}).out), 4);
+    const CliRun all = run({"decode", "--raw", "--max", "64", file});
+    EXPECT_EQ(all.exitCode, 0);
+    EXPECT_EQ(lines(all.out), 6);
+    for (int i = 0; i < 6; ++i) EXPECT_NE(all.out.find("sheet " + std::to_string(i) + "\n"), std::string::npos) << i;
 }
 
 TEST_F(DecodeCli, MarkWritesTheCrosses) {

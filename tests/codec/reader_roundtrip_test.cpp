@@ -285,30 +285,6 @@ TEST(ReaderReadsOwnSymbols, CountWidthsOfEachVersionClass) {
     }
 }
 
-int cornersCalls = 0;
-int countCornersCall() {
-    ++cornersCalls;
-    return -2;  // a failing corner computation must not undo the read
-}
-
-TEST(ReaderReportsToCaller, CornersHookRunsAfterEverySuccessfulRead) {
-    setSymbolCornersHook(&countCornersCall);
-    cornersCalls = 0;
-    const Bytes text = {'H', 'E', 'L', 'L', 'O'};
-    EXPECT_EQ(roundTrip(text, LevelQ, 2), 1);
-    EXPECT_EQ(roundTrip(text, LevelQ, 2, 3, true), 1);
-    EXPECT_EQ(cornersCalls, 2);
-    // A symbol read at a wrong version fails and calls nothing.
-    Symbol symbol;
-    ASSERT_TRUE(encodeAt(text, LevelQ, 2, 3, symbol));
-    presentToReader(symbol, false);
-    EXPECT_LT(processDecoder().ReadSymbol(symbolSizeOf(3), 3), 0);
-    EXPECT_EQ(cornersCalls, 2);
-    setSymbolCornersHook(nullptr);
-    EXPECT_EQ(roundTrip(text, LevelQ, 2), 1);
-    EXPECT_EQ(cornersCalls, 2);
-}
-
 // Reads that succeed upright, succeed as a mirror image or fail leave the matrix as it was handed
 // over and keep a copy of it.
 TEST(ReaderReportsToCaller, SampledCopyKeepsTheModulesAsHandedOver) {

@@ -4,9 +4,13 @@
 #include <cstdio>
 #include <map>
 
+#include <opencv2/core/mat.hpp>
+
 #include "engine/decode/decode_request.h"
+#include "engine/image/picture_loading.h"
 #include "engine/velmora_engine.h"
 #include "tests/corpus/sample_corpus.h"
+#include "velmora/reader.h"
 
 using namespace velmora::test;
 
@@ -14,6 +18,8 @@ namespace {
 
 // Share of the sample symbols read when this test was last tightened, in percent.
 constexpr int kMinimumPercentRead = 93;
+// Symbols of the BoofCV sheets read with 64 wanted when this test was last tightened, of 180.
+constexpr int kSheetFloor = 165;
 
 struct Tally {
     int pictures = 0;
@@ -91,4 +97,39 @@ TEST(CorpusReads, BoofcvPhotographs) {
             EXPECT_GE(tally.read, floor->second) << category;
         }
     }
+}
+
+// The BoofCV sheets of sixty symbols, read with up to 64 wanted: each symbol counts where it
+// lies, since the sheets repeat their texts.
+TEST(CorpusReads, BoofcvSheetsOfManySymbols) {
+    std::vector<SamplePicture> sheets;
+    for (SamplePicture& picture : loadSampleCorpus(boofcvCorpusRoot())) {
+        if (picture.category == "lots") sheets.push_back(std::move(picture));
+    }
+    if (sheets.empty()) GTEST_SKIP() << "no BoofCV photographs (set VELMORA_BOOFCV to their folder)";
+    Tally tally;
+    for (const SamplePicture& picture : sheets) {
+        cv::Mat grey;
+        ASSERT_EQ(velmora::loadPictureFile(picture.path, grey, velmora::kLoadGrey), 1) << picture.path;
+        velmora::ReadOptions options;
+        options.maxSymbols = 64;
+        options.timeLimitMs = 0;
+        std::vector<ReadAt> reads;
+        for (const velmora::Symbol& symbol : velmora::readSymbols(
+                 velmora::ImageView(grey.data, grey.cols, grey.rows, velmora::PixelFormat::Grey8,
+                                    static_cast<int>(grey.step)),
+                 options)) {
+            ReadAt read{symbol.text};
+            for (const velmora::Point& p : symbol.corners) {
+                read.x += p.x / 4;
+                read.y += p.y / 4;
+            }
+            reads.push_back(read);
+        }
+        EXPECT_LE(reads.size(), 64u);
+        tally.symbols += picture.symbols;
+        tally.read += scoreReads(reads, picture, grey.cols, grey.rows).read;
+    }
+    std::printf("lots with 64 wanted: %d of %d symbols\n", tally.read, tally.symbols);
+    EXPECT_GE(tally.read, kSheetFloor);
 }

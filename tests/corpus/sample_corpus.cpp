@@ -1,12 +1,14 @@
 #include "tests/corpus/sample_corpus.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 
+#include "codecs/exif_orientation.h"
 #include "codecs/text_encoding.h"
 
 namespace velmora::test {
@@ -48,6 +50,57 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
+// The labelled symbols of a corners file: after comment lines, either "SETS" and a line of
+// eight numbers per symbol, or four lines of "x y" for one symbol.
+std::vector<std::array<float, 8>> readQuads(const fs::path& path) {
+    std::vector<std::array<float, 8>> quads;
+    std::vector<float> numbers;
+    bool sets = false;
+    for (const std::string& line : splitLines(readFile(path))) {
+        if (line[0] == '#') continue;
+        if (line.rfind("SETS", 0) == 0) {
+            sets = true;
+            continue;
+        }
+        std::istringstream in(line);
+        float value = 0;
+        while (in >> value) numbers.push_back(value);
+        while (numbers.size() >= 8 || (sets && !numbers.empty())) {
+            if (numbers.size() < 8) {
+                numbers.clear();
+                break;
+            }
+            // Pairs x y become four x, then four y.
+            std::array<float, 8> quad{};
+            for (std::size_t i = 0; i < 4; ++i) {
+                quad[i] = numbers[2 * i];
+                quad[4 + i] = numbers[2 * i + 1];
+            }
+            quads.push_back(quad);
+            numbers.erase(numbers.begin(), numbers.begin() + 8);
+        }
+    }
+    return quads;
+}
+
+// The point of the stored pixels at (x, y) in the upright picture of width by height, for the
+// EXIF orientations 1 to 8.
+std::pair<float, float> uprightPoint(float x, float y, int orientation, float width, float height) {
+    // The stored picture's sides: turned a quarter for orientations 5 to 8.
+    const bool quarter = orientation >= 5 && orientation <= 8;
+    const float storedWidth = quarter ? height : width, storedHeight = quarter ? width : height;
+    switch (orientation) {
+    case 2: return {storedWidth - x, y};
+    case 3: return {storedWidth - x, storedHeight - y};
+    case 4: return {x, storedHeight - y};
+    case 5: return {y, x};
+    case 6: return {storedHeight - y, x};
+    case 7: return {storedHeight - y, storedWidth - x};
+    case 8: return {y, storedWidth - x};
+    default: return {x, y};
+    }
+}
+
 }  // namespace
 
 std::string sampleCorpusRoot() {
@@ -84,6 +137,14 @@ std::vector<SamplePicture> loadSampleCorpus(const std::string& root) {
             countPath.replace_extension(".count");
             if (!fs::exists(countPath)) continue;
             picture.symbols = std::atoi(readFile(countPath).c_str());
+            fs::path cornersPath = path;
+            cornersPath.replace_extension(".corners");
+            if (fs::exists(cornersPath)) {
+                picture.quads = readQuads(cornersPath);
+                const std::string file = readFile(path);
+                picture.orientation =
+                    jpegExifOrientation({reinterpret_cast<const uint8_t*>(file.data()), file.size()});
+            }
             if (picture.symbols > 0) pictures.push_back(std::move(picture));
             continue;
         }
@@ -137,6 +198,49 @@ PictureScore scoreTexts(const std::vector<std::string>& decoded, const SamplePic
     }
     score.read = matchedTexts(decoded, picture.expected);
     score.falseTexts = static_cast<int>(decoded.size()) - score.read;
+    return score;
+}
+
+PictureScore scoreReads(const std::vector<ReadAt>& reads, const SamplePicture& picture, int width, int height) {
+    if (picture.quads.empty()) {
+        std::vector<std::string> texts;
+        for (const ReadAt& read : reads) texts.push_back(read.text);
+        return scoreTexts(texts, picture);
+    }
+    struct Labelled {
+        float x = 0, y = 0, reach = 0;
+        bool taken = false;
+    };
+    std::vector<Labelled> labelled;
+    for (const std::array<float, 8>& quad : picture.quads) {
+        std::array<std::pair<float, float>, 4> corners;
+        Labelled l;
+        for (std::size_t i = 0; i < 4; ++i) {
+            corners[i] = uprightPoint(quad[i], quad[4 + i], picture.orientation, static_cast<float>(width),
+                                      static_cast<float>(height));
+            l.x += corners[i].first / 4;
+            l.y += corners[i].second / 4;
+        }
+        for (const auto& [cx, cy] : corners) l.reach = std::max(l.reach, std::hypot(cx - l.x, cy - l.y));
+        labelled.push_back(l);
+    }
+    PictureScore score;
+    for (const ReadAt& read : reads) {
+        Labelled* nearest = nullptr;
+        float best = 0;
+        for (Labelled& l : labelled) {
+            const float d = std::hypot(read.x - l.x, read.y - l.y);
+            if (d <= l.reach && (nearest == nullptr || d < best)) {
+                nearest = &l;
+                best = d;
+            }
+        }
+        if (nearest != nullptr && !nearest->taken) {
+            nearest->taken = true;
+            ++score.read;
+        }
+    }
+    score.read = std::min(score.read, picture.symbols);
     return score;
 }
 

@@ -6,6 +6,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "engine/decode/decoded_symbols.h"
 #include "engine/decode/pure_symbol.h"
 #include "engine/image/raster.h"
 #include "engine/velmora_engine.h"
@@ -55,13 +56,13 @@ TEST(PureSymbolReader, ReadsEveryTurnMirrorAndColourSense) {
                 cv::Mat picture = crispPicture(symbol.modules, 1, 0, turns, mirrored, inverted);
                 ASSERT_EQ(readPure(picture), 1);
                 EXPECT_EQ(recordedText(0), symbol.text);
-                EXPECT_EQ(g_QrDecodedData.nVersion[0], 10);
-                EXPECT_EQ(g_QrDecodedData.nInverseColor[0], inverted ? 1 : 0);
-                EXPECT_EQ(g_QrDecodedData.nMirror[0], mirrored ? 1 : 0);
+                EXPECT_EQ(decodedEntry(0).nVersion, 10);
+                EXPECT_EQ(decodedEntry(0).nInverseColor, inverted ? 1 : 0);
+                EXPECT_EQ(decodedEntry(0).nMirror, mirrored ? 1 : 0);
                 // The corner finder's corner first; the four corners are the picture's corners.
                 float sumX = 0, sumY = 0;
                 for (int i = 0; i < 4; ++i) {
-                    const float x = g_QrDecodedData.dXY_4Corners[0][i], y = g_QrDecodedData.dXY_4Corners[0][4 + i];
+                    const float x = decodedEntry(0).dXY_4Corners[i], y = decodedEntry(0).dXY_4Corners[4 + i];
                     EXPECT_TRUE(x == 0.0f || x == 57.0f) << x;
                     EXPECT_TRUE(y == 0.0f || y == 57.0f) << y;
                     sumX += x;
@@ -85,10 +86,10 @@ TEST(PureSymbolReader, AgreesWithTheScheduleOnFramesItReads) {
             ASSERT_EQ(decodeWhole(picture, 1), 1);
             const C_QrDecodedData scheduled = g_QrDecodedData;
             ASSERT_EQ(readPure(picture), 1);
-            EXPECT_EQ(g_QrDecodedData.nMirror[0], scheduled.nMirror[0]);
+            EXPECT_EQ(decodedEntry(0).nMirror, scheduled.nMirror[0]);
             for (int i = 0; i < 8; ++i) {
-                EXPECT_NEAR(g_QrDecodedData.dXY_FP[0][i], scheduled.dXY_FP[0][i], 1.0f) << "finder value " << i;
-                EXPECT_NEAR(g_QrDecodedData.dXY_4Corners[0][i], scheduled.dXY_4Corners[0][i], 1.0f) << "corner value " << i;
+                EXPECT_NEAR(decodedEntry(0).dXY_FP[i], scheduled.dXY_FP[0][i], 1.0f) << "finder value " << i;
+                EXPECT_NEAR(decodedEntry(0).dXY_4Corners[i], scheduled.dXY_4Corners[0][i], 1.0f) << "corner value " << i;
             }
         }
     }
@@ -116,5 +117,5 @@ TEST(PureSymbolReader, RefusesWhatIsNotOneWholeSymbol) {
     cv::Mat damaged = crispPicture(symbol.modules, 1, 0, 0, false, false);
     cv::rectangle(damaged, cv::Rect(20, 20, 25, 25), cv::Scalar(255), cv::FILLED);
     EXPECT_EQ(readPure(damaged), 0);
-    EXPECT_EQ(g_QrDecodedData.nParsedNums, 0);
+    EXPECT_EQ(decodedCount(), 0);
 }

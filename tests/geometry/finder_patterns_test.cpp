@@ -604,12 +604,13 @@ TEST(FinderSearch, ExclusionBoxesDropPatternsInCallerCoordinates) {
     setEnlargement(true, 2.0f);
     search(binary);
     EXPECT_EQ(finderList().count, 1);
-    // The count stops at 99; later boxes only overwrite the spare slot.
+    // The count stops one below the table; later boxes only overwrite the spare slot.
     clearFinderExclusionBoxes();
-    for (int i = 0; i < 150; ++i) appendFinderExclusionBox(static_cast<float>(i), 0.0f);
-    EXPECT_EQ(finderExclusionBoxCount(), 99);
-    EXPECT_TRUE(isInFinderExclusionBox(101.0f, 3.0f));
-    EXPECT_FALSE(isInFinderExclusionBox(102.0f, 3.0f));
+    const int full = kMaxExclusionBoxes - 1;
+    for (int i = 0; i < full + 50; ++i) appendFinderExclusionBox(static_cast<float>(i), 0.0f);
+    EXPECT_EQ(finderExclusionBoxCount(), full);
+    EXPECT_TRUE(isInFinderExclusionBox(static_cast<float>(full + 2), 3.0f));
+    EXPECT_FALSE(isInFinderExclusionBox(static_cast<float>(full + 3), 3.0f));
 }
 
 // Thirty separate patterns, more than there are clusters: small clusters are purged while the
