@@ -89,7 +89,7 @@ void tripleLoop(benchmark::State& state) {
     binarizeBlocks(0, r.binary->rows, greyView->rows, kWidth, kHeight, kWidth, kHeight);
     releaseRasterView(greyView);
 
-    fillModeIndicators();
+
     setAngleThresholds(kAcuteAngleLimit, kObtuseAngleLimit);
     setModuleMatrixView(r.view);
     setDecodedAreaMask(r.mask);

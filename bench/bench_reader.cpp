@@ -44,7 +44,6 @@ void readSymbol(benchmark::State& state, bool transposed) {
     const int version = static_cast<int>(state.range(0));
     static Matrix symbol;
     int size = 0;
-    fillModeIndicators();
     if (!prepareSymbol(version, transposed, symbol, size)) {
         state.SkipWithError("the encoder refused the text");
         return;

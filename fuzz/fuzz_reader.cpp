@@ -87,7 +87,6 @@ void symbolRoad(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fillModeIndicators();
     if (size == 0) return 0;
     if (data[0] & 1) {
         symbolRoad(data, size);

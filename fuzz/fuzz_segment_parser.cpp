@@ -14,7 +14,6 @@ uint8_t text[kTextBufferBytes + 1];
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    fillModeIndicators();
     const int version = 1 + data[0] % kMaxVersion;
     const int bits = static_cast<int>((size - 1) * 8) - (data[0] >> 6);
     text[kTextBufferBytes] = 0x5A;  // guard byte past the buffer

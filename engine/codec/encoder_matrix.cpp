@@ -122,7 +122,7 @@ void CQR_Encode::InterleaveBlocks() {
             const int index = (b >= b1 && j == d1) ? d1 * blocks + (b - b1) : j * blocks + b;
             codewords_[index] = codeword;
         }
-        const uint8_t* parityBytes = RsParity(blockWork_.data(), d + parity, d);
+        const RsParityBytes parityBytes = RsParity(blockWork_.data(), d + parity, d);
         for (int j = 0; j < parity; ++j) codewords_[dataTotal + j * blocks + b] = parityBytes[j];
     }
 }

@@ -77,9 +77,8 @@ constexpr PowerProducts makePowerProducts() {
 
 constexpr PowerProducts kPowerProducts = makePowerProducts();
 
-// The one working area of the process; every call clears what it uses.
+// The working area of one correction, on the caller's stack; every call clears what it uses.
 struct WorkingArea {
-    std::array<uint8_t, kMaxParity> remainder;
     std::array<uint8_t, kMaxParity> checks;
     std::array<uint8_t, kMaxSyndromes> syndromes;
     std::array<LocatorRow, kMaxRows> rows;
@@ -89,11 +88,9 @@ struct WorkingArea {
     std::array<int, kMaxRoots> positions;
 };
 
-WorkingArea work;
-
 // Row mu + 1 from row mu, with rho the earlier row chosen by the Berlekamp rule.
 // Returns false when the product would need more coefficients than a row holds.
-bool stepLocator(int mu, int m) {
+bool stepLocator(WorkingArea& work, int mu, int m) {
     const LocatorRow& current = work.rows[mu + 1];
     LocatorRow& next = work.rows[mu + 2];
     if (current.discrepancy == 0) {
@@ -173,7 +170,8 @@ private:
 
 // The roots alpha^e of sigma for e = first..last in order, appended to work.roots from index
 // count until limit roots are held; returns the new count, with stop the first e not examined.
-int collectRoots(const uint8_t* sigma, int degree, int first, int last, int count, int limit, int& stop) {
+int collectRoots(WorkingArea& work, const uint8_t* sigma, int degree, int first, int last, int count, int limit,
+                 int& stop) {
     PowerSteps steps(sigma, degree, first);
     int e = first;
     for (; e <= last && count < limit; ++e) {
@@ -278,11 +276,12 @@ void RsSyndromes(const uint8_t* block, int n, int count, uint8_t* syndromes) {
 
 const uint8_t* RsGenerators(int n) { return kGenerators[n].data(); }
 
-const uint8_t* RsParity(const uint8_t* block, int n, int k, int m) {
+RsParityBytes RsParity(const uint8_t* block, int n, int k, int m) {
     (void)m;  // the tables hold GF(2^8)
     const int p = n - k;
-    uint8_t* r = work.remainder.data();
-    if (p <= 0 || p > kMaxParity) return r;
+    RsParityBytes remainder{};
+    uint8_t* r = remainder.data();
+    if (p <= 0 || p > kMaxParity) return remainder;
     const uint8_t* g = kGenerators[p].data();
     std::fill(r, r + p, uint8_t{0});
     for (int i = 0; i < k; ++i) {
@@ -296,11 +295,11 @@ const uint8_t* RsParity(const uint8_t* block, int n, int k, int m) {
         for (int j = 0; j < p - 1; ++j) r[j] = r[j + 1] ^ GfExpDoubled[g[j] + logF];
         r[p - 1] = GfExpDoubled[g[p - 1] + logF];
     }
-    return r;
+    return remainder;
 }
 
 int RsVerify(const uint8_t* block, int n, int k, int m) {
-    const uint8_t* parity = RsParity(block, n, k, m);
+    const RsParityBytes parity = RsParity(block, n, k, m);
     for (int i = 0; i < n - k; ++i) {
         if (parity[i] != block[k + i]) return -4;
     }
@@ -308,6 +307,7 @@ int RsVerify(const uint8_t* block, int n, int k, int m) {
 }
 
 int RsCorrect(uint8_t* block, int n, int k, int t, int m, int firstRoot) {
+    WorkingArea work{};
     const int modulus = gfModulus(m);
     // Arguments outside the working area's limits cannot come from a QR block.
     if (n > kMaxBlock || k < 0 || k > n || n - k > kMaxParity || t < 0 || 2 * t > kMaxSyndromes) {
@@ -349,7 +349,7 @@ int RsCorrect(uint8_t* block, int n, int k, int t, int m, int firstRoot) {
     second.degree = 0;
     second.discrepancy = S[0];
     for (int mu = 0; mu < s; ++mu) {
-        if (!stepLocator(mu, m)) return -1;
+        if (!stepLocator(work, mu, m)) return -1;
         LocatorRow& next = work.rows[mu + 2];
         next.discrepancy = 0;
         if (mu + 1 < s) {
@@ -375,8 +375,8 @@ int RsCorrect(uint8_t* block, int n, int k, int t, int m, int firstRoot) {
         const int roots = distinctRootCount(sigma, degree);
         if (roots > t) return -2;
         int stop = 0;
-        rootCount = collectRoots(sigma, degree, 0, 0, 0, roots, stop);
-        rootCount = collectRoots(sigma, degree, 256 - n, 254, rootCount, roots, stop);
+        rootCount = collectRoots(work, sigma, degree, 0, 0, 0, roots, stop);
+        rootCount = collectRoots(work, sigma, degree, 256 - n, 254, rootCount, roots, stop);
         if (rootCount < roots) return -3;
     } else {
         std::array<int, kMaxCoefficients> termLog{};

@@ -4,6 +4,7 @@
 // power. All routines share one process-wide working area, so calls must not overlap.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace velmora {
@@ -17,9 +18,10 @@ inline constexpr int kMaxBlock = 255;
 // every even n from 32 to 68 (ISO/IEC 18004, generator polynomials annex); other rows are empty.
 const uint8_t* RsGenerators(int n);
 
-// Computes the n - k parity bytes of block[0..k-1] into the working area and returns them
-// (valid until the next call). Parity byte 0 comes first.
-const uint8_t* RsParity(const uint8_t* block, int n, int k, int m = 8);
+// The n - k parity bytes of block[0..k-1], parity byte 0 first (all zero when n - k is not
+// between 1 and kMaxParity).
+using RsParityBytes = std::array<uint8_t, kMaxParity>;
+RsParityBytes RsParity(const uint8_t* block, int n, int k, int m = 8);
 
 // 0 when block[k..n-1] is the parity of block[0..k-1], else -4.
 int RsVerify(const uint8_t* block, int n, int k, int m = 8);

@@ -14,10 +14,8 @@ namespace {
 static_assert(3 * (kMaxDataBits - 4 - 14) / 10 == kTextLimit);
 static_assert(kTextLimit + 1 <= kTextBufferBytes);
 
-constexpr std::array<uint8_t, ModeCount> kStandardModeIndicators = {1, 2, 4, 8, 13};
-
-// Set at the start of every decode request; starts out with the same values.
-std::array<uint8_t, ModeCount> ModeIndicators = kStandardModeIndicators;
+// The mode indicators the parser recognises, by mode.
+constexpr std::array<uint8_t, ModeCount> ModeIndicators = {1, 2, 4, 8, 13};
 
 // Alphanumeric values 0..44 as characters; 44 and every larger value give ':'.
 constexpr char kAlphanumericCharacters[45] = {
@@ -182,7 +180,6 @@ int readSegment(SegmentMode mode, BitReader& bits, TextWriter& out, int versionC
 
 }  // namespace
 
-void fillModeIndicators() { ModeIndicators = kStandardModeIndicators; }
 
 uint8_t modeIndicatorOf(SegmentMode mode) { return ModeIndicators[mode]; }
 

@@ -34,11 +34,6 @@ struct TextMeaning {
     int eci = -1;       // the first ECI designator (0..999999), -1 when there is none
 };
 
-// Sets the mode indicators the parser recognises (numeric 1, alphanumeric 2, byte 4, Kanji 8,
-// Hanzi 13). The decode driver calls it at the start of every request; the table already holds
-// these values when the process starts, so a reader used on its own works too.
-void fillModeIndicators();
-
 // The indicator the parser takes for a mode.
 uint8_t modeIndicatorOf(SegmentMode mode);
 

@@ -133,7 +133,6 @@ bool isCallerRasterUsable(const Raster& raster, int width, int height) {
 
 int decodeGreyPicture(int iBufType, void* src, int iImgWidth, int iImgHeight, int wanted, int iDecodeUTF8) {
     setEnlargement(false, 1.0f);
-    fillModeIndicators();
     setAngleThresholds(kAcuteAngleLimit, kObtuseAngleLimit);
     wanted = std::clamp(wanted, 1, kMostWantedSymbols);
     beginDecodeRequest(std::min(wanted, kScheduledSymbols), iDecodeUTF8 != 0);

@@ -1,11 +1,13 @@
 #include "engine/decode/decode_report.h"
 
 #include <cstdio>
+#include <string_view>
 
 namespace velmora {
 namespace {
 
-const std::string kRule(73, '-');
+// The rule above and below each symbol's report: 73 hyphens.
+constexpr std::string_view kRule = "-------------------------------------------------------------------------";
 
 std::string formatted(const char* format, auto... values) {
     char line[512];
@@ -24,7 +26,7 @@ std::string reportOf(int k, const float* corners, int inverse, int mirror, int v
                      const std::string& displayText, const ReportLabels& labels) {
     std::string report;
     report += labels.parsedInformation + formatted(" %d:\n", k + 1);
-    report += kRule + "\n";
+    report += std::string(kRule) + "\n";
     report += labels.position + formatted(":(%.1f,%.1f)-(%.1f,%.1f)-(%.1f,%.1f)-(%.1f,%.1f)\n", corners[0], corners[4],
                                           corners[1], corners[5], corners[2], corners[6], corners[3], corners[7]);
     report += (inverse ? labels.colourInverse : labels.colourNormal) + ", " + (mirror ? labels.mirror : labels.direction) +
@@ -33,7 +35,7 @@ std::string reportOf(int k, const float* corners, int inverse, int mirror, int v
     report += labels.errorLevel + formatted(":%c, ", levelLetter(level)) + labels.mask + formatted(":%-4d\n", mask);
     report += labels.content + ":\n";
     report += displayText + "\n";
-    report += kRule + "\n";
+    report += std::string(kRule) + "\n";
     report += "\n";
     return report;
 }

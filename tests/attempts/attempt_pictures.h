@@ -33,7 +33,6 @@ class RequestSetUp {
 public:
     RequestSetUp(int height, int width, int wanted = 1, bool convert = false, float enlargement = 1.0f)
         : wanted_(wanted), convert_(convert) {
-        fillModeIndicators();
         setAngleThresholds(kAcuteAngleLimit, kObtuseAngleLimit);
         view_ = viewBufferAsRaster(processDecoder().sampledCopy(), 177, 177, 177);
         setModuleMatrixView(view_);

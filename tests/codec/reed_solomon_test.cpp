@@ -16,8 +16,8 @@ std::vector<uint8_t> codeword(const std::vector<uint8_t>& data, int parity) {
     std::vector<uint8_t> block = data;
     const int n = static_cast<int>(data.size()) + parity;
     block.resize(n);
-    const uint8_t* p = RsParity(block.data(), n, static_cast<int>(data.size()));
-    std::copy(p, p + parity, block.begin() + data.size());
+    const RsParityBytes p = RsParity(block.data(), n, static_cast<int>(data.size()));
+    std::copy(p.begin(), p.begin() + parity, block.begin() + static_cast<std::ptrdiff_t>(data.size()));
     return block;
 }
 

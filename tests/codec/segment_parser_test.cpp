@@ -60,10 +60,7 @@ Parsed parse(const Stream& stream, int version = 1, int bitCount = -1) {
 
 Bytes bytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-class SegmentParser : public testing::Test {
-protected:
-    void SetUp() override { fillModeIndicators(); }
-};
+class SegmentParser : public testing::Test {};
 
 TEST_F(SegmentParser, ModeIndicatorsAreTheStandardOnes) {
     EXPECT_EQ(modeIndicatorOf(ModeNumeric), 1);
