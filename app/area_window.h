@@ -1,7 +1,8 @@
 // The screen area window: a frameless, always-on-top window over the primary screen showing a
 // frozen picture of it, on which the user drags a dotted rectangle with the left mouse button.
-// Releasing the button closes it; the caller reads the rectangle and captures that part of the
-// live screen. Escape closes it with an empty rectangle.
+// Releasing the button closes it; the caller reads the rectangle and reads that part of the
+// screen: of the live screen from the window system, of this frozen picture where every capture
+// goes through the desktop portal. Escape closes it with an empty rectangle.
 #pragma once
 
 #include <QDialog>

@@ -163,19 +163,26 @@ void TForm1::ToolButton_AreaGrabClick() {
         window.exec();
         area = window.result();
     }
-    // Let the screen lose the area window before it is read.
-    QCoreApplication::processEvents();
-    QThread::msleep(100);
-    QCoreApplication::processEvents();
-
     // Escape, or a click that framed nothing: nothing was tried, so the status stays as it was.
     if (area.isEmpty()) return;
-    const ScreenPicture live = capturePrimaryScreen();
-    if (!live.ok()) {
-        if (!live.cancelled) reportUnreadable(currentUiTexts().fail, currentReadingTexts().noscreen.arg(live.error));
-        return;
+    // Through the portal every capture is another request, with a dialog of its own and another
+    // screenshot saved in the user's folder: the frozen picture the user framed is read instead.
+    // The window system is read again, as the screen is now.
+    const bool throughPortal = capturesThroughPortal();
+    ScreenPicture live;
+    if (!throughPortal) {
+        // Let the screen lose the area window before it is read.
+        QCoreApplication::processEvents();
+        QThread::msleep(100);
+        QCoreApplication::processEvents();
+        live = capturePrimaryScreen();
+        if (!live.ok()) {
+            if (!live.cancelled)
+                reportUnreadable(currentUiTexts().fail, currentReadingTexts().noscreen.arg(live.error));
+            return;
+        }
     }
-    const QImage picture = live.region(area);
+    const QImage picture = (throughPortal ? snapshot : live).region(area);
     if (picture.isNull()) {
         setStatusText(currentUiTexts().fail);
         return;

@@ -165,9 +165,52 @@ def picture_seeds():
     write("picture_files", "ska", [4] + ska)
 
 
+def side_code(side):
+    """The header byte for an even picture side of 72..262 pixels, or any of 8..71."""
+    return 8 + 2 * (side - 8) if side < 72 else 128 + (side - 72) // 2
+
+
+def pixel_road_seeds():
+    """Header: flags (bit 0 symbol road, bits 1-2 handover, bits 3-4 pixel format, bit 5 UTF-8
+    conversion), width and height codes. Raw road: the pixels follow. Symbol road: level and
+    mask, version, module size and quiet zone, place, edit count, 8 bytes per edit, the text."""
+    # Raw road: a segno symbol drawn at 2 pixels per module, grey, and as BGR pixels.
+    qr = segno.make("raw pixels", version=2, error="M", micro=False)
+    rows = [list(r) for r in qr.matrix]
+    side = (len(rows) + 8) * 2
+    grey = []
+    for y in range(side):
+        for x in range(side):
+            my, mx = y // 2 - 4, x // 2 - 4
+            dark = 0 <= my < len(rows) and 0 <= mx < len(rows) and rows[my][mx]
+            grey.append(0 if dark else 255)
+    write("pixel_road", "raw_grey_symbol", [0, side_code(side), side_code(side)] + grey)
+    write("pixel_road", "raw_bgr_symbol_row_table", [2 | 2 << 3, side_code(side), side_code(side)]
+          + [v for g in grey for v in (g, g, g)])
+    write("pixel_road", "raw_stripes_padded", [4, 100, 37] + list(range(0, 256, 3)))
+
+    def symbol(name, flags, level, mask, version, module, quiet, place, edits, text):
+        header = [1 | flags, 192, 192, level | mask << 2, version, (module - 1) | quiet << 3, place[0], place[1],
+                  len(edits)]
+        write("pixel_road", name, header + [b for e in edits for b in e] + list(text))
+
+    symbol("clean_v1", 0, 1, 8, 0, 4, 4, (128, 128), [], b"HELLO WORLD")
+    symbol("clean_v7_mirrored_light_on_dark", 2 << 1, 2, 3, 7, 3, 4, (0, 255), [], b"https://velmora.org/?q=1")
+    symbol("clean_bgra_v3", 3 << 3, 0, 5, 3, 2, 4, (200, 40), [], "品质 quality".encode("utf-8"))
+    symbol("line_block_noise", 0, 3, 8, 0, 4, 2, (100, 100),
+           [[0, 20, 30, 220, 200, 128, 3, 1], [1, 120, 120, 30, 30, 0, 0, 0], [2, 7, 8, 9, 60, 2, 0, 0]],
+           b"damaged")
+    symbol("turned_blurred", 0, 1, 8, 2, 3, 4, (128, 128), [[3, 40, 0, 120, 0, 0, 0, 0], [4, 2, 0, 0, 0, 0, 0, 0]],
+           b"turned 56 degrees")
+    symbol("two_symbols_copied", 0, 1, 8, 1, 2, 4, (0, 0), [[5, 0, 0, 150, 150, 100, 100, 0]], b"twice")
+    symbol("perspective_uneven_light", 0, 1, 8, 3, 3, 4, (128, 128),
+           [[7, 150, 110, 140, 100, 0, 0, 0], [6, 1, 255, 90, 16, 0, 0, 0]], b"a photograph")
+
+
 if __name__ == "__main__":
     reader_seeds()
     segment_seeds()
     picture_seeds()
+    pixel_road_seeds()
     for target in sorted(os.listdir(CORPUS)):
         print(target, len(os.listdir(os.path.join(CORPUS, target))), file=sys.stderr)

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test: the whole suite in a release
 # build, the engine suites and the recorded reads again on the engine's scalar paths alone, the
-# engine suites (with every kept fuzz input) under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the API's reading threads under ThreadSanitizer, and last a cross-build of the engine and
-# velmora-cli for arm64.
+# engine suites (with every kept fuzz input) and the app's suites under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the API's reading threads under ThreadSanitizer, and last a
+# cross-build of the engine and velmora-cli for arm64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +27,32 @@ cmake --build build-asan -j"$jobs"
 # unoptimised sanitized build, or two of them sharing the cores, would eat into.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -L engine --output-on-failure -j1
+
+# The app's suites (offscreen, under Xvfb, and the camera's) under the same sanitizers, with leaks
+# checked: the sanitized build grows the app, the programs and the tests those suites run, and
+# keeps what the engine stage compiled. Every process the suites start, the programs they leave
+# running in the background too, writes what a sanitizer reports into one folder, which must stay
+# empty; the suppressions name only leaks inside the system's libraries.
+app_targets=(velmora velmora-cli x_type_text camera_clip_writer fake_screenshot_portal app_ini_tests app_window_tests
+  app_decode_tests app_read_actions_tests app_symbol_forms_tests app_portal_tests app_camera_tests ornament_window_tests
+  app_history_tests app_network_tests fake_network_manager
+  camera_device_tests camera_worker_tests)
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_SANITIZE=ON -DVELMORA_ENGINE_ONLY=OFF \
+  -DVELMORA_BENCH=OFF
+cmake --build build-asan -j"$jobs" --target "${app_targets[@]}"
+reports=$PWD/build-asan/sanitizer-reports
+rm -rf "$reports" && mkdir -p "$reports"
+app_status=0
+ASAN_OPTIONS=detect_leaks=1:log_path=$reports/asan \
+LSAN_OPTIONS=suppressions=$PWD/tests/app/leak_suppressions.txt:print_suppressions=0 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:log_path=$reports/ubsan \
+  ctest --test-dir build-asan -L 'app|camera' --output-on-failure -j1 || app_status=$?
+if [ -n "$(ls -A "$reports")" ]; then
+  cat "$reports"/*
+  echo "the sanitizers reported faults in the app (above)"
+  app_status=1
+fi
+[ "$app_status" = 0 ] || exit 1
 
 # Many threads reading at once read what one reads in turn, with no data race ThreadSanitizer sees.
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_THREAD_SANITIZE=ON \

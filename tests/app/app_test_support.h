@@ -53,7 +53,8 @@ struct SeenMessageBox {
 // test can run a command that asks the user something. Call before the command.
 inline std::shared_ptr<SeenMessageBox> answerNextMessageBox() {
     auto seen = std::make_shared<SeenMessageBox>();
-    auto* poll = new QTimer;
+    // Owned by the application, so that a watch still running when the tests end is freed.
+    auto* poll = new QTimer(QCoreApplication::instance());
     poll->setInterval(20);
     auto remaining = std::make_shared<int>(250);
     QObject::connect(poll, &QTimer::timeout, [poll, seen, remaining] {

@@ -1,7 +1,8 @@
 // Test stand-in for the desktop portal's Screenshot interface on a private session bus. It owns
 // org.freedesktop.portal.Desktop and answers each Screenshot request the way its mode says,
 // through the Request object's Response signal as the real portal does, and appends one line per
-// request ("interactive" or "quiet") to the call log.
+// request ("interactive" or "quiet") to the call log. Like a real portal it saves every picture
+// it takes as a new file, "Screenshot N.png" beside the call log, and answers with that file.
 // Usage: fake_screenshot_portal MODE PICTURE CALL_LOG, MODE one of
 //   take        answer every request with PICTURE
 //   cancel      answer as if the user cancelled
@@ -11,7 +12,9 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
 #include <QVariantMap>
@@ -44,7 +47,7 @@ public slots:
                 QDBusMessage response = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"),
                                                                    QStringLiteral("Response"));
                 QVariantMap results;
-                if (code == 0) results.insert(QStringLiteral("uri"), QUrl::fromLocalFile(picture_).toString());
+                if (code == 0) results.insert(QStringLiteral("uri"), QUrl::fromLocalFile(saveScreenshot()).toString());
                 response << code << results;
                 QDBusConnection::sessionBus().send(response);
             });
@@ -53,7 +56,16 @@ public slots:
     }
 
 private:
+    // A new file holding the picture, numbered from 1.
+    QString saveScreenshot() {
+        const QString saved =
+            QFileInfo(callLog_).dir().filePath(QStringLiteral("Screenshot %1.png").arg(++screenshotsSaved_));
+        QFile::copy(picture_, saved);
+        return saved;
+    }
+
     QString mode_, picture_, callLog_;
+    int screenshotsSaved_ = 0;
 };
 
 int main(int argc, char** argv) {

@@ -1,11 +1,14 @@
 // Screen capture on a Wayland desktop goes through the desktop portal. These tests run on a
 // private session bus (dbus-run-session) against a stand-in portal process that answers as a
 // real one would: with a picture, after a refusal of a quiet request, as cancelled, or never.
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDir>
 #include <QPainter>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "app/main_window.h"
@@ -34,7 +37,12 @@ class PortalTakesScreenshots : public QObject {
     std::unique_ptr<ScratchHome> home_;
     std::unique_ptr<QProcess> portal_;
 
+    const QPoint symbolPlace_{300, 150};
+
     QString picturePath() const { return home_->file("portal-screen.png"); }
+    int screenshotsSaved() const {
+        return QDir(home_->path()).entryList({QStringLiteral("Screenshot *.png")}, QDir::Files).size();
+    }
     QByteArray calls() const { return fileBytes(home_->file("portal-calls.txt")); }
 
     // Starts the stand-in portal in a mode, showing a screen with one symbol.
@@ -42,7 +50,7 @@ class PortalTakesScreenshots : public QObject {
         QImage screen(QGuiApplication::primaryScreen()->geometry().size(), QImage::Format_RGB32);
         screen.fill(Qt::darkGray);
         QPainter painter(&screen);
-        painter.drawImage(300, 150, velmora::test::symbolPicture("on the portal's screen"));
+        painter.drawImage(symbolPlace_, velmora::test::symbolPicture("on the portal's screen"));
         painter.end();
         QVERIFY(screen.save(picturePath()));
         portal_ = std::make_unique<QProcess>();
@@ -108,6 +116,32 @@ private slots:
         window.ToolButton_ScreenGrabClick();
         QCOMPARE(fileBytes(home_->file("log.txt")), QByteArray("on the portal's screen\r\n"));
         QCOMPARE(QImage(home_->file("temp.bmp")).size(), QImage(picturePath()).size());
+        QCOMPARE(window.statusText(), QStringLiteral("Decoded"));
+    }
+
+    // The area is cut from the frozen screen the user framed it on: one request, one dialog at
+    // most and one screenshot saved by the portal, and the framed part is what is read.
+    void areaCommandAsksThePortalOnce() {
+        qputenv("XDG_SESSION_TYPE", "wayland");
+        startPortal(QStringLiteral("take"));
+        velmora::TForm1 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect framed(symbolPlace_ - QPoint(20, 20),
+                           velmora::test::symbolPicture("on the portal's screen").size() + QSize(40, 40));
+        QTimer::singleShot(100, [framed] {
+            QWidget* area = QApplication::activeModalWidget();
+            QVERIFY(area != nullptr && area->objectName() == QStringLiteral("FormScreen"));
+            QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, area->mapFromGlobal(framed.topLeft()));
+            QTest::mouseMove(area, area->mapFromGlobal(framed.center()));
+            QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier,
+                                area->mapFromGlobal(framed.bottomRight() + QPoint(1, 1)));
+        });
+        window.ToolButton_AreaGrabClick();
+        QCOMPARE(calls(), QByteArray("quiet\n"));
+        QCOMPARE(screenshotsSaved(), 1);
+        QCOMPARE(fileBytes(home_->file("log.txt")), QByteArray("on the portal's screen\r\n"));
+        QCOMPARE(QImage(home_->file("temp.bmp")).size(), framed.size());
         QCOMPARE(window.statusText(), QStringLiteral("Decoded"));
     }
 
