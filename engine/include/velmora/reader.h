@@ -6,7 +6,8 @@
 //     for (const velmora::Symbol& symbol : velmora::readSymbols(image))
 //         std::cout << symbol.text << '\n';
 //
-// Any number of threads may read at once; nothing a call needs outlives it.
+// Any number of threads may call readSymbols at once: each gets what it would get alone (the
+// reads are served one after another for now), and nothing a call needs outlives it.
 #pragma once
 
 #include <array>
